@@ -1,0 +1,25 @@
+// Text helpers. The control's text is UTF-16 (std::u16string); conversion to
+// and from UTF-8 happens only at the edges (files, command line, JSON).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace corabind {
+
+// Invalid UTF-8 sequences become U+FFFD (WHATWG Encoding, "UTF-8 decode").
+std::u16string FromUtf8(std::string_view utf8);
+// Unpaired surrogates become U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+
+// Upper/lower case of ASCII letters only; other characters are unchanged.
+std::u16string AsciiUpper(std::u16string_view text);
+std::u16string AsciiLower(std::u16string_view text);
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix);
+
+// Decimal text of an integer, "-" before negative numbers.
+std::u16string DecimalText(std::int64_t value);
+
+}  // namespace corabind
