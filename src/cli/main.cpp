@@ -3,8 +3,9 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
-  CLI::App app{"corabind: compose MIME mail from HTML, build form-field and Flash markup, "
-               "save and open local HTML"};
+  CLI::App app{
+      "corabind: compose MIME mail from HTML, build form-field and Flash markup, "
+      "save and open local HTML"};
   app.set_version_flag("--version", std::string("corabind ") + CORABIND_VERSION);
   app.require_subcommand(0, 1);
   CLI11_PARSE(app, argc, argv);

@@ -11,22 +11,22 @@ namespace corabind {
 
 // Automation-style error numbers used across the library.
 namespace err {
-inline constexpr std::int32_t kInvalidCall = 5;        // invalid procedure call or argument
-inline constexpr std::int32_t kOverflow = 6;           // value does not fit its type
+inline constexpr std::int32_t kInvalidCall = 5;  // invalid procedure call or argument
+inline constexpr std::int32_t kOverflow = 6;     // value does not fit its type
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kTypeMismatch = 13;
-inline constexpr std::int32_t kInternal = 51;          // internal error
+inline constexpr std::int32_t kInternal = 51;  // internal error
 inline constexpr std::int32_t kBadFileName = 52;
 inline constexpr std::int32_t kFileNotFound = 53;
 inline constexpr std::int32_t kDeviceIo = 57;
 inline constexpr std::int32_t kDiskFull = 61;
 inline constexpr std::int32_t kPermissionDenied = 70;
 inline constexpr std::int32_t kPathNotFound = 76;
-inline constexpr std::int32_t kObjectNotSet = 91;      // object variable not set
+inline constexpr std::int32_t kObjectNotSet = 91;  // object variable not set
 inline constexpr std::int32_t kInvalidUseOfNull = 94;
 inline constexpr std::int32_t kCannotCreateObject = 429;
-inline constexpr std::int32_t kNotSupported = 438;     // object doesn't support this member
-inline constexpr std::int32_t kNotImplemented = 445;   // object doesn't support this action
+inline constexpr std::int32_t kNotSupported = 438;    // object doesn't support this member
+inline constexpr std::int32_t kNotImplemented = 445;  // object doesn't support this action
 inline constexpr std::int32_t kArgumentNotOptional = 449;
 inline constexpr std::int32_t kWrongArgumentCount = 450;
 }  // namespace err

@@ -5,7 +5,10 @@
 namespace corabind {
 
 Form::Form(std::u16string name, std::u16string caption, Size client_size, Font font)
-    : name_(std::move(name)), caption_(std::move(caption)), client_size_(client_size), font_(std::move(font)) {}
+    : name_(std::move(name)),
+      caption_(std::move(caption)),
+      client_size_(client_size),
+      font_(std::move(font)) {}
 
 Widget& Form::Find(const std::u16string& name) const {
   for (const auto& w : widgets_) {
@@ -15,7 +18,8 @@ Widget& Form::Find(const std::u16string& name) const {
 }
 
 void ThrowWrongWidgetKind(const std::u16string& widget_name) {
-  throw Failure(err::kTypeMismatch, u"The control " + widget_name + u" is not of the expected kind");
+  throw Failure(err::kTypeMismatch,
+                u"The control " + widget_name + u" is not of the expected kind");
 }
 
 void Form::Choose(const std::u16string& option_name) {

@@ -34,7 +34,8 @@ class OrvaneControl {
   void putref_imageValues(std::shared_ptr<Collection> collection);
 
   std::u16string LoadFlashTag();
-  Variant SaveToLocal(const std::u16string& Source, const std::u16string& filename, VariantBool saveas);
+  Variant SaveToLocal(const std::u16string& Source, const std::u16string& filename,
+                      VariantBool saveas);
   std::u16string getBaseURL() const { return baseURL_; }
   std::u16string GetLocalHTMLFile();
   std::u16string GetImages(const std::u16string& html, const std::shared_ptr<Element>& body,
@@ -45,7 +46,8 @@ class OrvaneControl {
   Variant GetObjectFlashSub(const std::shared_ptr<Element>& images);
   Variant GetImagesSub(const std::shared_ptr<Element>& images);
   Variant InsertImageInfo(const std::u16string& key, const std::u16string& value);
-  std::u16string ModifyFormField(const std::shared_ptr<Element>& htmlsrc, VariantBool debugging = kFalse);
+  std::u16string ModifyFormField(const std::shared_ptr<Element>& htmlsrc,
+                                 VariantBool debugging = kFalse);
   std::u16string SetFormField(const std::u16string& flag);
 
   // --- The control's own data, for its subsystems. -------------------------

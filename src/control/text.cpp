@@ -102,8 +102,12 @@ std::string ToUtf8(std::u16string_view in) {
 }
 
 namespace {
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
-char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+char16_t Upper(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? c - 32 : c;
+}
+char16_t Lower(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
 }  // namespace
 
 std::u16string AsciiUpper(std::u16string_view text) {
@@ -127,7 +131,8 @@ bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
 }
 
 bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() &&
+         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::u16string DecimalText(std::int64_t value) {

@@ -59,9 +59,15 @@ bool ParseNumber(const std::u16string& text, double& out) {
   return ec == std::errc() && ptr == s.data() + s.size() && std::isfinite(out);
 }
 
-[[noreturn]] void TypeMismatch() { throw Failure(err::kTypeMismatch, u"Type mismatch"); }
-[[noreturn]] void NullUse() { throw Failure(err::kInvalidUseOfNull, u"Invalid use of Null"); }
-[[noreturn]] void NotSet() { throw Failure(err::kObjectNotSet, u"Object variable not set"); }
+[[noreturn]] void TypeMismatch() {
+  throw Failure(err::kTypeMismatch, u"Type mismatch");
+}
+[[noreturn]] void NullUse() {
+  throw Failure(err::kInvalidUseOfNull, u"Invalid use of Null");
+}
+[[noreturn]] void NotSet() {
+  throw Failure(err::kObjectNotSet, u"Object variable not set");
+}
 
 }  // namespace
 
@@ -97,26 +103,24 @@ std::u16string Variant::ToText() const {
                [](const Bool& b) { return std::u16string(b.value ? u"True" : u"False"); },
                [](std::int16_t v) { return DecimalText(v); },
                [](std::int32_t v) { return DecimalText(v); },
-               [](double v) { return NumberText(v); },
-               [](const std::u16string& s) { return s; },
+               [](double v) { return NumberText(v); }, [](const std::u16string& s) { return s; },
                [](const ObjectRef&) -> std::u16string { TypeMismatch(); }},
       value_);
 }
 
 double Variant::ToNumber() const {
-  return std::visit(Overload{[](const Empty&) { return 0.0; },
-                             [](const Null&) -> double { NullUse(); },
-                             [](const Bool& b) { return static_cast<double>(b.value); },
-                             [](std::int16_t v) { return static_cast<double>(v); },
-                             [](std::int32_t v) { return static_cast<double>(v); },
-                             [](double v) { return v; },
-                             [](const std::u16string& s) {
-                               double d = 0;
-                               if (!ParseNumber(s, d)) TypeMismatch();
-                               return d;
-                             },
-                             [](const ObjectRef&) -> double { TypeMismatch(); }},
-                    value_);
+  return std::visit(
+      Overload{[](const Empty&) { return 0.0; }, [](const Null&) -> double { NullUse(); },
+               [](const Bool& b) { return static_cast<double>(b.value); },
+               [](std::int16_t v) { return static_cast<double>(v); },
+               [](std::int32_t v) { return static_cast<double>(v); }, [](double v) { return v; },
+               [](const std::u16string& s) {
+                 double d = 0;
+                 if (!ParseNumber(s, d)) TypeMismatch();
+                 return d;
+               },
+               [](const ObjectRef&) -> double { TypeMismatch(); }},
+      value_);
 }
 
 bool Variant::EqualsTrue() const {
@@ -128,9 +132,13 @@ bool Variant::EqualsTrue() const {
   return ToNumber() == -1.0;
 }
 
-bool Variant::NumberNotEquals(double other) const { return !IsNull() && ToNumber() != other; }
+bool Variant::NumberNotEquals(double other) const {
+  return !IsNull() && ToNumber() != other;
+}
 
-bool Variant::NumberLess(double other) const { return !IsNull() && ToNumber() < other; }
+bool Variant::NumberLess(double other) const {
+  return !IsNull() && ToNumber() < other;
+}
 
 std::shared_ptr<Element> Variant::ToElement() const {
   const auto* ref = std::get_if<ObjectRef>(&value_);

@@ -18,7 +18,9 @@ class Collection;
 using VariantBool = std::int16_t;
 inline constexpr VariantBool kTrue = -1;
 inline constexpr VariantBool kFalse = 0;
-constexpr VariantBool ToVariantBool(bool b) { return b ? kTrue : kFalse; }
+constexpr VariantBool ToVariantBool(bool b) {
+  return b ? kTrue : kFalse;
+}
 
 struct Empty {
   bool operator==(const Empty&) const = default;

@@ -19,7 +19,8 @@ void TextBox::Reset() {
 
 namespace {
 [[noreturn]] void BadPosition() {
-  throw Failure(err::kInvalidCall, u"Invalid procedure call or argument: list position out of range");
+  throw Failure(err::kInvalidCall,
+                u"Invalid procedure call or argument: list position out of range");
 }
 }  // namespace
 
@@ -50,7 +51,8 @@ void ListBox::Remove(std::ptrdiff_t position) {
 }
 
 void ListBox::Select(std::ptrdiff_t position) {
-  if (position < -1 || (position >= 0 && static_cast<std::size_t>(position) >= lines_.size())) BadPosition();
+  if (position < -1 || (position >= 0 && static_cast<std::size_t>(position) >= lines_.size()))
+    BadPosition();
   if (position == selected_) return;
   selected_ = position;
   ModelChanged();

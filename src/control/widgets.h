@@ -22,7 +22,16 @@ struct Font {
   bool operator==(const Font&) const = default;
 };
 
-enum class WidgetKind { kLabel, kFrame, kTextBox, kOptionButton, kCheckBox, kComboBox, kListBox, kCommandButton };
+enum class WidgetKind {
+  kLabel,
+  kFrame,
+  kTextBox,
+  kOptionButton,
+  kCheckBox,
+  kComboBox,
+  kListBox,
+  kCommandButton
+};
 
 // What every widget has. `container` names the frame it sits in ("" for the
 // form itself); its box is then relative to that frame. `tab_index` is the
@@ -109,7 +118,8 @@ class TextBox : public Widget {
 // container; choosing one clears the others (Form::Choose).
 class OptionButton : public Widget {
  public:
-  OptionButton(WidgetDesign d, bool initial) : Widget(WidgetKind::kOptionButton, std::move(d)), initial_(initial), value_(initial) {}
+  OptionButton(WidgetDesign d, bool initial)
+      : Widget(WidgetKind::kOptionButton, std::move(d)), initial_(initial), value_(initial) {}
   bool value() const { return value_; }
   void SetValue(bool v) {
     if (v == value_) return;
@@ -125,7 +135,8 @@ class OptionButton : public Widget {
 
 class CheckBox : public Widget {
  public:
-  CheckBox(WidgetDesign d, int initial) : Widget(WidgetKind::kCheckBox, std::move(d)), initial_(initial), value_(initial) {}
+  CheckBox(WidgetDesign d, int initial)
+      : Widget(WidgetKind::kCheckBox, std::move(d)), initial_(initial), value_(initial) {}
   // 0 cleared, 1 checked.
   int value() const { return value_; }
   void SetValue(int v) {

@@ -3,6 +3,8 @@
 
 namespace corabind {
 
-std::u16string OrvaneControl::LoadFlashTag() { ThrowNotImplemented(u"LoadFlashTag"); }
+std::u16string OrvaneControl::LoadFlashTag() {
+  ThrowNotImplemented(u"LoadFlashTag");
+}
 
 }  // namespace corabind

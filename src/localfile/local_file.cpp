@@ -6,6 +6,8 @@ namespace corabind {
 Variant OrvaneControl::SaveToLocal(const std::u16string&, const std::u16string&, VariantBool) {
   ThrowNotImplemented(u"SaveToLocal");
 }
-std::u16string OrvaneControl::GetLocalHTMLFile() { ThrowNotImplemented(u"GetLocalHTMLFile"); }
+std::u16string OrvaneControl::GetLocalHTMLFile() {
+  ThrowNotImplemented(u"GetLocalHTMLFile");
+}
 
 }  // namespace corabind

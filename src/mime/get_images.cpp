@@ -8,11 +8,17 @@ std::u16string OrvaneControl::GetImages(const std::u16string&, const std::shared
                                         VariantBool, VariantBool) {
   ThrowNotImplemented(u"GetImages");
 }
-Variant OrvaneControl::GetStyleSub(const std::shared_ptr<Element>&) { ThrowNotImplemented(u"GetStyleSub"); }
-Variant OrvaneControl::GetFlashSub(const std::shared_ptr<Element>&) { ThrowNotImplemented(u"GetFlashSub"); }
+Variant OrvaneControl::GetStyleSub(const std::shared_ptr<Element>&) {
+  ThrowNotImplemented(u"GetStyleSub");
+}
+Variant OrvaneControl::GetFlashSub(const std::shared_ptr<Element>&) {
+  ThrowNotImplemented(u"GetFlashSub");
+}
 Variant OrvaneControl::GetObjectFlashSub(const std::shared_ptr<Element>&) {
   ThrowNotImplemented(u"GetObjectFlashSub");
 }
-Variant OrvaneControl::GetImagesSub(const std::shared_ptr<Element>&) { ThrowNotImplemented(u"GetImagesSub"); }
+Variant OrvaneControl::GetImagesSub(const std::shared_ptr<Element>&) {
+  ThrowNotImplemented(u"GetImagesSub");
+}
 
 }  // namespace corabind

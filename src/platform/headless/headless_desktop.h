@@ -43,8 +43,8 @@ struct FileScript {
   enum class Kind { kOpen, kSave };
   Kind kind = Kind::kOpen;
   bool cancel = false;
-  std::string host_path;   // the chosen file, a host path
-  bool overwrite = true;   // for a save over an existing file with the prompt flag: confirm?
+  std::string host_path;  // the chosen file, a host path
+  bool overwrite = true;  // for a save over an existing file with the prompt flag: confirm?
 };
 
 using UiEntry = std::variant<FormScript, FileScript>;
