@@ -125,12 +125,13 @@ void PathMap::MapDrive(char16_t letter, fs::path host_folder) {
   drives_[drive] = std::move(host_folder);
 }
 
-void PathMap::MapDriveSpec(const std::string& spec) {
-  if (spec.size() < 3 || spec[1] != '=' || !IsLetter(static_cast<unsigned char>(spec[0]))) {
+void PathMap::MapDriveSpec(const std::string& mapping) {
+  if (mapping.size() < 3 || mapping[1] != '=' ||
+      !IsLetter(static_cast<unsigned char>(mapping[0]))) {
     throw Failure(err::kInvalidCall, u"A drive mapping is written X=/host/folder, not \"" +
-                                         HostNameToControl(spec) + u"\"");
+                                         HostNameToControl(mapping) + u"\"");
   }
-  MapDrive(static_cast<char16_t>(spec[0]), fs::path(spec.substr(2)));
+  MapDrive(static_cast<char16_t>(mapping[0]), fs::path(mapping.substr(2)));
 }
 
 void PathMap::UnmapDrive(char16_t letter) {

@@ -33,7 +33,7 @@ class PathMap {
   void MapDrive(char16_t letter, std::filesystem::path host_folder);
   // Parses "X=/host/folder" as given on the command line; failure 5 naming
   // the text when it is malformed.
-  void MapDriveSpec(const std::string& spec);
+  void MapDriveSpec(const std::string& mapping);
   // Forgets a drive, so that it names no file. Failure 5 for a non-letter.
   void UnmapDrive(char16_t letter);
   // The host folder of a drive, nullopt when it is not mapped.

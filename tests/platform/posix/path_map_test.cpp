@@ -86,8 +86,8 @@ TEST(PathMapTest, HostPathsSurviveTheRoundTrip) {
 
 TEST(PathMapTest, RefusesWhatItCannotMap) {
   PathMap map;
-  for (const std::string spec : {"", "C", "C=", "C:/x", "1=/x", "=/x"}) {
-    ExpectFailure(err::kInvalidCall, [&] { map.MapDriveSpec(spec); });
+  for (const std::string mapping : {"", "C", "C=", "C:/x", "1=/x", "=/x"}) {
+    ExpectFailure(err::kInvalidCall, [&] { map.MapDriveSpec(mapping); });
   }
   EXPECT_THROW(map.MapDrive(u'1', "/x"), Failure);
   ExpectFailure(err::kBadFileName, [&] { map.ToControl("/tmp/a\\b"); });  // one host name, not two
