@@ -146,10 +146,24 @@ class Scanner {
       } else if (s_.substr(pos_, 2) == "->") {
         pos_ += 2;
       } else {
-        const std::size_t a = s_.find("-->", pos_);
-        const std::size_t b = s_.find("--!>", pos_);
-        const std::size_t end = std::min(a, b);
-        pos_ = end == std::string_view::npos ? s_.size() : end + (end == a ? 3 : 4);
+        // Every "--" is a candidate end; one forward pass keeps this linear.
+        std::size_t at = pos_;
+        for (;;) {
+          at = s_.find("--", at);
+          if (at == std::string_view::npos) {
+            pos_ = s_.size();
+            break;
+          }
+          if (s_.substr(at + 2, 1) == ">") {
+            pos_ = at + 3;
+            break;
+          }
+          if (s_.substr(at + 2, 2) == "!>") {
+            pos_ = at + 4;
+            break;
+          }
+          ++at;
+        }
       }
     } else if (foreign_ > 0 && s_.substr(pos_, 7) == "[CDATA[") {
       SkipPast("]]>");

@@ -66,8 +66,11 @@ std::u16string AttributeName(const GumboAttribute& a) {
   }
 }
 
-// The value as written: Gumbo's original text includes the quotes.
-std::u16string RawValue(const GumboStringPiece& original) {
+// The value as written: Gumbo's original text includes the quotes, and for
+// an attribute without a value it repeats the name.
+std::u16string RawValue(const GumboAttribute& a) {
+  const GumboStringPiece& original = a.original_value;
+  if (original.data == a.original_name.data) return {};
   std::string_view text = original.data == nullptr
                               ? std::string_view()
                               : std::string_view(original.data, original.length);
@@ -125,8 +128,7 @@ Tree BuildTree(const GumboOutput& output, std::size_t max_depth) {
         node.attributes.reserve(e.attributes.length);
         for (unsigned int i = 0; i < e.attributes.length; ++i) {
           const auto& a = *static_cast<const GumboAttribute*>(e.attributes.data[i]);
-          node.attributes.push_back(
-              {AttributeName(a), FromCString(a.value), RawValue(a.original_value)});
+          node.attributes.push_back({AttributeName(a), FromCString(a.value), RawValue(a)});
         }
         break;
       }
