@@ -9,17 +9,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/posix/path_map.h"
-
 namespace corabind {
 
 namespace fs = std::filesystem;
-
-HostPathResolver ResolveThrough(std::shared_ptr<const PathMap> paths) {
-  return [paths = std::move(paths)](std::u16string_view control_path) {
-    return paths->ToHost(control_path);
-  };
-}
 
 ReadPolicy ReadPolicy::ConfinedTo(const std::vector<fs::path>& folders) {
   ReadPolicy policy;
@@ -191,11 +183,6 @@ PosixBase64FileEncoderFactory::PosixBase64FileEncoderFactory(HostPathResolver re
 
 std::unique_ptr<Base64FileEncoder> PosixBase64FileEncoderFactory::Create() {
   return std::make_unique<PosixBase64FileEncoder>(resolve_, policy_, observer_);
-}
-
-std::shared_ptr<Base64FileEncoderFactory> DefaultBase64FileEncoders() {
-  return std::make_shared<PosixBase64FileEncoderFactory>(
-      ResolveThrough(std::make_shared<const PathMap>()));
 }
 
 }  // namespace corabind
