@@ -1,6 +1,7 @@
 // GetImages: refresh the image collections from the document, then write the
 // multipart/related message. Each step is a unit of its own: a failure loses
 // that unit only, and nothing ever leaves the call.
+#include <algorithm>
 #include <memory>
 
 #include "control/collection.h"
@@ -80,6 +81,7 @@ class MessageBuild {
     Collection& values = *control_.imageValues();
     if (keys.Count() < 1 || values.Count() < 1) return;
     const std::int32_t count = keys.Count();
+    parts_total_ = static_cast<std::size_t>(count);
     for (std::int32_t k = 1; k <= count; ++k) {
       // A position the shorter collection lacks has no file to embed: no
       // part, rather than the previous position's file under this key.
@@ -116,23 +118,36 @@ class MessageBuild {
     });
     Trace(std::u16string(u"Step 4: encoding result: ") + (encoded_ ? u"True" : u"False"));
     Unit([&] {
+      // Everything that can fail is read first, so the part goes in whole or
+      // not at all; it is written straight into the message, which grows
+      // geometrically, as parts can be large.
       const Base64FileEncoder& encoder = Encoder();
       const std::u16string name = GetFileName(path);
       const std::u16string& body = encoder.EncodedText();
-      std::u16string part;
-      part.reserve(160 + name.size() + key.size() + body.size());
-      part += u"--";
-      part += kPartBoundary;
-      part += u"\r\nContent-Type: application/octet-stream;\r\n name=\"";
-      part += name;
-      part += u"\"\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <";
-      part += key;
-      part += u">\r\n\r\n";
-      part += body;
-      part += u"\r\n";
-      message += part;
+      const std::size_t before = message.size();
+      const std::size_t needed = message.size() + 160 + name.size() + key.size() + body.size();
+      if (needed > message.capacity()) message.reserve(std::max(needed, Projected(message.size())));
+      message += u"--";
+      message += kPartBoundary;
+      message += u"\r\nContent-Type: application/octet-stream;\r\n name=\"";
+      message += name;
+      message += u"\"\r\nContent-Transfer-Encoding: base64\r\nContent-ID: <";
+      message += key;
+      message += u">\r\n\r\n";
+      message += body;
+      message += u"\r\n";
+      parts_size_ += message.size() - before;
+      ++parts_done_;
     });
     Unit([&] { Encoder().Clear(); });
+  }
+
+  // Room for the parts still to come, guessed from those written so far, so
+  // that a message of many large parts is moved only once or twice.
+  std::size_t Projected(std::size_t size) const {
+    if (parts_done_ == 0) return 2 * size;
+    const std::size_t remaining = parts_total_ > parts_done_ ? parts_total_ - parts_done_ : 1;
+    return size + parts_size_ / parts_done_ * remaining * 9 / 8 + 64;
   }
 
   Base64FileEncoder& Encoder() {
@@ -144,6 +159,7 @@ class MessageBuild {
   const bool debug_;
   std::unique_ptr<Base64FileEncoder> encoder_;
   bool encoded_ = false;
+  std::size_t parts_total_ = 0, parts_done_ = 0, parts_size_ = 0;
 };
 
 }  // namespace

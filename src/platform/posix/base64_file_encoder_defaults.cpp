@@ -11,9 +11,4 @@ HostPathResolver ResolveThrough(std::shared_ptr<const PathMap> paths) {
   };
 }
 
-std::shared_ptr<Base64FileEncoderFactory> DefaultBase64FileEncoders() {
-  return std::make_shared<PosixBase64FileEncoderFactory>(
-      ResolveThrough(std::make_shared<const PathMap>()));
-}
-
 }  // namespace corabind

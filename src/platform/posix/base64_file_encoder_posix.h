@@ -94,7 +94,5 @@ class PosixBase64FileEncoderFactory : public Base64FileEncoderFactory {
   ReadObserver observer_;
 };
 
-// The factory a library gets by default: the default path mapping, any file.
-std::shared_ptr<Base64FileEncoderFactory> DefaultBase64FileEncoders();
 
 }  // namespace corabind
