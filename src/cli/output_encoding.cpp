@@ -6,7 +6,9 @@ namespace corabind::cli {
 
 namespace {
 
-bool IsAscii(char16_t c) { return c < 0x80; }
+bool IsAscii(char16_t c) {
+  return c < 0x80;
+}
 
 // True when every ASCII character encodes as its own byte and a character
 // outside ASCII encodes the same wherever it stands (no shift states).
