@@ -1,6 +1,7 @@
 #include "cli/compose_command.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -107,6 +108,23 @@ void WriteAtomically(const fs::path& target, const std::string& bytes) {
   }
 }
 
+// Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
+// brought into line.
+std::u16string WithCrLf(const std::u16string& text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 32);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') {
+      out += u"\r\n";
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // The control path of a folder, ending in a backslash.
 std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   std::u16string base = paths.ToControl(folder);
@@ -175,6 +193,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
                            std::make_shared<PosixBase64FileEncoderFactory>(
                                ResolveThrough(paths), ReadPolicy::ConfinedTo(roots), observe)});
   OrvaneControl control(library);
+  html = WithCrLf(html);
   const std::u16string message = control.GetImages(html, body, base, document, kFalse, debug);
 
   if (!problems.empty() && !options.allow_missing) {
@@ -248,11 +267,19 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
   compose->add_option("--encoding", options->encoding,
                       "Charset of the written message, as iconv names it (default CP949, which "
                       "the HTML part's ks_c_5601-1987 label means)");
-  compose->add_option("--allow-root", options->allow_roots,
-                      "Also embed files from this folder and below (repeatable)");
-  compose->add_option("--drive", options->drives,
-                      "Map a drive letter of the mail's paths to a folder: X=/some/folder "
-                      "(repeatable)");
+  compose
+      ->add_option("--allow-root", options->allow_roots,
+                   "Also embed files from this folder and below (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  compose
+      ->add_option("--drive", options->drives,
+                   "Map a drive letter of the mail's paths to a folder: X=/some/folder "
+                   "(repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   compose->add_flag("--keep-html", options->keep_html,
                     "Hand the HTML over verbatim instead of pointing references at cid: parts");
   compose->add_flag("--allow-missing", options->allow_missing,

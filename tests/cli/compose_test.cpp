@@ -128,7 +128,9 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
       EXPECT_NE(run.err.find(text), std::string::npos) << c.args << "\n" << run.err;
     }
     EXPECT_EQ(fs::exists(dir_ / "out.eml"), c.written) << c.args;
-    if (c.status != 0) EXPECT_EQ(run.out, "") << c.args;
+    if (c.status != 0) {
+      EXPECT_EQ(run.out, "") << c.args;
+    }
   }
   // Each missing file is told once, however often it is referenced.
   const Outcome run = Run("compose " + mail);
