@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -83,30 +84,49 @@ std::string ReadFile(const fs::path& path) {
   return std::move(bytes).str();
 }
 
-// Writes next to the target and renames over it: readers see the old file
-// or the whole new one, never a part.
-void WriteAtomically(const fs::path& target, const std::string& bytes) {
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw RunError{"cannot write " + target.string() + ": " + std::strerror(errno)};
-  std::size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
+// Written next to the target and renamed over it: readers see the old file
+// or the whole new one, never a part. Dropped unless committed.
+class AtomicFile {
+ public:
+  explicit AtomicFile(fs::path target) : target_(std::move(target)) {
+    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+    temp_ = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) Fail(errno);
   }
-  const int saved = errno;
-  ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-    const std::string why = std::strerror(ok ? errno : saved);
-    ::unlink(temp.c_str());
-    throw RunError{"cannot write " + target.string() + ": " + why};
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(temp_.c_str());
   }
-}
+
+  void Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) Fail(errno);
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  void Commit() {
+    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Fail(errno);
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+    committed_ = true;
+  }
+
+ private:
+  [[noreturn]] void Fail(int error) const {
+    throw RunError{"cannot write " + target_.string() + ": " + std::strerror(error)};
+  }
+  fs::path target_;
+  std::string temp_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
 
 // Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
 // brought into line.
@@ -202,14 +222,17 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
                    "the message with empty parts)"};
   }
 
-  EncodedMessage encoded;
-  try {
-    encoded = EncodeMessage(message, options.encoding);
-  } catch (const Failure& failure) {
-    throw UsageError{"--encoding " + options.encoding + ": " + failure.what()};
-  }
-  if (encoded.unrepresentable) {
-    const std::size_t at = *encoded.unrepresentable;
+  // Every byte is checked before any is written where a write cannot be
+  // taken back (standard output); a file is only renamed into place whole.
+  const auto encode = [&](const std::function<void(std::string_view)>& sink) {
+    std::optional<std::size_t> bad;
+    try {
+      bad = EncodeMessage(message, options.encoding, sink);
+    } catch (const Failure& failure) {
+      throw UsageError{"--encoding " + options.encoding + ": " + failure.what()};
+    }
+    if (!bad) return;
+    const std::size_t at = *bad;
     const std::size_t html_begin = kMessageHeader.size();  // the HTML follows the header
     std::ostringstream where;
     if (at >= html_begin && at < html_begin + html.size()) {
@@ -225,14 +248,19 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     throw RunError{ToUtf8(CharacterName(message, at)) + " at " + where.str() +
                    " cannot be written in " + options.encoding +
                    "; nothing written (--encoding utf-8 keeps every character)"};
-  }
+  };
 
   if (options.output.empty() || options.output == "-") {
-    out.write(encoded.bytes.data(), static_cast<std::streamsize>(encoded.bytes.size()));
+    encode([](std::string_view) {});
+    encode([&](std::string_view bytes) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    });
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
   } else {
-    WriteAtomically(options.output, encoded.bytes);
+    AtomicFile file(options.output);
+    encode([&](std::string_view bytes) { file.Write(bytes); });
+    file.Commit();
   }
   return kExitOk;
 }

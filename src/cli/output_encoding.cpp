@@ -1,14 +1,12 @@
 #include "cli/output_encoding.h"
 
+#include <algorithm>
+
 #include "platform/posix/code_set.h"
 
 namespace corabind::cli {
 
 namespace {
-
-bool IsAscii(char16_t c) {
-  return c < 0x80;
-}
 
 // True when every ASCII character encodes as its own byte and a character
 // outside ASCII encodes the same wherever it stands (no shift states).
@@ -32,30 +30,40 @@ bool KeepsAsciiRuns(const CodeSet& code_set) {
 
 }  // namespace
 
-EncodedMessage EncodeMessage(std::u16string_view message, const std::string& charset) {
+std::optional<std::size_t> EncodeMessage(std::u16string_view message, const std::string& charset,
+                                         const std::function<void(std::string_view)>& sink) {
   const CodeSet code_set(charset);
   if (!KeepsAsciiRuns(code_set)) {
     auto whole = code_set.TryEncode(message);
-    return {std::move(whole.bytes), whole.unrepresentable};
+    if (!whole.unrepresentable) sink(whole.bytes);
+    return whole.unrepresentable;
   }
-  EncodedMessage out;
-  out.bytes.reserve(message.size() + message.size() / 8);
+  constexpr std::size_t kChunk = 1 << 20;
+  std::string chunk;
+  chunk.reserve(kChunk);
   std::size_t i = 0;
   while (i < message.size()) {
-    std::size_t j = i;
-    while (j < message.size() && IsAscii(message[j])) ++j;
-    const std::size_t before = out.bytes.size();
-    out.bytes.resize(before + (j - i));
-    for (std::size_t k = i; k < j; ++k) out.bytes[before + k - i] = static_cast<char>(message[k]);
-    i = j;
-    while (j < message.size() && !IsAscii(message[j])) ++j;
-    if (j == i) continue;
-    const auto run = code_set.TryEncode(message.substr(i, j - i));
-    if (run.unrepresentable) return {{}, i + *run.unrepresentable};
-    out.bytes += run.bytes;
-    i = j;
+    if (message[i] < 0x80) {
+      const std::size_t stop = std::min(message.size(), i + (kChunk - chunk.size()));
+      while (i < stop && message[i] < 0x80) chunk.push_back(static_cast<char>(message[i++]));
+    } else {
+      std::size_t j = i;
+      while (j < message.size() && message[j] >= 0x80) ++j;
+      const auto run = code_set.TryEncode(message.substr(i, j - i));
+      if (run.unrepresentable) {
+        sink(chunk);
+        return i + *run.unrepresentable;
+      }
+      chunk += run.bytes;
+      i = j;
+    }
+    if (chunk.size() >= kChunk) {
+      sink(chunk);
+      chunk.clear();
+    }
   }
-  return out;
+  sink(chunk);
+  return std::nullopt;
 }
 
 }  // namespace corabind::cli
