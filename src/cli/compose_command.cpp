@@ -280,7 +280,7 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
   } catch (const std::exception& e) {
     err << "corabind compose: " << e.what() << '\n';
   }
-  return kExitFailed;
+  return kExitFailure;
 }
 
 void AddComposeCommand(CLI::App& app, int& exit_status) {

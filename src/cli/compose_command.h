@@ -6,9 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}
+#include "cli/command.h"
 
 namespace corabind::cli {
 
@@ -24,9 +22,6 @@ struct ComposeOptions {
 };
 
 // Exit statuses of compose.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // unreadable input, missing/refused files, encoding
-inline constexpr int kExitUsage = 2;
 
 // Runs compose; diagnostics and message boxes go to `err`.
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err);
