@@ -3,6 +3,7 @@
 #include <fstream>
 #include <vector>
 
+#include "control/dispatch.h"
 #include "control/failure.h"
 #include "control/orvane_control.h"
 #include "localfile/base_folder.h"
@@ -185,6 +186,15 @@ TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
     open_names.push_back(d.file_name);
   }
   EXPECT_EQ(open_names, (std::vector<std::u16string>{u"", u"C:\\d\\a.htm", u"C:\\e\\b.htm", u""}));
+}
+
+TEST_F(LocalFileTest, ScriptsReachBothMethodsByName) {
+  desktop_->Push({SaveAs(Host("s.htm")), Cancel(FileScript::Kind::kOpen)});
+  std::vector<Variant> args = {Variant(u"abc"), Variant(u"x.htm"), Variant::Boolean(false)};
+  EXPECT_TRUE(Invoke(control_, u"savetolocal", InvokeKind::kMethod, args).IsEmpty());
+  std::vector<Variant> none;
+  EXPECT_EQ(Invoke(control_, u"GetLocalHTMLFile", InvokeKind::kMethod, none).ToText(), u"abc\r\n");
+  EXPECT_EQ(Invoke(control_, u"getBaseURL", InvokeKind::kMethod, none).ToText(), u"C:\\");
 }
 
 TEST(BaseFolderTest, KeepsEverythingUpToTheLastBackslash) {
