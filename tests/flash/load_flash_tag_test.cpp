@@ -5,13 +5,12 @@
 #include "control/orvane_control.h"
 #include "flash/flash_dialog.h"
 #include "support/headless_fixture.h"
-#include "support/in_memory_files.h"
 
 namespace corabind {
 namespace {
 
 using testing::HeadlessTest;
-using testing::InMemoryFiles;
+using testing::WriteBytes;
 
 constexpr char16_t kMovie[] = u"C:\\m\\a.swf";
 
@@ -39,8 +38,8 @@ UiStep CloseFrame() {
 class LoadFlashTagTest : public HeadlessTest {
  protected:
   LoadFlashTagTest() {
-    files_->files[kMovie] = u"FWS";
-    UseFiles(files_);
+    std::filesystem::create_directory(folder_.path() / "m");
+    WriteBytes(folder_.path() / "m" / "a.swf", "FWS");
   }
   std::u16string Run(std::vector<UiStep> steps) {
     desktop_->Push(FormScript{u"Form1", std::move(steps)});
@@ -49,7 +48,6 @@ class LoadFlashTagTest : public HeadlessTest {
     return result;
   }
 
-  std::shared_ptr<InMemoryFiles> files_ = std::make_shared<InMemoryFiles>();
   OrvaneControl control_{library_};
 };
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "control/dispatch.h"
@@ -8,13 +11,14 @@
 #include "control/orvane_control.h"
 #include "localfile/base_folder.h"
 #include "support/headless_fixture.h"
-#include "support/in_memory_files.h"
 
 namespace corabind {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::HeadlessTest;
-using testing::InMemoryFiles;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 constexpr char16_t kHtmlFilter[] = u"HTML Document(*.htm;*.html)|*.htm;*.html|All Files(*.*)|*.*";
 
@@ -28,10 +32,17 @@ FileScript Cancel(FileScript::Kind kind) {
   return FileScript{kind, true, {}, true};
 }
 
+// Opens every file, then fails to read it.
+class UnreadableFiles : public PosixFileSystem {
+ public:
+  using PosixFileSystem::PosixFileSystem;
+  std::unique_ptr<TextReader> OpenTextFile(const std::u16string&) override {
+    throw Failure(err::kDeviceIo, u"Device I/O error");
+  }
+};
+
 class LocalFileTest : public HeadlessTest {
  protected:
-  LocalFileTest() { UseFiles(files_); }
-
   std::vector<FileDialogEvent> FileDialogs() const {
     std::vector<FileDialogEvent> out;
     for (const auto& e : desktop_->events()) {
@@ -39,54 +50,41 @@ class LocalFileTest : public HeadlessTest {
     }
     return out;
   }
+  std::optional<std::string> Bytes(const std::string& relative) const {
+    if (!fs::exists(Host(relative))) return std::nullopt;
+    return ReadBytes(Host(relative));
+  }
 
-  std::shared_ptr<InMemoryFiles> files_ = std::make_shared<InMemoryFiles>();
   OrvaneControl control_{library_};
 };
 
 TEST_F(LocalFileTest, SaveWritesTheSourceWhereTheUserChose) {
-  // The host file exists so that the save dialog asks before overwriting.
-  std::ofstream(Host("old.htm")) << "x";
-  files_->files[u"C:\\old.htm"] = u"old";
   struct Case {
     const char* name;
     FileScript choice;
     std::u16string filename;
     VariantBool saveas;
-    std::map<std::u16string, std::u16string> expected_files;
+    std::optional<std::string> out, old;
   };
   const std::vector<Case> cases = {
-      {"plain save",
-       SaveAs(Host("t/out.htm")),
-       u"x.htm",
-       kFalse,
-       {{u"C:\\old.htm", u"old"}, {u"C:\\t\\out.htm", u"abc\r\n"}}},
-      {"name and flag are not used",
-       SaveAs(Host("t/out.htm")),
-       u"C:\\elsewhere.htm",
-       kTrue,
-       {{u"C:\\old.htm", u"old"}, {u"C:\\t\\out.htm", u"abc\r\n"}}},
-      {"cancelled", Cancel(FileScript::Kind::kSave), u"x.htm", kFalse, {{u"C:\\old.htm", u"old"}}},
-      {"overwrite declined",
-       SaveAs(Host("old.htm"), false),
-       u"",
-       kFalse,
-       {{u"C:\\old.htm", u"old"}}},
-      {"overwrite confirmed",
-       SaveAs(Host("old.htm"), true),
-       u"",
-       kFalse,
-       {{u"C:\\old.htm", u"abc\r\n"}}},
+      {"plain save", SaveAs(Host("out.htm")), u"x.htm", kFalse, "abc\r\n", "old"},
+      {"name and flag are not used", SaveAs(Host("out.htm")), u"C:\\old.htm", kTrue, "abc\r\n",
+       "old"},
+      {"cancelled", Cancel(FileScript::Kind::kSave), u"x.htm", kFalse, std::nullopt, "old"},
+      {"overwrite declined", SaveAs(Host("old.htm"), false), u"", kFalse, std::nullopt, "old"},
+      {"overwrite confirmed", SaveAs(Host("old.htm"), true), u"", kFalse, std::nullopt, "abc\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    files_->files = {{u"C:\\old.htm", u"old"}};
+    fs::remove(Host("out.htm"));
+    WriteBytes(Host("old.htm"), "old");
     control_.file_dialog().file_name = u"C:\\left\\over.htm";
     desktop_->ClearEvents();
     desktop_->Push(c.choice);
     EXPECT_TRUE(control_.SaveToLocal(u"abc", c.filename, c.saveas).IsEmpty());
     EXPECT_TRUE(desktop_->ScriptDone());
-    EXPECT_EQ(files_->files, c.expected_files);
+    EXPECT_EQ(Bytes("out.htm"), c.out);
+    EXPECT_EQ(Bytes("old.htm"), c.old);
     const auto dialogs = FileDialogs();
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].kind, FileScript::Kind::kSave);
@@ -97,33 +95,59 @@ TEST_F(LocalFileTest, SaveWritesTheSourceWhereTheUserChose) {
   }
 }
 
-TEST_F(LocalFileTest, AFailedSaveReachesThePage) {
-  files_->fail_writes = true;
-  desktop_->Push(SaveAs(Host("out.htm")));
-  try {
-    control_.SaveToLocal(u"abc", u"", kFalse);
-    ADD_FAILURE() << "the failed write was reported as success";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), err::kPermissionDenied);
+TEST_F(LocalFileTest, AFailedSaveKeepsTheOldFileAndReachesThePage) {
+  DiskCalls disk_full = DiskCalls::System();
+  disk_full.write = [](int fd, const void* data, std::size_t size) -> ssize_t {
+    if (size > 4) return ::write(fd, data, size / 2);
+    errno = ENOSPC;
+    return -1;
+  };
+  struct Case {
+    const char* name;
+    std::string code_set;
+    DiskCalls calls;
+    std::u16string source;
+    std::int32_t number;
+  };
+  const std::vector<Case> cases = {
+      {"disk full half-way", "UTF-8", disk_full, u"<p>a new page that is long</p>", err::kDiskFull},
+      {"character the code set lacks", "ISO-8859-1", DiskCalls::System(), u"caf\u00e9 \ud55c",
+       err::kInvalidCall},
+  };
+  const std::string old = "<p>old\r\npage</p>\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseFiles(std::make_shared<PosixFileSystem>(paths_, c.code_set, c.calls));
+    WriteBytes(Host("page.htm"), old);
+    desktop_->Push(SaveAs(Host("page.htm")));
+    try {
+      control_.SaveToLocal(c.source, u"", kFalse);
+      ADD_FAILURE() << "the failed write was reported as success";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), c.number);
+    }
+    EXPECT_EQ(ReadBytes(Host("page.htm")), old);
+    EXPECT_EQ(folder_.Names(), std::set<std::string>{"page.htm"});
   }
 }
 
 TEST_F(LocalFileTest, OpenReturnsEveryLineWithCrLf) {
   struct Case {
     const char* name;
-    std::u16string content;
+    std::string content;
     std::u16string expected;
   };
   const std::vector<Case> cases = {
-      {"lone LF stays inside", u"a\nb", u"a\nb\r\n"},
-      {"CR LF, no final line end", u"a\r\nb", u"a\r\nb\r\n"},
-      {"CR only", u"a\rb\r", u"a\r\nb\r\n"},
-      {"blank lines kept", u"a\r\n\r\nb\r\n", u"a\r\n\r\nb\r\n"},
-      {"empty file", u"", u""},
+      {"lone LF stays inside", "a\nb", u"a\nb\r\n"},
+      {"CR LF, no final line end", "a\r\nb", u"a\r\nb\r\n"},
+      {"CR only", "a\rb\r", u"a\r\nb\r\n"},
+      {"blank lines kept", "a\r\n\r\nb\r\n", u"a\r\n\r\nb\r\n"},
+      {"empty file", "", u""},
   };
+  fs::create_directories(Host("mail/in"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    files_->files = {{u"C:\\mail\\in\\a.htm", c.content}};
+    WriteBytes(Host("mail/in/a.htm"), c.content);
     control_.set_baseURL(u"before");
     desktop_->ClearEvents();
     desktop_->Push(Open(Host("mail/in/a.htm")));
@@ -134,23 +158,25 @@ TEST_F(LocalFileTest, OpenReturnsEveryLineWithCrLf) {
 }
 
 TEST_F(LocalFileTest, OpenThatReadsNothingKeepsTheBase) {
-  files_->files = {{u"C:\\a.htm", u"text"}};
+  WriteBytes(Host("a.htm"), "text");
+  fs::create_directory(Host("folder.htm"));
   struct Case {
     const char* name;
     FileScript choice;
-    bool fail_reads;
+    bool unreadable;
     std::vector<std::u16string> messages;
   };
   const std::vector<Case> cases = {
       {"cancelled on a fresh control", Cancel(FileScript::Kind::kOpen), false, {}},
       {"missing file", Open(Host("gone.htm")), false, {u"File doesnot exit."}},
+      {"a folder is no file", Open(Host("folder.htm")), false, {u"File doesnot exit."}},
       {"read failure", Open(Host("a.htm")), true, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.unreadable) UseFiles(std::make_shared<UnreadableFiles>(paths_, "UTF-8"));
     control_.file_dialog().file_name.clear();
     control_.set_baseURL(u"before");
-    files_->fail_reads = c.fail_reads;
     desktop_->ClearEvents();
     desktop_->Push(c.choice);
     EXPECT_EQ(control_.GetLocalHTMLFile(), u"");
@@ -160,7 +186,9 @@ TEST_F(LocalFileTest, OpenThatReadsNothingKeepsTheBase) {
 }
 
 TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
-  files_->files = {{u"C:\\d\\a.htm", u"one"}};
+  fs::create_directories(Host("d"));
+  fs::create_directories(Host("e"));
+  WriteBytes(Host("d/a.htm"), "one");
   desktop_->Push({Open(Host("d/a.htm")), Cancel(FileScript::Kind::kOpen), SaveAs(Host("e/b.htm")),
                   Cancel(FileScript::Kind::kOpen), Cancel(FileScript::Kind::kSave),
                   Cancel(FileScript::Kind::kOpen)});
@@ -175,6 +203,7 @@ TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
   // A cancelled save empties the name, so the next cancelled open reads nothing.
   control_.SaveToLocal(u"three", u"", kFalse);
   EXPECT_EQ(control_.GetLocalHTMLFile(), u"");
+  EXPECT_EQ(control_.getBaseURL(), u"C:\\e\\");
   EXPECT_TRUE(desktop_->ScriptDone());
 
   std::vector<std::u16string> open_names;
@@ -203,7 +232,6 @@ TEST(BaseFolderTest, KeepsEverythingUpToTheLastBackslash) {
       {u"\\\\srv\\share\\a.htm", u"\\\\srv\\share\\"},
       {u"C:\\a.htm", u"C:\\"},
       {u"a.htm", u""},
-      {u"C:\\dir\\", u"C:\\dir\\"},
   };
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderWithTrailingBackslash(path), folder);
 }

@@ -1,45 +1,41 @@
-// A library wired to the headless desktop, with drive C: mapped onto a
-// fresh temporary folder, for tests that drive dialogs from a script.
+// A library wired to the headless desktop and the real POSIX file layer,
+// with drive C: mapped onto a fresh temporary folder, for tests that drive
+// dialogs from a script and look at the files they leave.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "control/library.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/path_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/temp_folder.h"
 
 namespace corabind::testing {
 
 class HeadlessTest : public ::testing::Test {
  protected:
   HeadlessTest() {
-    std::random_device rd;
-    root_ = std::filesystem::temp_directory_path() /
-            ("corabind-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    std::filesystem::create_directories(root_);
-    paths_.MapDrive(u'C', root_);
-    desktop_ = std::make_shared<HeadlessDesktop>(paths_);
-  }
-  ~HeadlessTest() override {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    paths_->MapDrive(u'C', folder_.path());
+    UseFiles(std::make_shared<PosixFileSystem>(paths_, "UTF-8"));
   }
 
   // The host path of C:\<relative> (relative written with '/').
-  std::string Host(const std::string& relative) const { return (root_ / relative).string(); }
+  std::string Host(const std::string& relative) const {
+    return (folder_.path() / relative).string();
+  }
 
   void UseFiles(std::shared_ptr<FileSystem> files) {
     library_.set_services(Services{desktop_, std::move(files), nullptr});
   }
 
-  std::filesystem::path root_;
-  PathMap paths_;
-  std::shared_ptr<HeadlessDesktop> desktop_;
+  TempFolder folder_;
+  std::shared_ptr<PathMap> paths_ = std::make_shared<PathMap>();
+  std::shared_ptr<HeadlessDesktop> desktop_ = std::make_shared<HeadlessDesktop>(*paths_);
   Library library_;
 };
 
