@@ -1,10 +1,13 @@
-#include "control/not_implemented.h"
 #include "control/orvane_control.h"
+#include "flash/flash_dialog.h"
 
 namespace corabind {
 
 std::u16string OrvaneControl::LoadFlashTag() {
-  ThrowNotImplemented(u"LoadFlashTag");
+  Library& library = this->library();
+  library.RunModal(library.Dialog<Form1>());
+  // Not cleared before the showing: Cancel returns the latest OK's markup.
+  return library.state().FlashTagResult;
 }
 
 }  // namespace corabind
