@@ -1,0 +1,34 @@
+// Late-bound calls into OrvaneControl: the dispatch interface _OrvaneControl
+// as a script host uses it. Names are looked up without regard to case;
+// arguments arrive as variants, by reference, and are coerced to the types
+// the member declares; omitted optional booleans read as false.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "control/type_library.h"
+#include "control/variant.h"
+
+namespace corabind {
+
+class OrvaneControl;
+
+enum class InvokeKind { kMethod, kPropertyGet, kPropertyPutRef };
+
+// How a boolean argument arrives: its 16-bit form is kept, so -1 (exact
+// true) and other non-zero values such as 1 stay apart.
+VariantBool ArgumentAsBool(const Variant& value, std::u16string_view param = u"");
+
+// The member's dispatch id; failure 438 when the interface has no such name.
+std::int32_t GetIdOfName(std::u16string_view name);
+const MemberInfo& MemberById(std::int32_t dispid);
+
+// Calls the member. `args` are the positional arguments in interface order
+// (for a property put, the value). Failure 449 when a required argument is
+// missing, 450 for too many, 13 or 94 when an argument cannot be coerced.
+Variant Invoke(OrvaneControl& control, std::int32_t dispid, InvokeKind kind, std::span<Variant> args);
+Variant Invoke(OrvaneControl& control, std::u16string_view name, InvokeKind kind, std::span<Variant> args);
+
+}  // namespace corabind

@@ -1,0 +1,67 @@
+#include "control/variant.h"
+
+#include <gtest/gtest.h>
+
+#include "control/failure.h"
+
+namespace corabind {
+namespace {
+
+std::int32_t FailureOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Failure& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(VariantTest, ConversionsFollowScriptHostRules) {
+  struct Case {
+    Variant v;
+    std::u16string text;  // "" with text_failure set means it fails
+    std::int32_t text_failure;
+    bool equals_true;
+  } cases[] = {
+      {Variant(), u"", 0, false},
+      {Variant(Null{}), u"", err::kInvalidUseOfNull, false},
+      {Variant::Boolean(true), u"True", 0, true},
+      {Variant::Boolean(false), u"False", 0, false},
+      {Variant(std::int16_t{1}), u"1", 0, false},
+      {Variant(std::int16_t{-1}), u"-1", 0, true},
+      {Variant(std::int32_t{2147483647}), u"2147483647", 0, false},
+      {Variant(2.5), u"2.5", 0, false},
+      {Variant(1e20), u"1E+20", 0, false},
+      {Variant(u"-1"), u"-1", 0, true},
+      {Variant(u"abc"), u"abc", 0, false},
+      {Variant::Nothing(), u"", err::kTypeMismatch, false},
+  };
+  for (const auto& c : cases) {
+    if (c.text_failure) {
+      EXPECT_EQ(FailureOf([&] { (void)c.v.ToText(); }), c.text_failure);
+    } else {
+      EXPECT_EQ(c.v.ToText(), c.text);
+    }
+    EXPECT_EQ(c.v.EqualsTrue(), c.equals_true) << std::string(c.text.begin(), c.text.end());
+  }
+}
+
+TEST(VariantTest, NullMakesNumberComparisonsFalseAndTextThatIsNoNumberFails) {
+  const Variant null{Null{}};
+  EXPECT_FALSE(null.NumberNotEquals(0));
+  EXPECT_FALSE(null.NumberLess(10000));
+  EXPECT_TRUE(Variant(std::int32_t{20}).NumberNotEquals(0));
+  EXPECT_FALSE(Variant(std::int32_t{10000}).NumberLess(10000));
+  EXPECT_TRUE(Variant(u" 12 ").NumberNotEquals(0));
+  EXPECT_EQ(FailureOf([] { (void)Variant(u"").NumberNotEquals(0); }), err::kTypeMismatch);
+  EXPECT_EQ(FailureOf([] { (void)Variant(u"12px").NumberLess(1); }), err::kTypeMismatch);
+}
+
+TEST(VariantTest, ObjectAccessorsTellNothingFromWrongKind) {
+  EXPECT_EQ(FailureOf([] { (void)Variant::Nothing().ToElement(); }), err::kObjectNotSet);
+  EXPECT_EQ(FailureOf([] { (void)Variant(u"x").ToElement(); }), err::kTypeMismatch);
+  EXPECT_EQ(Variant::Nothing().ToCollectionOrNothing(), nullptr);
+}
+
+}  // namespace
+}  // namespace corabind
