@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "control/failure.h"
-#include "fake_element.h"
+#include "field_element.h"
 #include "fields_fixture.h"
 
-namespace corabind::testing {
+namespace corabind::fields_test {
 namespace {
 
 const std::u16string kPrevious = u"<previous tag>";
@@ -150,4 +150,4 @@ TEST_F(EntryPointsTest, NoElementIsAFailureThatChangesNothing) {
 }
 
 }  // namespace
-}  // namespace corabind::testing
+}  // namespace corabind::fields_test

@@ -4,10 +4,10 @@
 // TYPE).
 #include <gtest/gtest.h>
 
-#include "fake_element.h"
+#include "field_element.h"
 #include "fields_fixture.h"
 
-namespace corabind::testing {
+namespace corabind::fields_test {
 namespace {
 
 struct DialogCase {
@@ -303,4 +303,4 @@ TEST_F(FieldDialogsTest, EveryOpeningStartsFromTheDefaults) {
 }
 
 }  // namespace
-}  // namespace corabind::testing
+}  // namespace corabind::fields_test

@@ -13,7 +13,7 @@
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/path_map.h"
 
-namespace corabind::testing {
+namespace corabind::fields_test {
 
 inline UiStep Type(std::u16string control, std::u16string text) {
   return UiStep{UiStep::Kind::kType, std::move(control), std::move(text), 0};
@@ -69,4 +69,4 @@ class FieldsTest : public ::testing::Test {
   }
 };
 
-}  // namespace corabind::testing
+}  // namespace corabind::fields_test

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_element.h"
+#include "field_element.h"
 #include "fields/item_line.h"
 #include "fields_fixture.h"
 
-namespace corabind::testing {
+namespace corabind::fields_test {
 namespace {
 
 using S = std::vector<UiStep>;
@@ -204,7 +204,7 @@ TEST_F(ListBoxFTest, ItemDialogOpensEmptyForAddAndShowingTheItemForUpdate) {
 }
 
 TEST_F(ListBoxFTest, EditingASelect) {
-  const auto option = [](FakeElement::Attributes attributes, std::u16string inner) {
+  const auto option = [](FieldElement::Attributes attributes, std::u16string inner) {
     return MakeElement(u"OPTION", std::move(attributes), std::move(inner));
   };
   struct Case {
@@ -278,4 +278,4 @@ TEST_F(ListBoxFTest, HoldsMoreLinesThanA16BitPosition) {
 }
 
 }  // namespace
-}  // namespace corabind::testing
+}  // namespace corabind::fields_test

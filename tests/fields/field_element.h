@@ -10,14 +10,14 @@
 #include "control/document.h"
 #include "control/text.h"
 
-namespace corabind::testing {
+namespace corabind::fields_test {
 
-class FakeElement : public Element {
+class FieldElement : public Element {
  public:
   using Attributes = std::vector<std::pair<std::u16string, Variant>>;
 
-  FakeElement(std::u16string tag, Attributes attributes, std::u16string inner = {},
-              std::vector<std::shared_ptr<Element>> children = {})
+  FieldElement(std::u16string tag, Attributes attributes, std::u16string inner = {},
+               std::vector<std::shared_ptr<Element>> children = {})
       : tag_(std::move(tag)),
         attributes_(std::move(attributes)),
         inner_(std::move(inner)),
@@ -41,11 +41,11 @@ class FakeElement : public Element {
   std::vector<std::shared_ptr<Element>> children_;
 };
 
-inline std::shared_ptr<Element> MakeElement(std::u16string tag, FakeElement::Attributes attributes,
+inline std::shared_ptr<Element> MakeElement(std::u16string tag, FieldElement::Attributes attributes,
                                             std::u16string inner = {},
                                             std::vector<std::shared_ptr<Element>> children = {}) {
-  return std::make_shared<FakeElement>(std::move(tag), std::move(attributes), std::move(inner),
-                                       std::move(children));
+  return std::make_shared<FieldElement>(std::move(tag), std::move(attributes), std::move(inner),
+                                        std::move(children));
 }
 
-}  // namespace corabind::testing
+}  // namespace corabind::fields_test
