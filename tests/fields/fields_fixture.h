@@ -10,6 +10,7 @@
 
 #include "control/library.h"
 #include "control/orvane_control.h"
+#include "control/text.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/path_map.h"
 
