@@ -1,7 +1,7 @@
 // The numeric field rule shared by the size-like fields of the form-field
 // dialogs (Size, Max Length, Cols, Rows, Height): whatever the user types or
 // the load step sets, the field shows the decimal text of the number its text
-// denotes, read the way a classic BASIC Val reads a number.
+// denotes, read leniently from the left.
 #pragma once
 
 #include <string>
