@@ -1,6 +1,8 @@
 // The round trip a page's host makes: register the built library, find the
 // class by its ProgID, load the library with dlopen and create a control
 // through its class factory.
+#include "control/component_server.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,7 +10,6 @@
 #include <filesystem>
 
 #include "control/collection.h"
-#include "control/component_server.h"
 #include "control/failure.h"
 #include "control/object_host.h"
 #include "control/text.h"
@@ -72,7 +73,8 @@ TEST(ComponentServerTest, RegisterCreateThroughDlopenReleaseAndUnregister) {
   created.factory->LockServer(false);
   EXPECT_TRUE(server->CanUnloadNow());
 
-  auto unreg = reinterpret_cast<EntryPoint>(::dlsym(::dlopen(CORABIND_SHARED_LIBRARY, RTLD_NOW | RTLD_NOLOAD), "DllUnregisterServer"));
+  auto unreg = reinterpret_cast<EntryPoint>(
+      ::dlsym(::dlopen(CORABIND_SHARED_LIBRARY, RTLD_NOW | RTLD_NOLOAD), "DllUnregisterServer"));
   ASSERT_NE(unreg, nullptr);
   EXPECT_EQ(unreg(), kS_OK);
   EXPECT_FALSE(store.Find("Corabind.OrvaneControl").has_value());
@@ -86,7 +88,8 @@ TEST(ComponentServerTest, RegisterCreateThroughDlopenReleaseAndUnregister) {
 
 TEST(ComponentServerTest, FactoryIsOnlyForOurClass) {
   void* factory = reinterpret_cast<void*>(1);
-  EXPECT_EQ(DllGetClassObject("{00000000-0000-0000-0000-000000000000}", &factory), kClassNotAvailable);
+  EXPECT_EQ(DllGetClassObject("{00000000-0000-0000-0000-000000000000}", &factory),
+            kClassNotAvailable);
   EXPECT_EQ(factory, nullptr);
   EXPECT_EQ(DllGetClassObject("{C2CA12A6-C3F6-4869-B91C-E4281DC3A531}", &factory), kS_OK);
   EXPECT_NE(factory, nullptr);

@@ -25,12 +25,16 @@ TEST(InsertImageInfoTest, FirstValueWinsAndKeysAreCaseSensitive) {
       {"case-sensitive keys", {{u"a", u"x"}, {u"A", u"x"}}, {u"a", u"A"}, {u"x", u"x"}},
       {"values are never compared", {{u"a", u"v"}, {u"b", u"v"}}, {u"a", u"b"}, {u"v", u"v"}},
       {"empty key is a key", {{u"", u"v"}, {u"", u"w"}}, {u""}, {u"v"}},
-      {"repeat after others", {{u"a", u"1"}, {u"b", u"2"}, {u"a", u"3"}, {u"c", u"4"}}, {u"a", u"b", u"c"}, {u"1", u"2", u"4"}},
+      {"repeat after others",
+       {{u"a", u"1"}, {u"b", u"2"}, {u"a", u"3"}, {u"c", u"4"}},
+       {u"a", u"b", u"c"},
+       {u"1", u"2", u"4"}},
   };
   for (const auto& c : cases) {
     Library lib;
     OrvaneControl control(lib);
-    for (const auto& [k, v] : c.inserts) EXPECT_TRUE(control.InsertImageInfo(k, v).IsEmpty()) << c.what;
+    for (const auto& [k, v] : c.inserts)
+      EXPECT_TRUE(control.InsertImageInfo(k, v).IsEmpty()) << c.what;
     EXPECT_EQ(Texts(*control.imageKeys()), c.keys) << c.what;
     EXPECT_EQ(Texts(*control.imageValues()), c.values) << c.what;
   }

@@ -22,9 +22,10 @@ std::int32_t FailureOf(const std::function<void()>& f) {
 TEST(DispatchTest, MembersKeepTheirOrderIdsAndParameterNames) {
   const auto& members = CorabindTypeLibrary().dispatch.members;
   const std::vector<std::u16string_view> order = {
-      u"imageKeys", u"imageValues", u"LoadFlashTag", u"SaveToLocal", u"getBaseURL", u"GetLocalHTMLFile",
-      u"GetImages", u"GetStyleSub", u"GetFlashSub", u"GetObjectFlashSub", u"GetImagesSub",
-      u"InsertImageInfo", u"ModifyFormField", u"SetFormField"};
+      u"imageKeys",       u"imageValues",       u"LoadFlashTag", u"SaveToLocal",
+      u"getBaseURL",      u"GetLocalHTMLFile",  u"GetImages",    u"GetStyleSub",
+      u"GetFlashSub",     u"GetObjectFlashSub", u"GetImagesSub", u"InsertImageInfo",
+      u"ModifyFormField", u"SetFormField"};
   ASSERT_EQ(members.size(), order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
     EXPECT_EQ(members[i].name, order[i]);
@@ -72,7 +73,8 @@ TEST(DispatchTest, InvokesByNameWithVariantsAndChecksArgumentCounts) {
   };
   for (auto& b : bad) {
     const auto kind = b.member == u"imageKeys" ? InvokeKind::kPropertyPutRef : InvokeKind::kMethod;
-    EXPECT_EQ(FailureOf([&] { Invoke(control, b.member, kind, b.args); }), b.number) << ToUtf8(b.member);
+    EXPECT_EQ(FailureOf([&] { Invoke(control, b.member, kind, b.args); }), b.number)
+        << ToUtf8(b.member);
   }
 }
 
@@ -81,8 +83,12 @@ TEST(DispatchTest, BooleansKeepTheirSixteenBitForm) {
     Variant v;
     VariantBool expected;
   } cases[] = {
-      {Variant::Boolean(true), kTrue}, {Variant::Boolean(false), kFalse}, {Variant(std::int32_t{1}), 1},
-      {Variant(std::int16_t{-1}), kTrue}, {Variant(), kFalse},            {Variant(u"True"), kTrue},
+      {Variant::Boolean(true), kTrue},
+      {Variant::Boolean(false), kFalse},
+      {Variant(std::int32_t{1}), 1},
+      {Variant(std::int16_t{-1}), kTrue},
+      {Variant(), kFalse},
+      {Variant(u"True"), kTrue},
       {Variant(u"1"), 1},
   };
   for (const auto& c : cases) EXPECT_EQ(ArgumentAsBool(c.v), c.expected);

@@ -11,14 +11,14 @@ namespace corabind {
 
 namespace {
 
-[[noreturn]] void ScriptMismatch(const std::u16string& what) {
-  throw Failure(err::kInvalidCall, u"UI script: " + what);
-}
-
 std::u16string Describe(const UiEntry& entry) {
   if (const auto* f = std::get_if<FormScript>(&entry)) return u"the form " + f->form;
   const auto& file = std::get<FileScript>(entry);
   return file.kind == FileScript::Kind::kOpen ? u"an open file dialog" : u"a save file dialog";
+}
+
+std::u16string Describe(FileScript::Kind kind) {
+  return kind == FileScript::Kind::kOpen ? u"an open file dialog" : u"a save file dialog";
 }
 
 std::vector<LoadedControl> Snapshot(const Form& form) {
@@ -49,36 +49,12 @@ std::vector<LoadedControl> Snapshot(const Form& form) {
   return out;
 }
 
-void Apply(Form& form, const UiStep& step) {
-  switch (step.kind) {
-    case UiStep::Kind::kType: {
-      Widget& w = form.Find(step.control);
-      if (auto* box = dynamic_cast<TextBox*>(&w)) {
-        box->SetText(step.text);
-      } else if (auto* combo = dynamic_cast<ComboBox*>(&w)) {
-        combo->SetText(step.text);
-      } else {
-        ScriptMismatch(u"cannot type into " + step.control + u" of " + form.name());
-      }
-      break;
-    }
-    case UiStep::Kind::kChoose:
-      form.Choose(step.control);
-      break;
-    case UiStep::Kind::kCheck:
-      if (step.value != 0 && step.value != 1) ScriptMismatch(u"a check box is set to 0 or 1");
-      form.Get<CheckBox>(step.control).SetValue(static_cast<int>(step.value));
-      break;
-    case UiStep::Kind::kSelect:
-      form.Get<ListBox>(step.control).Select(static_cast<std::ptrdiff_t>(step.value));
-      break;
-    case UiStep::Kind::kClick:
-      form.Get<CommandButton>(step.control).Click();
-      break;
-    case UiStep::Kind::kClose:
-      form.CloseFromFrame();
-      break;
+template <class W>
+W* FindAs(const Form& form, const std::u16string& name) {
+  for (const auto& w : form.widgets()) {
+    if (w->name() == name) return dynamic_cast<W*>(w.get());
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -87,6 +63,11 @@ HeadlessDesktop::HeadlessDesktop(const PathMap& paths) : paths_(paths) {}
 
 void HeadlessDesktop::Push(std::vector<UiEntry> entries) {
   for (auto& e : entries) script_.push_back(std::move(e));
+}
+
+void HeadlessDesktop::Mismatch(const std::u16string& what) {
+  if (!script_error_) script_error_ = what;
+  throw Failure(err::kInvalidCall, u"UI script: " + what);
 }
 
 std::vector<std::u16string> HeadlessDesktop::MessageBoxes() const {
@@ -104,20 +85,68 @@ const FormEvent& HeadlessDesktop::LastShown(const std::u16string& form) const {
   throw Failure(err::kInvalidCall, u"The form " + form + u" was not shown");
 }
 
+// The step is checked against the form before it is carried out, so a
+// script naming a missing control is told apart from a failing handler.
+void HeadlessDesktop::Apply(Form& form, const UiStep& step) {
+  const std::u16string where = step.control + u" of " + form.name();
+  switch (step.kind) {
+    case UiStep::Kind::kType:
+      if (auto* box = FindAs<TextBox>(form, step.control)) {
+        box->SetText(step.text);
+      } else if (auto* combo = FindAs<ComboBox>(form, step.control)) {
+        combo->SetText(step.text);
+      } else {
+        Mismatch(u"there is no text box " + where);
+      }
+      break;
+    case UiStep::Kind::kChoose:
+      if (!FindAs<OptionButton>(form, step.control))
+        Mismatch(u"there is no option button " + where);
+      form.Choose(step.control);
+      break;
+    case UiStep::Kind::kCheck: {
+      auto* box = FindAs<CheckBox>(form, step.control);
+      if (!box) Mismatch(u"there is no check box " + where);
+      if (step.value != 0 && step.value != 1)
+        Mismatch(u"the check box " + where + u" takes 0 or 1");
+      box->SetValue(static_cast<int>(step.value));
+      break;
+    }
+    case UiStep::Kind::kSelect: {
+      auto* list = FindAs<ListBox>(form, step.control);
+      if (!list) Mismatch(u"there is no list box " + where);
+      if (step.value < -1 || step.value >= static_cast<std::int64_t>(list->Count())) {
+        Mismatch(u"the list box " + where + u" has no line " + DecimalText(step.value));
+      }
+      list->Select(static_cast<std::ptrdiff_t>(step.value));
+      break;
+    }
+    case UiStep::Kind::kClick: {
+      auto* button = FindAs<CommandButton>(form, step.control);
+      if (!button) Mismatch(u"there is no button " + where);
+      button->Click();
+      break;
+    }
+    case UiStep::Kind::kClose:
+      form.CloseFromFrame();
+      break;
+  }
+}
+
 void HeadlessDesktop::ShowModal(Form& form) {
   if (script_.empty())
-    ScriptMismatch(u"the form " + form.name() + u" opened, but the script has no entry left");
+    Mismatch(u"the form " + form.name() + u" opened, but the script has no entry left");
   if (const auto* f = std::get_if<FormScript>(&script_.front()); !f || f->form != form.name()) {
-    ScriptMismatch(u"the form " + form.name() + u" opened, but the script expected " +
-                   Describe(script_.front()));
+    Mismatch(u"the form " + form.name() + u" opened, but the script expected " +
+             Describe(script_.front()));
   }
   const FormScript entry = std::get<FormScript>(std::move(script_.front()));
   script_.pop_front();
 
   form.Open();
   events_.push_back(FormEvent{form.name(), Snapshot(form)});
-  // Whatever happens below, the showing ends with the form unloaded, as a
-  // modal window always is once its call returns.
+  // However the showing ends, the form is unloaded when this returns, as a
+  // modal window always is.
   struct CloseOnExit {
     Form& form;
     ~CloseOnExit() {
@@ -127,38 +156,32 @@ void HeadlessDesktop::ShowModal(Form& form) {
 
   for (std::size_t i = 0; i < entry.steps.size(); ++i) {
     if (!form.is_open()) {
-      ScriptMismatch(u"the form " + form.name() + u" closed with " +
-                     DecimalText(static_cast<std::int64_t>(entry.steps.size() - i)) +
-                     u" step(s) of its script left");
+      Mismatch(u"the form " + form.name() + u" closed with " +
+               DecimalText(static_cast<std::int64_t>(entry.steps.size() - i)) +
+               u" step(s) of its script left");
     }
     Apply(form, entry.steps[i]);
   }
   if (form.is_open())
-    ScriptMismatch(u"the form " + form.name() + u" is still open after its script ended");
+    Mismatch(u"the form " + form.name() + u" is still open after its script ended");
 }
 
 void HeadlessDesktop::MessageBox(const std::u16string& text) {
   events_.push_back(MessageBoxEvent{text});
 }
 
-namespace {
-
-FileScript TakeFileEntry(std::deque<UiEntry>& script, FileScript::Kind kind) {
-  const std::u16string what =
-      kind == FileScript::Kind::kOpen ? u"an open file dialog" : u"a save file dialog";
-  if (script.empty()) ScriptMismatch(what + u" opened, but the script has no entry left");
-  const auto* f = std::get_if<FileScript>(&script.front());
+FileScript HeadlessDesktop::TakeFileEntry(FileScript::Kind kind) {
+  if (script_.empty()) Mismatch(Describe(kind) + u" opened, but the script has no entry left");
+  const auto* f = std::get_if<FileScript>(&script_.front());
   if (!f || f->kind != kind)
-    ScriptMismatch(what + u" opened, but the script expected " + Describe(script.front()));
+    Mismatch(Describe(kind) + u" opened, but the script expected " + Describe(script_.front()));
   FileScript entry = *f;
-  script.pop_front();
+  script_.pop_front();
   return entry;
 }
 
-}  // namespace
-
 void HeadlessDesktop::ShowOpen(FileDialog& dialog) {
-  const FileScript entry = TakeFileEntry(script_, FileScript::Kind::kOpen);
+  const FileScript entry = TakeFileEntry(FileScript::Kind::kOpen);
   events_.push_back(FileDialogEvent{FileScript::Kind::kOpen, dialog.title, dialog.filter,
                                     dialog.file_name, dialog.flags});
   if (entry.cancel) return;
@@ -166,7 +189,7 @@ void HeadlessDesktop::ShowOpen(FileDialog& dialog) {
 }
 
 void HeadlessDesktop::ShowSave(FileDialog& dialog) {
-  const FileScript entry = TakeFileEntry(script_, FileScript::Kind::kSave);
+  const FileScript entry = TakeFileEntry(FileScript::Kind::kSave);
   events_.push_back(FileDialogEvent{FileScript::Kind::kSave, dialog.title, dialog.filter,
                                     dialog.file_name, dialog.flags});
   if (entry.cancel) return;

@@ -84,6 +84,11 @@ class HeadlessDesktop : public Desktop {
   std::size_t Remaining() const { return script_.size(); }
   void ClearScript() { script_.clear(); }
 
+  // The first way the script failed to match what opened, if any. Kept even
+  // when the control swallowed the failure, so a driver can still tell.
+  const std::optional<std::u16string>& script_error() const { return script_error_; }
+  void ClearScriptError() { script_error_.reset(); }
+
   const std::vector<UiEvent>& events() const { return events_; }
   std::vector<std::u16string> MessageBoxes() const;
   // The FormEvent of the latest showing of `form`; failure 5 when none.
@@ -102,6 +107,11 @@ class HeadlessDesktop : public Desktop {
   const PathMap& paths_;
   std::deque<UiEntry> script_;
   std::vector<UiEvent> events_;
+  std::optional<std::u16string> script_error_;
+
+  [[noreturn]] void Mismatch(const std::u16string& what);
+  void Apply(Form& form, const UiStep& step);
+  FileScript TakeFileEntry(FileScript::Kind kind);
 };
 
 }  // namespace corabind

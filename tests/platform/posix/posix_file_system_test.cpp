@@ -1,0 +1,204 @@
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "control/default_services.h"
+#include "control/failure.h"
+#include "control/text.h"
+#include "platform/posix/expect_failure.h"
+#include "platform/posix/temp_folder.h"
+
+namespace corabind {
+namespace {
+namespace fs = std::filesystem;
+using testing::ExpectFailure;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+// The temporary folder is drive T:, so paths in the tests read like the
+// control's.
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  PosixFileSystemTest() { paths_->MapDrive(u'T', folder_.path()); }
+
+  PosixFileSystem Files(std::string code_set = "UTF-8", DiskCalls calls = DiskCalls::System()) {
+    return PosixFileSystem(paths_, std::move(code_set), std::move(calls));
+  }
+  fs::path Host(const std::string& name) const { return folder_.path() / name; }
+
+  TempFolder folder_;
+  std::shared_ptr<PathMap> paths_ = std::make_shared<PathMap>();
+};
+
+std::vector<std::u16string> ReadAllLines(FileSystem& files, const std::u16string& path) {
+  std::vector<std::u16string> lines;
+  for (auto reader = files.OpenTextFile(path); !reader->AtEnd();)
+    lines.push_back(reader->ReadLine());
+  return lines;
+}
+
+TEST_F(PosixFileSystemTest, ReadsLinesEndingAtCrOrCrLf) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::u16string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a\r\nb", {u"a", u"b"}},
+      {"a\r\nb\r\n", {u"a", u"b"}},
+      {"a\rb\r", {u"a", u"b"}},
+      {"a\nb", {u"a\nb"}},  // a lone LF stays in its line
+      {"a\nb\r\n", {u"a\nb"}},
+      {"a\r\r\nb", {u"a", u"", u"b"}},
+      {"\r\n\r\n", {u"", u""}},
+      {"\n", {u"\n"}},
+      {"\xed\x95\x9c\xff\r\n", {u"\ud55c\ufffd"}},
+  };
+  auto files = Files();
+  for (const Case& c : cases) {
+    WriteBytes(Host("in.txt"), c.bytes);
+    EXPECT_EQ(ReadAllLines(files, u"T:\\in.txt"), c.lines) << c.bytes;
+  }
+  auto reader = files.OpenTextFile(u"t:/in.txt");
+  reader->ReadLine();
+  ExpectFailure(62, [&] { reader->ReadLine(); });
+}
+
+TEST_F(PosixFileSystemTest, OpenFailsClearly) {
+  fs::create_directory(Host("sub"));
+  WriteBytes(Host("plain"), "x");
+  auto files = Files();
+  struct Case {
+    std::u16string path;
+    std::int32_t number;
+  };
+  for (const Case& c :
+       {Case{u"T:\\missing.htm", err::kFileNotFound}, Case{u"T:\\sub", err::kPermissionDenied},
+        Case{u"T:\\plain\\x.htm", err::kPathNotFound}, Case{u"Q:\\a.htm", err::kPathNotFound},
+        Case{u"\\\\srv\\a.htm", err::kPathNotFound}, Case{u"", err::kBadFileName}}) {
+    const std::u16string description = ExpectFailure(c.number, [&] { files.OpenTextFile(c.path); });
+    if (!c.path.empty()) {
+      EXPECT_NE(description.find(c.path), std::u16string::npos) << ToUtf8(description);
+    }
+  }
+}
+
+TEST_F(PosixFileSystemTest, WritesTextAndCrLfInTheCodeSet) {
+  Files().WriteTextFile(u"T:\\out.htm", u"abc");
+  EXPECT_EQ(ReadBytes(Host("out.htm")), "abc\r\n");
+  // Replacing keeps the permission bits of the file it replaces.
+  ::chmod(Host("out.htm").c_str(), 0640);
+  Files("CP949").WriteTextFile(u"T:/out.htm", u"\ud55c\uae00\r\nx");
+  EXPECT_EQ(ReadBytes(Host("out.htm")), "\xc7\xd1\xb1\xdb\r\nx\r\n");
+  EXPECT_EQ(fs::status(Host("out.htm")).permissions(), static_cast<fs::perms>(0640));
+  auto cp949 = Files("CP949");
+  EXPECT_EQ(ReadAllLines(cp949, u"T:\\out.htm"),
+            (std::vector<std::u16string>{u"\ud55c\uae00", u"x"}));
+  // Through a symbolic link the linked file is replaced and the link kept.
+  fs::create_symlink("out.htm", Host("link.htm"));
+  Files().WriteTextFile(u"T:\\link.htm", u"via link");
+  EXPECT_TRUE(fs::is_symlink(Host("link.htm")));
+  EXPECT_EQ(ReadBytes(Host("out.htm")), "via link\r\n");
+  EXPECT_EQ(folder_.Names(), (std::set<std::string>{"out.htm", "link.htm"}));
+}
+
+// Every way a write can fail leaves the old file byte for byte and no
+// temporary file behind.
+TEST_F(PosixFileSystemTest, FailedWriteLeavesTheOldFile) {
+  const auto failing = [](int error) {
+    return [error](auto&&...) {
+      errno = error;
+      return -1;
+    };
+  };
+  DiskCalls half_then_full = DiskCalls::System();
+  half_then_full.write = [](int fd, const void* data, std::size_t size) -> ssize_t {
+    if (size > 4) return ::write(fd, data, size / 2);
+    errno = ENOSPC;
+    return -1;
+  };
+  DiskCalls bad_sync = DiskCalls::System();
+  bad_sync.fsync = failing(EIO);
+  DiskCalls bad_rename = DiskCalls::System();
+  bad_rename.rename = failing(EACCES);
+
+  struct Case {
+    const char* what;
+    std::string code_set;
+    DiskCalls calls;
+    std::u16string path;
+    std::u16string text;
+    std::int32_t number;
+  };
+  const Case cases[] = {
+      {"character the code set lacks", "ANSI_X3.4-1968", DiskCalls::System(), u"T:\\old.htm",
+       u"price: 5\u20ac", err::kInvalidCall},
+      {"unpaired surrogate", "UTF-8", DiskCalls::System(), u"T:\\old.htm", u"a\xd800",
+       err::kInvalidCall},
+      {"disk full half-way", "UTF-8", half_then_full, u"T:\\old.htm", u"new text that is long",
+       err::kDiskFull},
+      {"fsync fails", "UTF-8", bad_sync, u"T:\\old.htm", u"new", err::kDeviceIo},
+      {"rename refused", "UTF-8", bad_rename, u"T:\\old.htm", u"new", err::kPermissionDenied},
+      {"folder at the path", "UTF-8", DiskCalls::System(), u"T:\\sub", u"new",
+       err::kPermissionDenied},
+      {"parent is a file", "UTF-8", DiskCalls::System(), u"T:\\old.htm\\x.htm", u"new",
+       err::kPathNotFound},
+      {"missing folder", "UTF-8", DiskCalls::System(), u"T:\\nowhere\\x.htm", u"new",
+       err::kPathNotFound},
+      {"unmapped drive", "UTF-8", DiskCalls::System(), u"Q:\\old.htm", u"new", err::kPathNotFound},
+      {"device at the path", "UTF-8", DiskCalls::System(), u"Z:\\dev\\full", u"new",
+       err::kPermissionDenied},
+  };
+  fs::create_directory(Host("sub"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(Host("old.htm"), "old \xc3\xa9\r\n");
+    const auto before = folder_.Names();
+    const std::u16string description =
+        ExpectFailure(c.number, [&] { Files(c.code_set, c.calls).WriteTextFile(c.path, c.text); });
+    EXPECT_NE(description.find(c.path), std::u16string::npos) << ToUtf8(description);
+    EXPECT_EQ(ReadBytes(Host("old.htm")), "old \xc3\xa9\r\n");
+    EXPECT_EQ(folder_.Names(), before);
+  }
+  EXPECT_TRUE(fs::is_empty(Host("sub")));
+}
+
+TEST_F(PosixFileSystemTest, ExistenceQueries) {
+  WriteBytes(Host("a.htm"), "");
+  WriteBytes(Host(".hidden.htm"), "x");
+  fs::create_directory(Host("folder"));
+  fs::create_symlink("a.htm", Host("link.htm"));
+  ::mkfifo(Host("pipe").c_str(), 0600);
+  struct Case {
+    std::u16string path;
+    std::u16string dir;
+    bool exists;
+  };
+  const Case cases[] = {
+      {u"T:\\a.htm", u"a.htm", true},       {u"t:/a.htm", u"a.htm", true},
+      {u"T:\\link.htm", u"link.htm", true}, {u"T:\\.hidden.htm", u"", true},
+      {u"T:\\folder", u"", false},          {u"T:\\pipe", u"", false},
+      {u"T:\\missing.htm", u"", false},     {u"T:\\a.htm\\", u"", false},
+      {u"Q:\\a.htm", u"", false},           {u"", u"", false},
+  };
+  auto files = Files();
+  for (const Case& c : cases) {
+    EXPECT_EQ(files.Dir(c.path), c.dir) << ToUtf8(c.path);
+    EXPECT_EQ(files.FileExists(c.path), c.exists) << ToUtf8(c.path);
+  }
+}
+
+TEST(DefaultServicesTest, OffersTheFileSystemOnly) {
+  const Services services = DefaultServices();
+  EXPECT_NE(services.files, nullptr);
+  EXPECT_EQ(services.desktop, nullptr);
+  EXPECT_FALSE(services.files->FileExists(u"Z:\\no\\such\\file"));
+}
+
+}  // namespace
+}  // namespace corabind
