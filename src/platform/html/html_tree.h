@@ -1,0 +1,48 @@
+// The immutable node storage behind an HtmlDocument. Nodes live in one vector
+// in document (pre-)order and link to each other by index, so every walk over
+// the tree is a loop, never a recursion, whatever the nesting depth.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corabind::html {
+
+inline constexpr std::uint32_t kNoNode = 0xFFFFFFFFu;
+
+enum class NodeKind : std::uint8_t { kContainer, kElement, kText, kComment };
+enum class Namespace : std::uint8_t { kHtml, kSvg, kMathMl };
+
+struct Attribute {
+  std::u16string name;   // qualified name as the DOM reports it ("href", "xlink:href")
+  std::u16string value;  // character references decoded
+  std::u16string raw;    // as written in the source, quotes removed
+};
+
+struct Node {
+  NodeKind kind = NodeKind::kContainer;
+  Namespace ns = Namespace::kHtml;
+  // Inside a template's contents: not part of the document's element walks.
+  bool in_template = false;
+  std::uint32_t parent = kNoNode;
+  std::uint32_t first_child = kNoNode;
+  std::uint32_t last_child = kNoNode;
+  std::uint32_t next_sibling = kNoNode;
+  // Elements: the local name (lower case for HTML). Text and comments: data.
+  std::u16string data;
+  std::vector<Attribute> attributes;
+};
+
+struct Tree {
+  std::vector<Node> nodes;  // nodes[0] is the container (document or fragment)
+  std::uint32_t root = kNoNode;
+  std::uint32_t body = kNoNode;
+
+  bool IsHtmlElement(std::uint32_t index, std::u16string_view local_name) const {
+    const Node& n = nodes[index];
+    return n.kind == NodeKind::kElement && n.ns == Namespace::kHtml && n.data == local_name;
+  }
+};
+
+}  // namespace corabind::html
