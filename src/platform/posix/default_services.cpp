@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"
 
@@ -9,7 +10,9 @@ namespace corabind {
 
 Services DefaultServices() {
   Services services;
-  services.files = std::make_shared<PosixFileSystem>(std::make_shared<const PathMap>());
+  const auto paths = std::make_shared<const PathMap>();
+  services.files = std::make_shared<PosixFileSystem>(paths);
+  services.encoders = std::make_shared<PosixBase64FileEncoderFactory>(ResolveThrough(paths));
   return services;
 }
 

@@ -1,0 +1,321 @@
+#include "cli/compose_command.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <unordered_set>
+
+#include "cli/cid_rewrite.h"
+#include "cli/output_encoding.h"
+#include "control/failure.h"
+#include "control/orvane_control.h"
+#include "control/text.h"
+#include "mime/message_layout.h"
+#include "platform/html/charset.h"
+#include "platform/html/html_document.h"
+#include "platform/posix/base64_file_encoder_posix.h"
+#include "platform/posix/code_set.h"
+#include "platform/posix/path_map.h"
+
+namespace corabind::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Message boxes of a command-line run: written to standard error.
+class StreamDesktop : public Desktop {
+ public:
+  explicit StreamDesktop(std::ostream* err) : err_(err) {}
+  void ShowModal(Form&) override { Unavailable(); }
+  void MessageBox(const std::u16string& text) override {
+    if (err_) *err_ << "corabind: message: " << ToUtf8(text) << '\n';
+  }
+  void ShowOpen(FileDialog&) override { Unavailable(); }
+  void ShowSave(FileDialog&) override { Unavailable(); }
+
+ private:
+  [[noreturn]] static void Unavailable() {
+    throw Failure(err::kNotSupported, u"compose shows no dialogs");
+  }
+  std::ostream* err_;
+};
+
+// Reads nothing: the first pass only needs to learn which references become
+// parts.
+class NullEncoderFactory : public Base64FileEncoderFactory {
+  class Null : public Base64FileEncoder {
+   public:
+    bool EncodeFile(const std::u16string&, bool, bool) override { return false; }
+    const std::u16string& EncodedText() const override { return text_; }
+    void Clear() override {}
+
+   private:
+    std::u16string text_;
+  };
+
+ public:
+  std::unique_ptr<Base64FileEncoder> Create() override { return std::make_unique<Null>(); }
+};
+
+struct UsageError {
+  std::string text;
+};
+struct RunError {
+  std::string text;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw RunError{"cannot read " + path.string() + ": " + std::strerror(errno)};
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw RunError{"cannot read " + path.string()};
+  return std::move(bytes).str();
+}
+
+// Written next to the target and renamed over it: readers see the old file
+// or the whole new one, never a part. Dropped unless committed.
+class AtomicFile {
+ public:
+  explicit AtomicFile(fs::path target) : target_(std::move(target)) {
+    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+    temp_ = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) Fail(errno);
+  }
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(temp_.c_str());
+  }
+
+  void Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) Fail(errno);
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+  void Commit() {
+    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) Fail(errno);
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+    committed_ = true;
+  }
+
+ private:
+  [[noreturn]] void Fail(int error) const {
+    throw RunError{"cannot write " + target_.string() + ": " + std::strerror(error)};
+  }
+  fs::path target_;
+  std::string temp_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+// Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
+// brought into line.
+std::u16string WithCrLf(const std::u16string& text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 32);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') {
+      out += u"\r\n";
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The control path of a folder, ending in a backslash.
+std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
+  std::u16string base = paths.ToControl(folder);
+  if (base.empty() || base.back() != u'\\') base += u'\\';
+  return base;
+}
+
+int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  const fs::path mail = options.mail;
+  const std::string bytes = ReadFile(mail);
+  const std::string utf8 = html::DecodeHtmlFile(bytes);
+  const std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
+
+  auto paths = std::make_shared<PathMap>();
+  for (const std::string& drive : options.drives) {
+    try {
+      paths->MapDriveSpec(drive);
+    } catch (const Failure& failure) {
+      throw UsageError{"--drive " + drive + ": " + failure.what()};
+    }
+  }
+  std::error_code ec;
+  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
+  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
+  std::vector<fs::path> roots{folder};
+  for (const std::string& root : options.allow_roots) {
+    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
+    roots.emplace_back(root);
+  }
+
+  // Every file that could not or may not be embedded, told once.
+  std::map<std::string, std::string> problems;
+  auto observe = [&](const std::u16string& path, const std::optional<fs::path>& host,
+                     ReadProblem problem) {
+    const std::string where = host ? host->string() : ToUtf8(path);
+    const char* why = problem == ReadProblem::kRefused
+                          ? "outside the folders that may be embedded (see --allow-root)"
+                      : problem == ReadProblem::kUnreadable ? "cannot be read"
+                                                            : "not found";
+    if (problems.emplace(where, why).second) {
+      err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": " << where << ": "
+          << why << '\n';
+    }
+  };
+
+  const std::u16string base = FolderBase(*paths, folder);
+  const std::shared_ptr<Element> body = document->body();
+  const VariantBool debug = options.debug ? kTrue : kFalse;
+
+  std::u16string html;
+  if (options.keep_html) {
+    html = FromUtf8(utf8);
+  } else {
+    // A silent first pass learns which references become parts; the keys
+    // are the same in the real pass, which reads the same document.
+    Library scout_library(Services{std::make_shared<StreamDesktop>(nullptr), nullptr,
+                                   std::make_shared<NullEncoderFactory>()});
+    OrvaneControl scout(scout_library);
+    scout.GetImages(u"", body, base, document, kFalse, kFalse);
+    const auto keys = scout.imageKeys();
+    html = FromUtf8(
+        RewriteToCid(utf8, [&](const std::u16string& key) { return keys->ContainsText(key); }));
+  }
+
+  Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,
+                           std::make_shared<PosixBase64FileEncoderFactory>(
+                               ResolveThrough(paths), ReadPolicy::ConfinedTo(roots), observe)});
+  OrvaneControl control(library);
+  html = WithCrLf(html);
+  const std::u16string message = control.GetImages(html, body, base, document, kFalse, debug);
+
+  if (!problems.empty() && !options.allow_missing) {
+    throw RunError{std::to_string(problems.size()) +
+                   " file(s) could not be embedded; nothing written (--allow-missing writes "
+                   "the message with empty parts)"};
+  }
+
+  // Every byte is checked before any is written where a write cannot be
+  // taken back (standard output); a file is only renamed into place whole.
+  const auto encode = [&](const std::function<void(std::string_view)>& sink) {
+    std::optional<std::size_t> bad;
+    try {
+      bad = EncodeMessage(message, options.encoding, sink);
+    } catch (const Failure& failure) {
+      throw UsageError{"--encoding " + options.encoding + ": " + failure.what()};
+    }
+    if (!bad) return;
+    const std::size_t at = *bad;
+    const std::size_t html_begin = kMessageHeader.size();  // the HTML follows the header
+    std::ostringstream where;
+    if (at >= html_begin && at < html_begin + html.size()) {
+      const std::size_t offset = at - html_begin;
+      const auto line =
+          1 + std::count(html.begin(), html.begin() + static_cast<std::ptrdiff_t>(offset), u'\n');
+      where << mail.string() << ", line " << line;
+    } else {
+      const auto line =
+          1 + std::count(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
+      where << "line " << line << " of the message (a part's name or Content-ID)";
+    }
+    throw RunError{ToUtf8(CharacterName(message, at)) + " at " + where.str() +
+                   " cannot be written in " + options.encoding +
+                   "; nothing written (--encoding utf-8 keeps every character)"};
+  };
+
+  if (options.output.empty() || options.output == "-") {
+    encode([](std::string_view) {});
+    encode([&](std::string_view bytes) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    });
+    out.flush();
+    if (!out) throw RunError{"cannot write the message to standard output"};
+  } else {
+    AtomicFile file(options.output);
+    encode([&](std::string_view bytes) { file.Write(bytes); });
+    file.Commit();
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  try {
+    return Compose(options, out, err);
+  } catch (const UsageError& e) {
+    err << "corabind compose: " << e.text << '\n';
+    return kExitUsage;
+  } catch (const RunError& e) {
+    err << "corabind compose: " << e.text << '\n';
+  } catch (const Failure& failure) {
+    err << "corabind compose: " << options.mail << ": " << failure.what() << '\n';
+  } catch (const std::exception& e) {
+    err << "corabind compose: " << e.what() << '\n';
+  }
+  return kExitFailed;
+}
+
+void AddComposeCommand(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<ComposeOptions>();
+  CLI::App* compose =
+      app.add_subcommand("compose",
+                         "Compose a multipart/related MIME message from an HTML mail and the local "
+                         "images, style sheets and Flash movies it refers to");
+  compose->add_option("MAIL", options->mail, "The HTML file of the mail")->required();
+  compose->add_option("-o,--output", options->output,
+                      "Write the message here (replaced whole) instead of standard output");
+  compose->add_option("--encoding", options->encoding,
+                      "Charset of the written message, as iconv names it (default CP949, which "
+                      "the HTML part's ks_c_5601-1987 label means)");
+  compose
+      ->add_option("--allow-root", options->allow_roots,
+                   "Also embed files from this folder and below (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  compose
+      ->add_option("--drive", options->drives,
+                   "Map a drive letter of the mail's paths to a folder: X=/some/folder "
+                   "(repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  compose->add_flag("--keep-html", options->keep_html,
+                    "Hand the HTML over verbatim instead of pointing references at cid: parts");
+  compose->add_flag("--allow-missing", options->allow_missing,
+                    "Write the message even when files are missing or refused (their parts are "
+                    "empty)");
+  compose->add_flag("--debug", options->debug, "Trace every step (message boxes go to stderr)");
+  compose->callback(
+      [options, &exit_status] { exit_status = RunCompose(*options, std::cout, std::cerr); });
+}
+
+}  // namespace corabind::cli

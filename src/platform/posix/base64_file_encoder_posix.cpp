@@ -1,0 +1,188 @@
+#include "platform/posix/base64_file_encoder_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace corabind {
+
+namespace fs = std::filesystem;
+
+ReadPolicy ReadPolicy::ConfinedTo(const std::vector<fs::path>& folders) {
+  ReadPolicy policy;
+  policy.confined_ = true;
+  for (const fs::path& folder : folders) {
+    std::error_code ec;
+    fs::path root = fs::canonical(folder, ec);
+    if (!ec) policy.roots_.push_back(std::move(root));
+  }
+  return policy;
+}
+
+bool ReadPolicy::Allows(const fs::path& file) const {
+  if (!confined_) return true;
+  return std::any_of(roots_.begin(), roots_.end(), [&](const fs::path& root) {
+    // Compared component by component: /mail does not hold /mailbox/a.gif.
+    auto [r, f] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
+    return r == root.end() || (std::next(r) == root.end() && r->empty());
+  });
+}
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::size_t kLineBytes = 57;  // 76 characters of text
+constexpr std::size_t kLineChars = 76;
+
+// Two output characters for every 12 input bits: one lookup per half group.
+struct CharPair {
+  char16_t first, second;
+};
+constexpr std::array<CharPair, 4096> MakePairs() {
+  std::array<CharPair, 4096> pairs{};
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    pairs[i] = {static_cast<char16_t>(kAlphabet[i >> 6]), static_cast<char16_t>(kAlphabet[i & 63])};
+  }
+  return pairs;
+}
+constexpr std::array<CharPair, 4096> kPairs = MakePairs();
+
+inline char16_t* EncodeGroups(const unsigned char* in, std::size_t groups, char16_t* out) {
+  for (std::size_t g = 0; g < groups; ++g, in += 3, out += 4) {
+    const std::uint32_t v = (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+    std::memcpy(out, &kPairs[v >> 12], sizeof(CharPair));
+    std::memcpy(out + 2, &kPairs[v & 0xFFF], sizeof(CharPair));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::size_t Base64TextLength(std::size_t size) {
+  if (size == 0) return 0;
+  const std::size_t lines = (size + kLineBytes - 1) / kLineBytes;
+  return (size + 2) / 3 * 4 + 2 * (lines - 1);
+}
+
+void EncodeBase64Lines(const unsigned char* data, std::size_t size, char16_t* out) {
+  const std::size_t full_lines = size / kLineBytes;
+  for (std::size_t line = 0; line < full_lines; ++line) {
+    if (line != 0) {
+      *out++ = u'\r';
+      *out++ = u'\n';
+    }
+    out = EncodeGroups(data, kLineBytes / 3, out);
+    data += kLineBytes;
+  }
+  const std::size_t rest = size % kLineBytes;
+  if (rest == 0) return;
+  if (full_lines != 0) {
+    *out++ = u'\r';
+    *out++ = u'\n';
+  }
+  out = EncodeGroups(data, rest / 3, out);
+  data += rest / 3 * 3;
+  switch (rest % 3) {
+    case 1:
+      *out++ = static_cast<char16_t>(kAlphabet[data[0] >> 2]);
+      *out++ = static_cast<char16_t>(kAlphabet[(data[0] & 3) << 4]);
+      *out++ = u'=';
+      *out++ = u'=';
+      break;
+    case 2:
+      *out++ = static_cast<char16_t>(kAlphabet[data[0] >> 2]);
+      *out++ = static_cast<char16_t>(kAlphabet[((data[0] & 3) << 4) | (data[1] >> 4)]);
+      *out++ = static_cast<char16_t>(kAlphabet[(data[1] & 15) << 2]);
+      *out++ = u'=';
+      break;
+    default:
+      break;
+  }
+}
+
+PosixBase64FileEncoder::PosixBase64FileEncoder(HostPathResolver resolve,
+                                               std::shared_ptr<const ReadPolicy> policy,
+                                               ReadObserver observer)
+    : resolve_(std::move(resolve)), policy_(std::move(policy)), observer_(std::move(observer)) {}
+
+void PosixBase64FileEncoder::Tell(const std::u16string& path, const std::optional<fs::path>& host,
+                                  ReadProblem problem) const {
+  if (observer_) observer_(path, host, problem);
+}
+
+namespace {
+
+// Closes the descriptor on every way out.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The whole file into `buffer` (resized to its length); false on a read error.
+bool ReadWhole(int fd, std::size_t expected, std::vector<unsigned char>& buffer) {
+  buffer.resize(std::max<std::size_t>(expected, 1) + 1);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == buffer.size()) buffer.resize(buffer.size() * 2);
+    const ssize_t got = ::read(fd, buffer.data() + used, buffer.size() - used);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  buffer.resize(used);
+  return true;
+}
+
+}  // namespace
+
+bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, bool, bool) {
+  text_.clear();
+  const std::optional<fs::path> host = resolve_ ? resolve_(path) : std::nullopt;
+  if (!host) {
+    Tell(path, host, ReadProblem::kNotFound);
+    return false;
+  }
+  std::error_code ec;
+  const fs::path real = fs::canonical(*host, ec);
+  if (ec || !fs::is_regular_file(real, ec)) {
+    Tell(path, host, ReadProblem::kNotFound);
+    return false;
+  }
+  if (!policy_->Allows(real)) {
+    Tell(path, host, ReadProblem::kRefused);
+    return false;
+  }
+  Descriptor file{::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
+  struct stat info {};
+  if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      !ReadWhole(file.fd, static_cast<std::size_t>(info.st_size), buffer_)) {
+    Tell(path, host, ReadProblem::kUnreadable);
+    return false;
+  }
+  text_.resize(Base64TextLength(buffer_.size()));
+  EncodeBase64Lines(buffer_.data(), buffer_.size(), text_.data());
+  return true;
+}
+
+PosixBase64FileEncoderFactory::PosixBase64FileEncoderFactory(HostPathResolver resolve,
+                                                             ReadPolicy policy,
+                                                             ReadObserver observer)
+    : resolve_(std::move(resolve)),
+      policy_(std::make_shared<const ReadPolicy>(std::move(policy))),
+      observer_(std::move(observer)) {}
+
+std::unique_ptr<Base64FileEncoder> PosixBase64FileEncoderFactory::Create() {
+  return std::make_unique<PosixBase64FileEncoder>(resolve_, policy_, observer_);
+}
+
+}  // namespace corabind

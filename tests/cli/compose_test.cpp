@@ -1,0 +1,140 @@
+// Runs the built corabind binary on real files and reads what it wrote.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Quote(const std::string& text) {
+  std::string q = "'";
+  for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class ComposeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "corabind-compose-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Run(const std::string& args) const {
+    const std::string command = Quote(CORABIND_CLI) + " " + args + " >" +
+                                Quote((dir_ / "stdout").string()) + " 2>" +
+                                Quote((dir_ / "stderr").string());
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stdout"), Slurp(dir_ / "stderr")};
+  }
+  void Write(const std::string& relative, const std::string& bytes) const {
+    fs::create_directories((dir_ / relative).parent_path());
+    std::ofstream(dir_ / relative, std::ios::binary) << bytes;
+  }
+  std::string Check(const fs::path& message, const fs::path& folder,
+                    const std::string& charset = "cp949") const {
+    const std::string command =
+        "python3 " +
+        Quote(std::string(CORABIND_SOURCE_DIR) + "/tests/cli/check_composed_message.py") + " " +
+        Quote(message.string()) + " " + Quote(folder.string()) + " " + charset + " 2>&1";
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[512];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    if (pipe) ::pclose(pipe);
+    return out;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ComposeTest, ComposesTheBundledNewsletterForAnIndependentParser) {
+  const fs::path example = fs::path(CORABIND_SOURCE_DIR) / "examples/newsletter";
+  const fs::path eml = dir_ / "newsletter.eml";
+  const Outcome run = Run("compose " + Quote((example / "newsletter.html").string()) + " -o " +
+                          Quote(eml.string()));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Check(eml, example), "ok: 7 parts, 9 cid: references\n");
+  const std::string message = Slurp(eml);
+  EXPECT_NE(message.find("src=\"cid:images/photos/team%20photo.gif\""), std::string::npos);
+  EXPECT_NE(message.find("src=\"https://www.example.com/gazette/open.gif?issue=spring\""),
+            std::string::npos);
+  EXPECT_NE(message.find("src=\"data:image/gif;base64,R0lGOD"), std::string::npos);
+  EXPECT_NE(message.find("Content-ID: <images/photos/team photo.gif>"), std::string::npos);
+
+  const Outcome kept = Run("compose --keep-html " + Quote((example / "newsletter.html").string()));
+  ASSERT_EQ(kept.status, 0) << kept.err;
+  EXPECT_EQ(kept.out.find("cid:"), std::string::npos);
+  EXPECT_NE(kept.out.find("src=\"images/logo.png\""), std::string::npos);
+}
+
+TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
+  Write("secret.gif", "GIF89a-secret");
+  Write("mail/a.gif", "GIF89a");
+  Write("mail/m.html",
+        "<html><body>\n<img src=\"a.gif\"><img src=\"gone.gif\"><img src=\"gone.gif\">\n"
+        "<img src=\"../secret.gif\"></body></html>");
+  Write("mail/emoji.html", "<p>one</p>\n<p>two \xF0\x9F\x98\x80</p>\n<img src=\"a.gif\">");
+  const std::string mail = Quote((dir_ / "mail/m.html").string());
+  const std::string emoji = Quote((dir_ / "mail/emoji.html").string());
+  const std::string out = Quote((dir_ / "out.eml").string());
+  struct Case {
+    std::string args;
+    int status;
+    std::vector<std::string> in_stderr;
+    bool written;
+  };
+  const Case cases[] = {
+      {"compose " + mail + " -o " + out, 1, {"gone.gif: not found", "secret.gif: outside"}, false},
+      {"compose --allow-missing " + mail + " -o " + out, 0, {"warning"}, true},
+      {"compose --allow-missing --allow-root " + Quote(dir_.string()) + " " + mail + " -o " + out,
+       0,
+       {"gone.gif: not found"},
+       true},
+      {"compose " + emoji + " -o " + out,
+       1,
+       {"U+1F600", "emoji.html, line 2", "nothing written"},
+       false},
+      {"compose --encoding utf-8 " + emoji + " -o " + out, 0, {}, true},
+      {"compose --encoding no-such-charset " + emoji, 2, {"no-such-charset"}, false},
+      {"compose --drive 1=/tmp " + emoji, 2, {"--drive"}, false},
+      {"compose", 2, {"MAIL"}, false},
+      {"compose " + Quote((dir_ / "none.html").string()), 1, {"none.html"}, false},
+      {"compose --debug " + emoji + " --encoding utf-8", 0, {"Styesheet count: 0"}, false},
+  };
+  for (const Case& c : cases) {
+    fs::remove(dir_ / "out.eml");
+    const Outcome run = Run(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+    for (const std::string& text : c.in_stderr) {
+      EXPECT_NE(run.err.find(text), std::string::npos) << c.args << "\n" << run.err;
+    }
+    EXPECT_EQ(fs::exists(dir_ / "out.eml"), c.written) << c.args;
+    if (c.status != 0) {
+      EXPECT_EQ(run.out, "") << c.args;
+    }
+  }
+  // Each missing file is told once, however often it is referenced.
+  const Outcome run = Run("compose " + mail);
+  EXPECT_EQ(run.err.find("gone.gif"), run.err.rfind("gone.gif")) << run.err;
+}
+
+}  // namespace
