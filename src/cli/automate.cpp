@@ -213,6 +213,8 @@ int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& opti
         response = ProtocolErrorResponse(id, std::string("invalid request: ") + e.what());
       } catch (const ProtocolError& e) {
         response = ProtocolErrorResponse(id, e.what());
+      } catch (const std::invalid_argument& e) {  // a malformed ui script
+        response = ProtocolErrorResponse(id, e.what());
       } catch (const Failure& f) {
         // A failure outside a member call (for instance a document that
         // cannot be parsed) is the request's fault.

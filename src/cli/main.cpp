@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/compose_command.h"
+#include "cli/interactive_commands.h"
 
 int main(int argc, char** argv) {
   // Text files are written in the user's code set, as the control always has.
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   // One line per subcommand.
   corabind::cli::AddComposeCommand(app, status);
   corabind::cli::AddAutomateCommand(app, status);
+  corabind::cli::AddInteractiveCommands(app, status);
 
   try {
     app.parse(argc, argv);

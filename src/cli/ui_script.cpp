@@ -1,94 +1,124 @@
 #include "cli/ui_script.h"
 
-#include <limits>
+#include <string>
 
-#include "cli/json_values.h"
 #include "control/text.h"
 
 namespace corabind::cli {
 
-using nlohmann::json;
-
 namespace {
 
-std::u16string Text(const json& step, const char* key) {
-  if (!step.contains(key) || !step[key].is_string())
-    throw ProtocolError(std::string("a step needs a string \"") + key + "\"");
-  return FromUtf8(step[key].get<std::string>());
+using nlohmann::json;
+
+[[noreturn]] void Bad(const std::string& where, const std::string& what) {
+  throw std::invalid_argument("ui" + where + ": " + what);
 }
 
-std::int64_t Integer(const json& step, const char* key) {
-  if (!step.contains(key) || !step[key].is_number_integer()) {
-    throw ProtocolError(std::string("a step needs an integer \"") + key + "\"");
+std::u16string Text(const json& value, const std::string& where, const char* key) {
+  if (!value.is_string()) Bad(where, std::string("\"") + key + "\" must be a string");
+  return FromUtf8(value.get<std::string>());
+}
+
+std::int64_t Integer(const json& value, const std::string& where, const char* key) {
+  if (!value.is_number_integer()) Bad(where, std::string("\"") + key + "\" must be an integer");
+  return value.get<std::int64_t>();
+}
+
+UiStep ParseStep(const json& step, const std::string& where) {
+  if (!step.is_object()) Bad(where, "a step must be an object");
+  using K = UiStep::Kind;
+  auto one = [&](const char* key, K kind) -> std::optional<UiStep> {
+    auto it = step.find(key);
+    if (it == step.end()) return std::nullopt;
+    return UiStep{kind, Text(*it, where, key), {}, 0};
+  };
+  if (auto s = one("type", K::kType)) {
+    if (!step.contains("text")) Bad(where, "\"type\" needs \"text\"");
+    s->text = Text(step["text"], where, "text");
+    return *s;
   }
-  return step[key].get<std::int64_t>();
+  if (auto s = one("choose", K::kChoose)) return *s;
+  if (auto s = one("check", K::kCheck)) {
+    if (!step.contains("value")) Bad(where, "\"check\" needs \"value\" (0 or 1)");
+    s->value = Integer(step["value"], where, "value");
+    if (s->value != 0 && s->value != 1) Bad(where, "\"value\" of a check box is 0 or 1");
+    return *s;
+  }
+  if (auto s = one("select", K::kSelect)) {
+    if (!step.contains("index")) Bad(where, "\"select\" needs \"index\"");
+    s->value = Integer(step["index"], where, "index");
+    return *s;
+  }
+  if (auto s = one("click", K::kClick)) return *s;
+  if (auto it = step.find("close"); it != step.end()) {
+    if (*it != true) Bad(where, "\"close\" must be true");
+    return UiStep{K::kClose, {}, {}, 0};
+  }
+  Bad(where, "a step is one of type, choose, check, select, click, close");
 }
 
-UiStep ParseStep(const json& step) {
-  if (!step.is_object()) throw ProtocolError("a step is an object");
-  if (step.contains("type")) return {UiStep::Kind::kType, Text(step, "type"), Text(step, "text")};
-  if (step.contains("choose")) return {UiStep::Kind::kChoose, Text(step, "choose")};
-  if (step.contains("check"))
-    return {UiStep::Kind::kCheck, Text(step, "check"), u"", Integer(step, "value")};
-  if (step.contains("select"))
-    return {UiStep::Kind::kSelect, Text(step, "select"), u"", Integer(step, "index")};
-  if (step.contains("click")) return {UiStep::Kind::kClick, Text(step, "click")};
-  if (step.contains("close") && step["close"] == true) return {UiStep::Kind::kClose, u""};
-  throw ProtocolError("unknown step: " + step.dump());
+FileScript ParseFile(const json& entry, const std::string& where) {
+  FileScript file;
+  const json& kind = entry["file"];
+  if (kind == "open") {
+    file.kind = FileScript::Kind::kOpen;
+  } else if (kind == "save") {
+    file.kind = FileScript::Kind::kSave;
+  } else {
+    Bad(where, "\"file\" is \"open\" or \"save\"");
+  }
+  if (auto it = entry.find("cancel"); it != entry.end()) {
+    if (!it->is_boolean()) Bad(where, "\"cancel\" must be true or false");
+    file.cancel = it->get<bool>();
+  }
+  if (auto it = entry.find("overwrite"); it != entry.end()) {
+    if (!it->is_boolean()) Bad(where, "\"overwrite\" must be true or false");
+    file.overwrite = it->get<bool>();
+  }
+  if (auto it = entry.find("path"); it != entry.end()) {
+    if (!it->is_string() || it->get<std::string>().empty())
+      Bad(where, "\"path\" must be a non-empty string");
+    file.host_path = it->get<std::string>();
+  } else if (!file.cancel) {
+    Bad(where, "a file dialog entry needs \"path\" or \"cancel\":true");
+  }
+  return file;
 }
 
 }  // namespace
 
 std::vector<UiEntry> ParseUiScript(const json& ui) {
-  if (!ui.is_array()) throw ProtocolError("\"ui\" takes an array");
-  std::vector<UiEntry> entries;
-  for (const auto& entry : ui) {
-    if (!entry.is_object()) throw ProtocolError("a ui entry is an object");
+  if (!ui.is_array()) Bad("", "must be a list");
+  std::vector<UiEntry> out;
+  for (std::size_t i = 0; i < ui.size(); ++i) {
+    const json& entry = ui[i];
+    const std::string where = "[" + std::to_string(i) + "]";
+    if (!entry.is_object()) Bad(where, "an entry must be an object");
     if (entry.contains("form")) {
-      if (!entry["form"].is_string()) throw ProtocolError("\"form\" takes a name");
-      FormScript form{FromUtf8(entry["form"].get<std::string>()), {}};
-      if (entry.contains("steps")) {
-        if (!entry["steps"].is_array()) throw ProtocolError("\"steps\" takes an array");
-        for (const auto& step : entry["steps"]) form.steps.push_back(ParseStep(step));
+      FormScript form;
+      form.form = Text(entry["form"], where, "form");
+      if (auto it = entry.find("steps"); it != entry.end()) {
+        if (!it->is_array()) Bad(where, "\"steps\" must be a list");
+        for (std::size_t j = 0; j < it->size(); ++j)
+          form.steps.push_back(ParseStep((*it)[j], where + ".steps[" + std::to_string(j) + "]"));
       }
-      entries.emplace_back(std::move(form));
+      out.emplace_back(std::move(form));
     } else if (entry.contains("file")) {
-      FileScript file;
-      if (entry["file"] == "open") {
-        file.kind = FileScript::Kind::kOpen;
-      } else if (entry["file"] == "save") {
-        file.kind = FileScript::Kind::kSave;
-      } else {
-        throw ProtocolError("\"file\" is \"open\" or \"save\"");
-      }
-      file.cancel = entry.value("cancel", false);
-      if (!file.cancel) {
-        if (!entry.contains("path") || !entry["path"].is_string() ||
-            entry["path"].get<std::string>().empty()) {
-          throw ProtocolError("a file entry needs \"path\" or \"cancel\":true");
-        }
-        file.host_path = entry["path"].get<std::string>();
-      }
-      if (entry.contains("overwrite")) {
-        if (!entry["overwrite"].is_boolean())
-          throw ProtocolError("\"overwrite\" takes true or false");
-        file.overwrite = entry["overwrite"].get<bool>();
-      }
-      entries.emplace_back(std::move(file));
+      out.emplace_back(ParseFile(entry, where));
     } else {
-      throw ProtocolError("a ui entry names a \"form\" or a \"file\" dialog");
+      Bad(where, "an entry has \"form\" or \"file\"");
     }
   }
-  return entries;
+  return out;
 }
 
-json EventsToJson(const std::vector<UiEvent>& events) {
-  json out = json::array();
+nlohmann::json EventsToJson(const std::vector<UiEvent>& events) {
+  nlohmann::json out = nlohmann::json::array();
   for (const auto& event : events) {
     if (const auto* m = std::get_if<MessageBoxEvent>(&event)) {
       out.push_back({{"messagebox", ToUtf8(m->text)}});
     } else if (const auto* f = std::get_if<FormEvent>(&event)) {
-      json loaded = json::object();
+      nlohmann::json loaded = nlohmann::json::object();
       for (const auto& control : f->loaded) {
         const std::string name = ToUtf8(control.name);
         std::visit(
@@ -97,7 +127,7 @@ json EventsToJson(const std::vector<UiEvent>& events) {
               if constexpr (std::is_same_v<V, std::u16string>) {
                 loaded[name] = ToUtf8(v);
               } else if constexpr (std::is_same_v<V, std::vector<std::u16string>>) {
-                json lines = json::array();
+                nlohmann::json lines = nlohmann::json::array();
                 for (const auto& line : v) lines.push_back(ToUtf8(line));
                 loaded[name] = {{"lines", lines}, {"selected", control.selected}};
               } else {

@@ -1,0 +1,354 @@
+#include "platform/qt/form_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <algorithm>
+#include <vector>
+
+#include "control/failure.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/qt_text.h"
+
+namespace corabind::qt {
+
+// The window. A close from the frame unloads the form without running any
+// handler. No key is bound to a button: Escape does not close the window and
+// Enter clicks nothing by itself.
+class FormDialog : public QDialog {
+ public:
+  std::function<void()> on_frame_close;
+
+  void reject() override {
+    if (on_frame_close) on_frame_close();
+    QDialog::reject();
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+      event->ignore();
+      return;
+    }
+    QDialog::keyPressEvent(event);
+  }
+};
+
+namespace {
+
+// Multi-line text boxes keep CR LF line ends, as the control's text does;
+// Qt edits with LF.
+QString ToEditorText(const std::u16string& text) {
+  QString s = ToQString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return s;
+}
+
+std::u16string FromEditorText(const QString& text) {
+  QString s = text;
+  s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return FromQString(s);
+}
+
+// When the model rewrites what the user typed, the cursor keeps its distance
+// from the end: "12a" becomes "12" with the cursor after the 2, and an
+// emptied field that shows "0" has the cursor after the 0, so the next digit
+// typed replaces it instead of landing in front of it.
+int KeptCursor(int old_position, qsizetype old_length, qsizetype new_length) {
+  const qsizetype position = new_length - (old_length - old_position);
+  return static_cast<int>(std::clamp<qsizetype>(position, 0, new_length));
+}
+
+}  // namespace
+
+FormWindow::FormWindow(Form& form) : form_(form), dialog_(std::make_unique<FormDialog>()) {
+  Build();
+}
+
+FormWindow::~FormWindow() {
+  for (auto& [model, hook] : previous_hooks_) model->on_model_changed = std::move(hook);
+}
+
+QDialog& FormWindow::dialog() const {
+  return *dialog_;
+}
+
+QWidget* FormWindow::View(const std::u16string& name) const {
+  for (const auto& [model, view] : views_) {
+    if (model->name() == name) return view;
+  }
+  return nullptr;
+}
+
+void FormWindow::Build() {
+  QDialog& d = *dialog_;
+  d.setObjectName(ToQString(form_.name()));
+  d.setWindowTitle(ToQString(form_.caption()));
+  d.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  d.setFont(ResolveFont({}, form_.font()));
+  d.setFixedSize(form_.client_size().width, form_.client_size().height);
+  dialog_->on_frame_close = [this] { form_.CloseFromFrame(); };
+
+  // Frames first, so that every widget finds its container whatever the
+  // order of the form's list.
+  std::map<std::u16string, QWidget*> frames;
+  for (const auto& w : form_.widgets()) {
+    if (w->kind() != WidgetKind::kFrame) continue;
+    if (!w->design().container.empty())
+      throw Failure(err::kInvalidCall, u"The frame " + w->name() + u" cannot sit in a frame");
+    frames[w->name()] = Create(*w, &d);
+  }
+  for (const auto& w : form_.widgets()) {
+    if (w->kind() == WidgetKind::kFrame) continue;
+    QWidget* parent = &d;
+    if (const auto& c = w->design().container; !c.empty()) {
+      auto it = frames.find(c);
+      if (it == frames.end())
+        throw Failure(err::kInvalidCall, u"The control " + w->name() + u" names no frame " + c);
+      parent = it->second;
+    }
+    Create(*w, parent);
+  }
+  ApplyTabOrder();
+
+  for (const auto& w : form_.widgets()) {
+    Widget* model = w.get();
+    previous_hooks_[model] = model->on_model_changed;
+    model->on_model_changed = [this, model] { Refresh(*model); };
+  }
+  RefreshAll();
+
+  QWidget* focus = form_.initial_focus().empty() ? nullptr : View(form_.initial_focus());
+  // Focus set on a hidden window is given when the window becomes active.
+  if (focus) focus->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
+  const WidgetDesign& design = model.design();
+  const QString caption = ToQString(design.caption);
+  QWidget* view = nullptr;
+  switch (model.kind()) {
+    case WidgetKind::kLabel: {
+      auto* label = new QLabel(caption, parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setWordWrap(true);
+      view = label;
+      break;
+    }
+    case WidgetKind::kFrame:
+      view = new QGroupBox(caption, parent);
+      break;
+    case WidgetKind::kTextBox: {
+      auto& box = static_cast<TextBox&>(model);
+      if (box.multi_line()) {
+        auto* edit = new QPlainTextEdit(parent);
+        edit->setTabChangesFocus(true);
+        QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this, &box, edit] {
+          UserAction([&] { box.SetText(FromEditorText(edit->toPlainText())); });
+        });
+        view = edit;
+      } else {
+        auto* edit = new QLineEdit(parent);
+        QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &box](const QString& text) {
+          UserAction([&] { box.SetText(FromQString(text)); });
+        });
+        view = edit;
+      }
+      break;
+    }
+    case WidgetKind::kOptionButton: {
+      auto* radio = new QRadioButton(caption, parent);
+      // The model keeps the group: Qt's own exclusivity would refuse to show
+      // a group with no option chosen.
+      radio->setAutoExclusive(false);
+      const std::u16string name = model.name();
+      QObject::connect(radio, &QRadioButton::clicked, radio,
+                       [this, name] { UserAction([&] { form_.Choose(name); }); });
+      view = radio;
+      break;
+    }
+    case WidgetKind::kCheckBox: {
+      auto& check = static_cast<CheckBox&>(model);
+      auto* box = new QCheckBox(caption, parent);
+      QObject::connect(box, &QCheckBox::clicked, box, [this, &check](bool checked) {
+        UserAction([&] { check.SetValue(checked ? 1 : 0); });
+      });
+      view = box;
+      break;
+    }
+    case WidgetKind::kComboBox: {
+      auto& combo_model = static_cast<ComboBox&>(model);
+      auto* combo = new QComboBox(parent);
+      combo->setEditable(true);
+      combo->setInsertPolicy(QComboBox::NoInsert);
+      for (const auto& entry : combo_model.entries()) combo->addItem(ToQString(entry));
+      QObject::connect(combo, &QComboBox::editTextChanged, combo,
+                       [this, &combo_model](const QString& text) {
+                         UserAction([&] { combo_model.SetText(FromQString(text)); });
+                       });
+      view = combo;
+      break;
+    }
+    case WidgetKind::kListBox: {
+      auto& list_model = static_cast<ListBox&>(model);
+      auto* list = new QListWidget(parent);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setUniformItemSizes(true);
+      QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, &list_model, list] {
+        const auto selected = list->selectedItems();
+        const int row = selected.isEmpty() ? -1 : list->row(selected.front());
+        UserAction([&] { list_model.Select(row); });
+      });
+      view = list;
+      break;
+    }
+    case WidgetKind::kCommandButton: {
+      auto& button_model = static_cast<CommandButton&>(model);
+      auto* button = new QPushButton(caption, parent);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      QObject::connect(button, &QPushButton::clicked, button,
+                       [this, &button_model] { UserAction([&] { button_model.Click(); }); });
+      view = button;
+      break;
+    }
+  }
+  view->setObjectName(ToQString(model.name()));
+  view->setGeometry(design.box.left, design.box.top, design.box.width, design.box.height);
+  view->setFont(ResolveFont(design.font, form_.font()));
+  views_[&model] = view;
+  return view;
+}
+
+void FormWindow::ApplyTabOrder() {
+  std::vector<std::pair<int, QWidget*>> order;
+  for (const auto& [model, view] : views_) {
+    if (model->design().tab_index >= 0) {
+      order.emplace_back(model->design().tab_index, view);
+    } else if (model->kind() != WidgetKind::kLabel && model->kind() != WidgetKind::kFrame) {
+      view->setFocusPolicy(Qt::NoFocus);
+    }
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+void FormWindow::RefreshAll() {
+  for (const auto& w : form_.widgets()) Refresh(*w);
+}
+
+void FormWindow::Refresh(Widget& model) {
+  auto it = views_.find(&model);
+  if (it == views_.end()) return;
+  QWidget* view = it->second;
+  const bool was_refreshing = refreshing_;
+  refreshing_ = true;
+  switch (model.kind()) {
+    case WidgetKind::kLabel:
+    case WidgetKind::kFrame:
+    case WidgetKind::kCommandButton:
+      break;
+    case WidgetKind::kTextBox: {
+      const auto& box = static_cast<const TextBox&>(model);
+      if (auto* edit = qobject_cast<QLineEdit*>(view)) {
+        const QString text = ToQString(box.text());
+        if (edit->text() != text) {
+          const int cursor = edit->cursorPosition();
+          const qsizetype old_length = edit->text().size();
+          edit->setText(text);
+          edit->setCursorPosition(KeptCursor(cursor, old_length, text.size()));
+        }
+      } else if (auto* area = qobject_cast<QPlainTextEdit*>(view)) {
+        const QString text = ToEditorText(box.text());
+        if (const QString old = area->toPlainText(); old != text) {
+          const int cursor = area->textCursor().position();
+          area->setPlainText(text);
+          QTextCursor c = area->textCursor();
+          c.setPosition(KeptCursor(cursor, old.size(), text.size()));
+          area->setTextCursor(c);
+        }
+      }
+      break;
+    }
+    case WidgetKind::kOptionButton:
+      static_cast<QRadioButton*>(view)->setChecked(static_cast<const OptionButton&>(model).value());
+      break;
+    case WidgetKind::kCheckBox: {
+      const int value = static_cast<const CheckBox&>(model).value();
+      auto* box = static_cast<QCheckBox*>(view);
+      box->setTristate(value == 2);
+      box->setCheckState(value == 1   ? Qt::Checked
+                         : value == 2 ? Qt::PartiallyChecked
+                                      : Qt::Unchecked);
+      break;
+    }
+    case WidgetKind::kComboBox: {
+      auto* combo = static_cast<QComboBox*>(view);
+      const QString text = ToQString(static_cast<const ComboBox&>(model).text());
+      if (combo->currentText() != text) combo->setEditText(text);
+      break;
+    }
+    case WidgetKind::kListBox: {
+      const auto& list_model = static_cast<const ListBox&>(model);
+      auto* list = static_cast<QListWidget*>(view);
+      const auto& lines = list_model.lines();
+      bool same = list->count() == static_cast<int>(lines.size());
+      for (int i = 0; same && i < list->count(); ++i)
+        same = list->item(i)->text() == ToQString(lines[static_cast<std::size_t>(i)]);
+      if (!same) {
+        list->clear();
+        for (const auto& line : lines) list->addItem(ToQString(line));
+      }
+      const int selected = static_cast<int>(list_model.Selected());
+      if (selected < 0) {
+        list->clearSelection();
+        list->setCurrentRow(-1);
+      } else if (list->currentRow() != selected || !list->item(selected)->isSelected()) {
+        list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+      }
+      break;
+    }
+  }
+  refreshing_ = was_refreshing;
+}
+
+template <class Action>
+void FormWindow::UserAction(Action&& action) {
+  if (refreshing_ || !form_.is_open()) return;
+  try {
+    action();
+  } catch (...) {
+    // Qt's event loop must not see an exception: keep the first failure,
+    // end the showing and hand the failure to the caller of Exec.
+    if (!failure_) failure_ = std::current_exception();
+    if (form_.is_open()) form_.CloseFromFrame();
+  }
+  if (!form_.is_open()) {
+    dialog_->done(QDialog::Accepted);
+    return;
+  }
+  RefreshAll();
+}
+
+void FormWindow::Exec() {
+  if (form_.is_open()) dialog_->exec();
+  // The loop can also end without the form's doing (the application
+  // quitting); the showing is over either way.
+  if (form_.is_open()) form_.CloseFromFrame();
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+}  // namespace corabind::qt

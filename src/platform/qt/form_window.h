@@ -1,0 +1,61 @@
+// One generic renderer for every form: builds a QDialog from the form's
+// layout data (client size, boxes at 96 dpi, captions, fonts, frames, tab
+// order, initial focus) and binds each Qt widget to its model both ways.
+// User edits go to the model, which may rewrite them (the numeric field
+// rule); model changes refresh the widget without echoing back.
+#pragma once
+
+#include <QDialog>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "control/form.h"
+
+class QWidget;
+
+namespace corabind::qt {
+
+class FormDialog;
+
+class FormWindow {
+ public:
+  // The form is normally open (Form::Open has run) so that the window shows
+  // the loaded values. Failure 5 when a widget names a missing frame.
+  explicit FormWindow(Form& form);
+  ~FormWindow();
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  QDialog& dialog() const;
+  // The Qt widget drawn for the model widget `name`; nullptr when none.
+  QWidget* View(const std::u16string& name) const;
+
+  // Shows the window modally, without an owner, until the form is unloaded
+  // by a handler or closed from the frame. A failure raised by a handler
+  // closes the window and is rethrown here.
+  void Exec();
+
+ private:
+  void Build();
+  QWidget* Create(Widget& model, QWidget* parent);
+  void ApplyTabOrder();
+  // Brings the Qt widget of `model` in line with the model's value.
+  void Refresh(Widget& model);
+  void RefreshAll();
+  // Runs a user action against the models: ignored while the renderer
+  // itself updates widgets; afterwards the window closes when the form was
+  // unloaded, else every widget is brought up to date.
+  template <class Action>
+  void UserAction(Action&& action);
+
+  Form& form_;
+  std::unique_ptr<FormDialog> dialog_;
+  std::map<const Widget*, QWidget*> views_;
+  std::map<Widget*, std::function<void()>> previous_hooks_;
+  bool refreshing_ = false;
+  std::exception_ptr failure_;
+};
+
+}  // namespace corabind::qt

@@ -1,0 +1,87 @@
+#include "platform/qt/qt_desktop.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <cstdlib>
+
+#include "control/failure.h"
+#include "control/form.h"
+#include "platform/qt/file_filter.h"
+#include "platform/qt/form_window.h"
+#include "platform/qt/qt_text.h"
+
+namespace corabind::qt {
+
+QtDesktop::QtDesktop(const PathMap& paths) : paths_(paths) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    throw Failure(err::kCannotCreateObject, u"The Qt desktop needs a QApplication");
+}
+
+void QtDesktop::ShowModal(Form& form) {
+  form.Open();
+  // Whatever happens below, the showing ends with the form unloaded.
+  struct CloseOnExit {
+    Form& form;
+    ~CloseOnExit() {
+      if (form.is_open()) form.CloseFromFrame();
+    }
+  } guard{form};
+  FormWindow window(form);
+  window.Exec();
+}
+
+void QtDesktop::MessageBox(const std::u16string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
+                  QMessageBox::Ok);
+  box.exec();
+}
+
+void QtDesktop::ShowOpen(FileDialog& dialog) {
+  ShowFileDialog(dialog, false);
+}
+void QtDesktop::ShowSave(FileDialog& dialog) {
+  ShowFileDialog(dialog, true);
+}
+
+void QtDesktop::ShowFileDialog(FileDialog& dialog, bool save) {
+  QFileDialog box(nullptr, ToQString(dialog.title));
+  // Qt's own dialog on every platform, so that it behaves (and is tested)
+  // the same everywhere.
+  box.setOption(QFileDialog::DontUseNativeDialog, true);
+  box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // The component asks nothing of the chosen name unless its flags say so;
+  // the control reports a missing file itself.
+  box.setFileMode(QFileDialog::AnyFile);
+  box.setOption(QFileDialog::DontConfirmOverwrite,
+                (dialog.flags & FileDialog::kOverwritePrompt) == 0);
+  if (const QString filter = ToQtFilter(dialog.filter); !filter.isEmpty())
+    box.setNameFilter(filter);
+  if (!dialog.file_name.empty()) {
+    if (auto host = paths_.ToHost(dialog.file_name)) {
+      if (host->has_parent_path()) box.setDirectory(QString::fromStdString(host->parent_path()));
+      box.selectFile(QString::fromStdString(host->filename()));
+    }
+  }
+  if (box.exec() != QDialog::Accepted) return;
+  const QStringList chosen = box.selectedFiles();
+  if (chosen.isEmpty()) return;
+  dialog.file_name = paths_.ToControl(std::filesystem::path(chosen.front().toStdString()));
+}
+
+QtSession::QtSession(const QString& application_name)
+    : app_(std::make_unique<QApplication>(argc_, argv_)) {
+  QApplication::setApplicationName(application_name);
+}
+
+QtSession::~QtSession() = default;
+
+bool QtSession::DisplayAvailable() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+}  // namespace corabind::qt

@@ -1,0 +1,78 @@
+#include "platform/qt/screenshot_desktop.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <algorithm>
+
+#include "control/failure.h"
+#include "control/form.h"
+#include "control/text.h"
+#include "platform/qt/form_window.h"
+
+namespace corabind::qt {
+
+void ApplyStep(Form& form, const UiStep& step) {
+  switch (step.kind) {
+    case UiStep::Kind::kType: {
+      Widget& w = form.Find(step.control);
+      if (auto* box = dynamic_cast<TextBox*>(&w)) {
+        box->SetText(step.text);
+      } else {
+        form.Get<ComboBox>(step.control).SetText(step.text);
+      }
+      break;
+    }
+    case UiStep::Kind::kChoose:
+      form.Choose(step.control);
+      break;
+    case UiStep::Kind::kCheck:
+      form.Get<CheckBox>(step.control).SetValue(static_cast<int>(step.value));
+      break;
+    case UiStep::Kind::kSelect:
+      form.Get<ListBox>(step.control).Select(static_cast<std::ptrdiff_t>(step.value));
+      break;
+    case UiStep::Kind::kClick:
+      form.Get<CommandButton>(step.control).Click();
+      break;
+    case UiStep::Kind::kClose:
+      form.CloseFromFrame();
+      break;
+  }
+}
+
+ScreenshotDesktop::ScreenshotDesktop(std::filesystem::path folder,
+                                     std::map<std::u16string, FormSample> samples)
+    : folder_(std::move(folder)), samples_(std::move(samples)) {}
+
+void ScreenshotDesktop::ShowModal(Form& form) {
+  form.Open();
+  struct CloseOnExit {
+    Form& form;
+    ~CloseOnExit() {
+      if (form.is_open()) form.CloseFromFrame();
+    }
+  } guard{form};
+  const auto sample = samples_.find(form.name());
+  if (sample != samples_.end()) {
+    for (const auto& step : sample->second.fill) ApplyStep(form, step);
+  }
+  const auto file = folder_ / (ToUtf8(form.name()) + ".png");
+  if (form.is_open() && std::find(written_.begin(), written_.end(), file) == written_.end()) {
+    FormWindow window(form);
+    QDialog& dialog = window.dialog();
+    dialog.show();
+    QApplication::processEvents();
+    if (!dialog.grab().save(QString::fromStdString(file.string()), "PNG"))
+      throw Failure(err::kDeviceIo, u"Cannot write " + FromUtf8(file.string()));
+    dialog.hide();
+    written_.push_back(file);
+  }
+  if (sample != samples_.end()) {
+    for (const auto& step : sample->second.close) {
+      if (!form.is_open()) break;
+      ApplyStep(form, step);
+    }
+  }
+}
+
+}  // namespace corabind::qt

@@ -1,0 +1,46 @@
+// A desktop that photographs forms instead of waiting for a user: each form
+// is loaded, filled with sample input through its models, drawn by the
+// generic renderer and saved as <form name>.png; then the sample's closing
+// steps run (an OK that hands an item back to the form that opened it) and
+// the form is closed from its frame. File dialogs are cancelled and message
+// boxes dismissed.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control/desktop.h"
+#include "platform/headless/headless_desktop.h"
+
+namespace corabind::qt {
+
+struct FormSample {
+  std::vector<UiStep> fill;   // before the picture
+  std::vector<UiStep> close;  // after it; none closes from the frame
+};
+
+class ScreenshotDesktop : public Desktop {
+ public:
+  // Needs a QApplication. Pictures go into `folder`, which must exist.
+  ScreenshotDesktop(std::filesystem::path folder, std::map<std::u16string, FormSample> samples);
+
+  void ShowModal(Form& form) override;
+  void MessageBox(const std::u16string&) override {}
+  void ShowOpen(FileDialog&) override {}
+  void ShowSave(FileDialog&) override {}
+
+  // The pictures written so far, in order. A form shown twice is drawn once.
+  const std::vector<std::filesystem::path>& written() const { return written_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::map<std::u16string, FormSample> samples_;
+  std::vector<std::filesystem::path> written_;
+};
+
+// Runs one step against a form's models, as the user's input would.
+void ApplyStep(Form& form, const UiStep& step);
+
+}  // namespace corabind::qt
