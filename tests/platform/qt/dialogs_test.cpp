@@ -122,18 +122,6 @@ std::u16string RunDialog(Library& library, const DialogCase& c) {
 
 class DialogsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The dialogs come from their own subsystems; until a build has them
-    // there is nothing to draw.
-    auto headless = std::make_shared<HeadlessDesktop>(paths_);
-    Library probe(Services{headless, files_, nullptr});
-    OrvaneControl control(probe);
-    try {
-      control.SetFormField(u"TEXT");
-    } catch (const Failure& f) {
-      if (f.number() == err::kNotImplemented) GTEST_SKIP() << "no field dialogs in this build";
-    }
-  }
   bool app_ready_ = (EnsureApplication(), true);
   std::shared_ptr<const PathMap> paths_ptr_ = std::make_shared<PathMap>();
   const PathMap& paths_ = *paths_ptr_;
