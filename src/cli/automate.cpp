@@ -22,6 +22,8 @@
 namespace corabind::cli {
 
 using nlohmann::json;
+// Responses keep their keys in the order written: id and ok first.
+using Response = nlohmann::ordered_json;
 
 namespace {
 
@@ -66,13 +68,13 @@ class Session {
                  std::make_shared<PosixBase64FileEncoderFactory>(ResolveThrough(paths_))});
   }
 
-  json Handle(const json& request) {
+  Response Handle(const json& request) {
     if (!request.is_object()) throw ProtocolError("a request is a JSON object");
     const json id = request.contains("id") ? request["id"] : json(nullptr);
     if (!request.contains("op") || !request["op"].is_string())
       throw ProtocolError("a request needs \"op\"");
     const std::string op = request["op"];
-    json response{{"id", id}, {"ok", true}};
+    Response response{{"id", id}, {"ok", true}};
     if (op == "create") {
       const std::string handle = "c" + std::to_string(next_control_++);
       controls_.emplace(handle, factory_->CreateInstance());
@@ -109,7 +111,7 @@ class Session {
     return *it->second;
   }
 
-  json Invoke(const std::string& op, const json& request, json& response) {
+  Response Invoke(const std::string& op, const json& request, Response& response) {
     DispatchObject& control = Control(request);
     std::vector<Variant> args;
     std::u16string member;
@@ -155,7 +157,7 @@ class Session {
     }
     desktop_->ClearScript();
     if (!mismatch.empty()) {
-      json error{
+      Response error{
           {"id", response["id"]}, {"ok", false}, {"protocol_error", "ui script: " + mismatch}};
       error["events"] = response["events"];
       return error;
@@ -163,17 +165,17 @@ class Session {
     return response;
   }
 
-  json State() const {
+  Response State() const {
     const SharedState& s = factory_->library().state();
-    return json{{"FieldTagResult", ToUtf8(s.FieldTagResult)},
-                {"FlashTagResult", ToUtf8(s.FlashTagResult)},
-                {"IsModify", s.IsModify != kFalse},
-                {"EditElement", s.EditElement != nullptr},
-                {"ItemText", ToUtf8(s.ItemText)},
-                {"ItemValue", ToUtf8(s.ItemValue)},
-                {"ItemSelected", s.ItemSelected},
-                {"ItemAccepted", s.ItemAccepted != kFalse},
-                {"IsItemModify", s.IsItemModify != kFalse}};
+    return Response{{"FieldTagResult", ToUtf8(s.FieldTagResult)},
+                    {"FlashTagResult", ToUtf8(s.FlashTagResult)},
+                    {"EditElement", s.EditElement != nullptr},
+                    {"IsModify", s.IsModify != kFalse},
+                    {"ItemText", ToUtf8(s.ItemText)},
+                    {"ItemValue", ToUtf8(s.ItemValue)},
+                    {"ItemSelected", s.ItemSelected},
+                    {"ItemAccepted", s.ItemAccepted != kFalse},
+                    {"IsItemModify", s.IsItemModify != kFalse}};
   }
 
   std::shared_ptr<const PathMap> paths_;
@@ -184,8 +186,8 @@ class Session {
   int next_control_ = 1;
 };
 
-json ProtocolErrorResponse(const json& id, const std::string& what) {
-  return json{{"id", id}, {"ok", false}, {"protocol_error", what}};
+Response ProtocolErrorResponse(const json& id, const std::string& what) {
+  return Response{{"id", id}, {"ok", false}, {"protocol_error", what}};
 }
 
 }  // namespace
@@ -196,7 +198,7 @@ int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& opti
   for (;;) {
     const LineRead read = ReadLine(in, line, options.max_line_bytes);
     if (read == LineRead::kEnd) break;
-    json response;
+    Response response;
     if (read == LineRead::kTooLong) {
       response = ProtocolErrorResponse(
           nullptr, "request line longer than " + std::to_string(options.max_line_bytes) + " bytes");

@@ -112,13 +112,13 @@ std::vector<UiEntry> ParseUiScript(const json& ui) {
   return out;
 }
 
-nlohmann::json EventsToJson(const std::vector<UiEvent>& events) {
-  nlohmann::json out = nlohmann::json::array();
+nlohmann::ordered_json EventsToJson(const std::vector<UiEvent>& events) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
   for (const auto& event : events) {
     if (const auto* m = std::get_if<MessageBoxEvent>(&event)) {
       out.push_back({{"messagebox", ToUtf8(m->text)}});
     } else if (const auto* f = std::get_if<FormEvent>(&event)) {
-      nlohmann::json loaded = nlohmann::json::object();
+      nlohmann::ordered_json loaded = nlohmann::ordered_json::object();
       for (const auto& control : f->loaded) {
         const std::string name = ToUtf8(control.name);
         std::visit(
@@ -127,7 +127,7 @@ nlohmann::json EventsToJson(const std::vector<UiEvent>& events) {
               if constexpr (std::is_same_v<V, std::u16string>) {
                 loaded[name] = ToUtf8(v);
               } else if constexpr (std::is_same_v<V, std::vector<std::u16string>>) {
-                nlohmann::json lines = nlohmann::json::array();
+                nlohmann::ordered_json lines = nlohmann::ordered_json::array();
                 for (const auto& line : v) lines.push_back(ToUtf8(line));
                 loaded[name] = {{"lines", lines}, {"selected", control.selected}};
               } else {

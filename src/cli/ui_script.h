@@ -20,6 +20,6 @@ namespace corabind::cli {
 std::vector<UiEntry> ParseUiScript(const nlohmann::json& ui);
 
 // What the user saw, in the automation protocol's "events" form.
-nlohmann::json EventsToJson(const std::vector<UiEvent>& events);
+nlohmann::ordered_json EventsToJson(const std::vector<UiEvent>& events);
 
 }  // namespace corabind::cli

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 class AutomateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("corabind-automate-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("corabind-automate-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -30,8 +31,8 @@ class AutomateTest : public ::testing::Test {
       std::ofstream f(in, std::ios::binary);
       for (const auto& r : requests) f << r << '\n';
     }
-    const std::string command = std::string(CORABIND_CLI) + " automate " + options + " <'" + in.string() + "' >'" +
-                                out.string() + "'";
+    const std::string command = std::string(CORABIND_CLI) + " automate " + options + " <'" +
+                                in.string() + "' >'" + out.string() + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::vector<json> responses;
     std::ifstream f(out, std::ios::binary);
@@ -43,22 +44,86 @@ class AutomateTest : public ::testing::Test {
 };
 
 TEST_F(AutomateTest, BadInputIsAProtocolErrorAndTheProcessGoesOn) {
-  const std::string huge = "{\"id\":9,\"op\":\"document\",\"html\":\"" + std::string(5000, 'x') + "\"}";
-  const auto r = Run({"not json", R"({"id":1,"op":"launch"})", R"({"id":2,"op":"create"})",
-                      R"({"id":3,"op":"call","control":"c1","method":"InsertImageInfo","args":[{"mystery":1},"v"]})",
-                      R"({"id":4,"op":"call","control":"c1","method":"InsertImageInfo","args":["k",{"collection":[]}]})",
-                      R"({"id":5,"op":"call","control":"c7","method":"getBaseURL"})", huge,
-                      R"({"id":6,"op":"call","control":"c1","method":"InsertImageInfo","args":["k",4294967296]})",
-                      R"({"id":7,"op":"call","control":"c1","method":"getBaseURL"})"},
-                     "--max-line 1000");
+  const std::string huge =
+      "{\"id\":9,\"op\":\"document\",\"html\":\"" + std::string(5000, 'x') + "\"}";
+  const auto r = Run(
+      {"not json", R"({"id":1,"op":"launch"})", R"({"id":2,"op":"create"})",
+       R"({"id":3,"op":"call","control":"c1","method":"InsertImageInfo","args":[{"mystery":1},"v"]})",
+       R"({"id":4,"op":"call","control":"c1","method":"InsertImageInfo","args":["k",{"collection":[]}]})",
+       R"({"id":5,"op":"call","control":"c7","method":"getBaseURL"})", huge,
+       R"({"id":6,"op":"call","control":"c1","method":"InsertImageInfo","args":["k",4294967296]})",
+       R"({"id":7,"op":"call","control":"c1","method":"getBaseURL"})"},
+      "--max-line 1000");
   ASSERT_EQ(r.size(), 9u);
   for (std::size_t i : {0u, 1u, 3u, 5u, 6u, 7u}) {
     EXPECT_FALSE(r[i]["ok"]) << r[i];
     EXPECT_TRUE(r[i].contains("protocol_error")) << r[i];
   }
-  EXPECT_EQ(r[4]["error"]["number"], 13) << "an argument the member cannot take is the member's type mismatch";
+  EXPECT_EQ(r[4]["error"]["number"], 13)
+      << "an argument the member cannot take is the member's type mismatch";
   EXPECT_EQ(r[8]["result"], "");
   EXPECT_EQ(r[8]["id"], 7);
+}
+
+TEST_F(AutomateTest, EachJobThroughTheProtocol) {
+  { std::ofstream(dir_ / "ab.gif", std::ios::binary) << "GIF89a"; }
+  const std::string folder = dir_.string(), movie = (dir_ / "a.swf").string(),
+                    page = (dir_ / "page.htm").string();
+  { std::ofstream(movie) << "FWS"; }
+  const std::vector<std::string> requests = {
+      R"({"id":1,"op":"create"})",
+      R"({"id":2,"op":"document","html":"<body><img src=ab.gif><select name=s><option value=1 selected>One</select>"})",
+      // Mail composition, with the mail's folder on drive C:.
+      R"({"id":3,"op":"call","control":"c1","method":"GetImages","args":["<p>hi</p>",{"element":{"document":"d1","select":"body"}},"C:\\",{"document":"d1"},false]})",
+      R"({"id":4,"op":"get","control":"c1","property":"imageValues"})",
+      // A dialog pre-filled from an element, with the nested option item dialog.
+      R"({"id":5,"op":"call","control":"c1","method":"ModifyFormField","args":[{"element":{"document":"d1","select":"select"}},true],"ui":[{"form":"ListBoxF","steps":[{"click":"Command1"},{"click":"Command6"}]},{"form":"ListBoxSub","steps":[{"type":"Text1","text":"Two"},{"click":"Command1"}]}]})",
+      R"({"id":6,"op":"state"})",
+      // Flash: Search through the dialog's own file dialog, then OK.
+      R"({"id":7,"op":"call","control":"c1","method":"LoadFlashTag","ui":[{"form":"Form1","steps":[{"click":"Command1"},{"click":"Command2"}]},{"file":"open","path":")" +
+          movie + R"("}]})",
+      // Local files.
+      R"({"id":8,"op":"call","control":"c1","method":"SaveToLocal","args":["<b>x</b>","",false],"ui":[{"file":"save","path":")" +
+          page + R"("}]})",
+      R"({"id":9,"op":"call","control":"c1","method":"GetLocalHTMLFile","ui":[{"file":"open","path":")" +
+          page + R"("}]})",
+      R"({"id":10,"op":"call","control":"c1","method":"getBaseURL"})",
+      // A failure the member raises reaches the caller as the page would see it.
+      R"({"id":11,"op":"call","control":"c1","method":"GetImagesSub","args":[{"nothing":true}]})",
+      R"({"id":12,"op":"call","control":"c1","method":"SetFormField","args":["TEXT"],"ui":[{"form":"CheckBoxF","steps":[]}]})",
+  };
+  const auto r = Run(requests, "--drive C=" + folder);
+  ASSERT_EQ(r.size(), requests.size());
+  for (std::size_t i = 0; i < 10; ++i) EXPECT_TRUE(r[i]["ok"]) << r[i];
+
+  const std::string message = r[2]["result"];
+  EXPECT_NE(message.find("Content-ID: <ab.gif>\r\n\r\nR0lGODlh\r\n"), std::string::npos);
+  EXPECT_EQ(r[3]["result"], json::parse(R"({"collection":["C:\\ab.gif"]})"));
+
+  EXPECT_EQ(
+      r[4]["result"],
+      R"(<select name="s" size="1" ><option value="1" selected >One</option><option >Two</option></select>)");
+  const json& events = r[4]["events"];
+  ASSERT_EQ(events.size(), 3u) << events;
+  EXPECT_EQ(events[0], json::parse(R"({"messagebox":"Into ModifyFormField"})"));
+  EXPECT_EQ(events[1]["form"], "ListBoxF");
+  EXPECT_EQ(events[1]["loaded"]["Text1"], "s");
+  EXPECT_EQ(events[1]["loaded"]["List1"]["lines"][0], "c          One                           1");
+  EXPECT_EQ(events[2]["form"], "ListBoxSub");
+  EXPECT_EQ(r[5]["state"]["ItemText"], "Two");
+  EXPECT_EQ(r[5]["state"]["IsModify"], false);
+
+  const std::string flash = r[6]["result"];
+  EXPECT_NE(flash.find("<PARAM NAME=\"Movie\" VALUE=\"C:\\a.swf\">"), std::string::npos) << flash;
+  EXPECT_EQ(r[6]["events"][1]["file"], "open");
+  EXPECT_EQ(r[6]["events"][1]["title"], "File Open");
+
+  EXPECT_EQ(r[8]["result"], "<b>x</b>\r\n");
+  EXPECT_EQ(r[9]["result"], "C:\\") << "host paths reach the control through the drive mapping";
+
+  EXPECT_FALSE(r[10]["ok"]);
+  EXPECT_EQ(r[10]["error"]["number"], 91);
+  EXPECT_TRUE(r[11].contains("protocol_error")) << r[11];
 }
 
 }  // namespace
