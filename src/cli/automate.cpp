@@ -51,7 +51,7 @@ class Session {
  public:
   explicit Session(const AutomateOptions& options) {
     auto paths = std::make_shared<PathMap>();
-    for (const auto& spec : options.drives) paths->MapDriveSpec(spec);
+    for (const auto& mapping : options.drives) paths->MapDriveSpec(mapping);
     paths_ = paths;
     desktop_ = std::make_shared<HeadlessDesktop>(*paths_);
 

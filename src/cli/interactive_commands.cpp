@@ -67,7 +67,7 @@ using Call = std::function<Variant(OrvaneControl&)>;
 
 int RunCall(const char* command, const DesktopOptions& options, const Call& call) {
   auto paths = std::make_shared<PathMap>();
-  for (const auto& spec : options.drives) paths->MapDriveSpec(spec);
+  for (const auto& mapping : options.drives) paths->MapDriveSpec(mapping);
   Services services;
   services.files = std::make_shared<PosixFileSystem>(paths);
 

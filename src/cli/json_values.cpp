@@ -34,21 +34,21 @@ std::string DocumentTable::HandleOf(const std::shared_ptr<Document>& document) {
 
 namespace {
 
-std::shared_ptr<Element> SelectElement(const json& spec, DocumentTable& documents) {
-  if (!spec.is_object()) throw ProtocolError("\"element\" takes an object");
-  if (spec.contains("html")) {
-    if (!spec["html"].is_string()) throw ProtocolError("\"element.html\" takes a string");
-    auto element = html::ParseElement(std::string_view(spec["html"].get_ref<const std::string&>()));
+std::shared_ptr<Element> SelectElement(const json& selector, DocumentTable& documents) {
+  if (!selector.is_object()) throw ProtocolError("\"element\" takes an object");
+  if (selector.contains("html")) {
+    if (!selector["html"].is_string()) throw ProtocolError("\"element.html\" takes a string");
+    auto element = html::ParseElement(std::string_view(selector["html"].get_ref<const std::string&>()));
     if (!element) throw ProtocolError("the fragment holds no element");
     return element;
   }
-  if (!spec.contains("document") || !spec["document"].is_string() || !spec.contains("select") ||
-      !spec["select"].is_string()) {
+  if (!selector.contains("document") || !selector["document"].is_string() || !selector.contains("select") ||
+      !selector["select"].is_string()) {
     throw ProtocolError(
         "\"element\" takes {\"document\":\"d1\",\"select\":\"...\"} or {\"html\":\"...\"}");
   }
-  const auto doc = documents.Get(spec["document"].get<std::string>());
-  const std::string select = spec["select"].get<std::string>();
+  const auto doc = documents.Get(selector["document"].get<std::string>());
+  const std::string select = selector["select"].get<std::string>();
   std::shared_ptr<Element> found;
   if (select == "body") {
     found = doc->body();
