@@ -1,6 +1,6 @@
 #include "fields/list_box_f.h"
 
-#include "fields/attribute_text.h"
+#include "control/attribute_text.h"
 #include "fields/dialog_support.h"
 #include "fields/item_line.h"
 #include "fields/list_box_sub.h"

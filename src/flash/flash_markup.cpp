@@ -1,24 +1,10 @@
 #include "flash/flash_markup.h"
 
+#include "control/attribute_text.h"
+
 namespace corabind {
 
 namespace {
-
-// Attribute values are always written in double quotes, so the quote is the
-// only character that can break out of one (WHATWG HTML, "attribute value
-// (double-quoted) state"); everything else is left as the user typed it.
-std::u16string QuotedValue(const std::u16string& value) {
-  std::u16string out;
-  out.reserve(value.size());
-  for (const char16_t c : value) {
-    if (c == u'"') {
-      out += u"&quot;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 std::u16string SizeAttributes(const std::u16string& width, const std::u16string& height) {
   std::u16string out;
@@ -34,9 +20,10 @@ const char16_t* TrueFalse(bool on) {
 }  // namespace
 
 std::u16string BuildFlashMarkup(const FlashMovie& movie) {
-  const std::u16string file = QuotedValue(movie.file);
-  const std::u16string quality = QuotedValue(movie.quality);
-  const std::u16string sizes = SizeAttributes(QuotedValue(movie.width), QuotedValue(movie.height));
+  const std::u16string file = AttributeText(movie.file);
+  const std::u16string quality = AttributeText(movie.quality);
+  const std::u16string sizes =
+      SizeAttributes(AttributeText(movie.width), AttributeText(movie.height));
 
   std::u16string out = u"<OBJECT codeBase=\"";
   out += kFlashInstallerHost;

@@ -1,4 +1,4 @@
-// Attribute values the field dialogs write into markup.
+// Attribute values the dialogs write into markup.
 #pragma once
 
 #include <string>

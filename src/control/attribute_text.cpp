@@ -1,4 +1,4 @@
-#include "fields/attribute_text.h"
+#include "control/attribute_text.h"
 
 namespace corabind {
 
