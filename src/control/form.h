@@ -80,4 +80,20 @@ W& Form::Get(const std::u16string& name) const {
   return *typed;
 }
 
+// One modal showing of a form: opens it (reset, load) and, however the
+// showing ends, leaves it unloaded, as a modal window is once its call
+// returns. Desktops wrap their event loop in one.
+class ModalShowing {
+ public:
+  explicit ModalShowing(Form& form) : form_(form) { form_.Open(); }
+  ~ModalShowing() {
+    if (form_.is_open()) form_.CloseFromFrame();
+  }
+  ModalShowing(const ModalShowing&) = delete;
+  ModalShowing& operator=(const ModalShowing&) = delete;
+
+ private:
+  Form& form_;
+};
+
 }  // namespace corabind

@@ -143,16 +143,8 @@ void HeadlessDesktop::ShowModal(Form& form) {
   const FormScript entry = std::get<FormScript>(std::move(script_.front()));
   script_.pop_front();
 
-  form.Open();
+  const ModalShowing showing(form);
   events_.push_back(FormEvent{form.name(), Snapshot(form)});
-  // However the showing ends, the form is unloaded when this returns, as a
-  // modal window always is.
-  struct CloseOnExit {
-    Form& form;
-    ~CloseOnExit() {
-      if (form.is_open()) form.CloseFromFrame();
-    }
-  } guard{form};
 
   for (std::size_t i = 0; i < entry.steps.size(); ++i) {
     if (!form.is_open()) {

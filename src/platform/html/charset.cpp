@@ -7,27 +7,13 @@
 
 #include "control/failure.h"
 #include "control/text.h"
+#include "platform/posix/iconv_handle.h"
 
 namespace corabind::html {
 namespace {
 
 constexpr std::size_t kPrescanBytes = 1024;
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
-
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
-
- private:
-  iconv_t cd_;
-};
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';

@@ -9,6 +9,7 @@
 
 #include "control/failure.h"
 #include "control/text.h"
+#include "platform/posix/iconv_handle.h"
 
 namespace corabind {
 namespace {
@@ -23,25 +24,6 @@ bool IsHighSurrogate(char16_t c) {
 bool IsLowSurrogate(char16_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
-
-// One conversion direction; closed when it goes out of scope.
-class Iconv {
- public:
-  Iconv(const std::string& to, const std::string& from)
-      : cd_(iconv_open(to.c_str(), from.c_str())) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
-  void Reset() const { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
-
- private:
-  iconv_t cd_;
-};
 
 Failure UnknownCodeSet(const std::string& name) {
   return Failure(err::kInvalidCall,

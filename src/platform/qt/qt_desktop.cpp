@@ -19,14 +19,7 @@ QtDesktop::QtDesktop(const PathMap& paths) : paths_(paths) {
 }
 
 void QtDesktop::ShowModal(Form& form) {
-  form.Open();
-  // Whatever happens below, the showing ends with the form unloaded.
-  struct CloseOnExit {
-    Form& form;
-    ~CloseOnExit() {
-      if (form.is_open()) form.CloseFromFrame();
-    }
-  } guard{form};
+  const ModalShowing showing(form);
   FormWindow window(form);
   window.Exec();
 }

@@ -45,13 +45,7 @@ ScreenshotDesktop::ScreenshotDesktop(std::filesystem::path folder,
     : folder_(std::move(folder)), samples_(std::move(samples)) {}
 
 void ScreenshotDesktop::ShowModal(Form& form) {
-  form.Open();
-  struct CloseOnExit {
-    Form& form;
-    ~CloseOnExit() {
-      if (form.is_open()) form.CloseFromFrame();
-    }
-  } guard{form};
+  const ModalShowing showing(form);
   const auto sample = samples_.find(form.name());
   if (sample != samples_.end()) {
     for (const auto& step : sample->second.fill) ApplyStep(form, step);
