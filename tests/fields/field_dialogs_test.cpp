@@ -32,13 +32,13 @@ TEST_F(FieldDialogsTest, TextAndPasswordField) {
         uR"(<input type="text" name = " " value = "a&quot;><b>&amp;" >)"},
        {nullptr, u"Text1=x|cancel", u""},
        {nullptr, u"Text1=x|close", kPrevious},
-       {Elem(u"INPUT", {u"type", u"password", u"name", u"pw", u"maxlength", 8, u"size",
+       {Elem(u"INPUT", {u"type", u"password", u"name", u"pw", u"maxlength", 9999, u"size",
                         std::int32_t{0}, u"class", u"c"}),
-        u"ok", uR"(<input type="password" name = "pw" maxlength = "8" >)",
-        u"Text1=pw|Text2=|Text3=|Text4=8|Option1=false|Option2=true"},
+        u"ok", uR"(<input type="password" name = "pw" maxlength = "9999" >)",
+        u"Text1=pw|Text2=|Text3=|Text4=9999|Option1=false|Option2=true"},
        // 10000 and more is the model's "unlimited" maximum length.
        {Elem(u"INPUT", {u"TYPE", u"Text", u"NAME", u"n", u"VALUE", u"a\"b", u"SIZE", 30,
-                        u"MAXLENGTH", 2147483647}),
+                        u"MAXLENGTH", 10000}),
         u"ok", uR"(<input type="text" name = "n" value = "a&quot;b" size = "30" >)",
         u"Text2=a\"b|Text3=30|Text4=|Option1=true"},
        // No TYPE is a text field; absent attributes keep the initial values.

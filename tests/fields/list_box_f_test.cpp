@@ -71,8 +71,10 @@ TEST_F(ListBoxFTest, NewListsAndItemEditing) {
         u"#Text1=abcdefghijklmnopqrstuvwxyz0123|Text2=v|ok#Text1=Tokyo|Check1:0|ok#ok",
         Select(uR"(<option value="1">Tokyo</option>)"
                uR"(<option value="v">abcdefghijklmnopqrstuvwxyz0123</option>)")},
-       // Neither a cancelled add nor a cancelled update changes the list.
-       {nullptr, u"add|add|List1:0|update|ok#Text1=a|ok#Text1=x|cancel#Text1=y|cancel", Select(oa)},
+       // Neither a cancelled add nor a cancelled update changes the lines or the choice.
+       {nullptr,
+        u"add|add|add|List1:0|update|down|ok#Text1=a|ok#Text1=x|cancel#Text1=b|ok#Text1=y|cancel",
+        Select(ob + oa)},
        // Nothing chosen, the first line up, the last line down: no change.
        {nullptr, abc + u"update|delete|up|down|List1:0|up|List1:2|down|ok" + items,
         Select(oa + ob + oc)},
