@@ -1,305 +1,149 @@
-// The four single-tag dialogs driven through the control: new fields,
-// typical input, editing an element, Cancel, a close from the frame, and the
-// mended cases (quotes in attribute values, absent attributes, INPUT without
-// TYPE).
+// The four single-tag dialogs driven through the control: new fields, typed
+// input, editing an element, Cancel and a close from the frame; and every
+// dialog's keyboard order and frames.
 #include <gtest/gtest.h>
 
-#include "field_element.h"
+#include <algorithm>
+
+#include "control/failure.h"
+#include "fields/check_box_f.h"
+#include "fields/list_box_f.h"
+#include "fields/list_box_sub.h"
+#include "fields/multi_text_box_f.h"
+#include "fields/radio_box_f.h"
+#include "fields/text_box_f.h"
 #include "fields_fixture.h"
 
 namespace corabind::fields_test {
 namespace {
 
-struct DialogCase {
-  const char* what;
-  std::u16string flag;              // SetFormField with this flag, unless
-  std::shared_ptr<Element> edited;  // ModifyFormField on this element
-  FormScript script;
-  std::u16string expected;
-  std::vector<Loaded> loaded = {};
-};
-
-using D = DialogCase;
-using S = std::vector<UiStep>;
-const std::u16string kPrevious = u"<previous tag>";
-
-std::vector<DialogCase> TextBoxCases() {
-  const auto ok = Click(u"Command1");
-  return {
-      D{"new text field confirmed at once",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{ok}},
-        u"<input type=\"text\" >",
-        {{u"Text1", u""}, {u"Text3", u""}, {u"Text4", u""}, {u"Option1", true}}},
-      D{"PASSWORD preselects Text too",
-        u"PASSWORD",
-        {},
-        {u"TextBoxF", S{ok}},
-        u"<input type=\"text\" >",
-        {{u"Option1", true}, {u"Option2", false}}},
-      D{"name and size",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text1", u"user"), Type(u"Text3", u"20"), ok}},
-        u"<input type=\"text\" name = \"user\" size = \"20\" >"},
-      D{"password with max length",
-        u"PASSWORD",
-        {},
-        {u"TextBoxF", S{Type(u"Text4", u"8"), Choose(u"Option2"), ok}},
-        u"<input type=\"password\" maxlength = \"8\" >"},
-      D{"every field, 10000 typed is kept",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text1", u"n"), Type(u"Text2", u"v"), Type(u"Text3", u"3"),
-                        Type(u"Text4", u"10000"), ok}},
-        u"<input type=\"text\" name = \"n\" value = \"v\" size = \"3\" maxlength = \"10000\" >"},
-      D{"emptied size shows 0, letters dropped",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text3", u"5"), Type(u"Text3", u""), Type(u"Text4", u"12a"), ok}},
-        u"<input type=\"text\" size = \"0\" maxlength = \"12\" >"},
-      D{"a blank name is written; quotes become &quot;, nothing else",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text1", u" "), Type(u"Text2", u"a\"><b>&amp;"), ok}},
-        u"<input type=\"text\" name = \" \" value = \"a&quot;><b>&amp;\" >"},
-      D{"Cancel after typing",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text1", u"x"), Click(u"Command2")}},
-        u""},
-      D{"close from the frame keeps the previous result",
-        u"TEXT",
-        {},
-        {u"TextBoxF", S{Type(u"Text1", u"x"), CloseFrame()}},
-        kPrevious},
-      D{"edit a password input",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"password"},
-                               {u"name", u"pw"},
-                               {u"maxlength", std::int32_t{8}},
-                               {u"size", std::int32_t{0}},
-                               {u"id", u"x"},
-                               {u"class", u"c"}}),
-        {u"TextBoxF", S{ok}},
-        u"<input type=\"password\" name = \"pw\" maxlength = \"8\" >",
-        {{u"Text1", u"pw"},
-         {u"Text2", u""},
-         {u"Text3", u""},
-         {u"Text4", u"8"},
-         {u"Option1", false},
-         {u"Option2", true}}},
-      D{"edit: size and value pre-filled, huge max length is not",
-        {},
-        MakeElement(u"INPUT", {{u"TYPE", u"Text"},
-                               {u"NAME", u"n"},
-                               {u"VALUE", u"a\"b"},
-                               {u"SIZE", std::int32_t{30}},
-                               {u"MAXLENGTH", std::int32_t{2147483647}}}),
-        {u"TextBoxF", S{ok}},
-        u"<input type=\"text\" name = \"n\" value = \"a&quot;b\" size = \"30\" >",
-        {{u"Text2", u"a\"b"}, {u"Text3", u"30"}, {u"Text4", u""}, {u"Option1", true}}},
-      D{"edit an input without type, name or value",
-        {},
-        MakeElement(u"INPUT", {}),
-        {u"TextBoxF", S{ok}},
-        u"<input type=\"text\" >",
-        {{u"Text1", u""}, {u"Text2", u""}, {u"Option1", true}}},
-      D{"edit then Cancel",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"text"}, {u"name", u"n"}}),
-        {u"TextBoxF", S{Click(u"Command2")}},
-        u""},
-      D{"edit then close from the frame",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"text"}, {u"name", u"n"}}),
-        {u"TextBoxF", S{CloseFrame()}},
-        kPrevious},
-  };
-}
-
-std::vector<DialogCase> TextAreaCases() {
-  const auto ok = Click(u"Command1");
-  return {
-      D{"new text area confirmed at once",
-        u"TEXTAREA",
-        {},
-        {u"MultiTextBoxF", S{ok}},
-        u"<textarea cols = \"10\" rows = \"1\" ></textarea>",
-        {{u"Text3", u"10"}, {u"Text4", u"1"}}},
-      D{"name and content",
-        u"TEXTAREA",
-        {},
-        {u"MultiTextBoxF", S{Type(u"Text1", u"memo"), Type(u"Text2", u"hello"), ok}},
-        u"<textarea name = \"memo\" cols = \"10\" rows = \"1\" >hello</textarea>"},
-      D{"cleared cols, several lines, rows 12abc",
-        u"TEXTAREA",
-        {},
-        {u"MultiTextBoxF",
-         S{Type(u"Text3", u""), Type(u"Text4", u"12abc"), Type(u"Text2", u"a\r\nb"), ok}},
-        u"<textarea cols = \"0\" rows = \"12\" >a\r\nb</textarea>"},
-      D{"quote in the name escaped, content verbatim",
-        u"TEXTAREA",
-        {},
-        {u"MultiTextBoxF", S{Type(u"Text1", u"x\""), Type(u"Text2", u"\"</textarea>"), ok}},
-        u"<textarea name = \"x&quot;\" cols = \"10\" rows = \"1\" >\"</textarea></textarea>"},
-      D{"edit a text area: markup goes back unchanged, empty rows shows 0",
-        {},
-        MakeElement(u"TEXTAREA", {{u"NAME", u"n"}, {u"COLS", u"40"}, {u"ROWS", u""}},
-                    u"<b>x</b>&amp;"),
-        {u"MultiTextBoxF", S{ok}},
-        u"<textarea name = \"n\" cols = \"40\" rows = \"0\" ><b>x</b>&amp;</textarea>",
-        {{u"Text1", u"n"}, {u"Text2", u"<b>x</b>&amp;"}, {u"Text3", u"40"}, {u"Text4", u"0"}}},
-      D{"edit a text area without attributes",
-        {},
-        MakeElement(u"TEXTAREA", {}, u"x"),
-        {u"MultiTextBoxF", S{ok}},
-        u"<textarea cols = \"10\" rows = \"1\" >x</textarea>",
-        {{u"Text1", u""}, {u"Text3", u"10"}, {u"Text4", u"1"}}},
-      D{"Cancel",
-        u"TEXTAREA",
-        {},
-        {u"MultiTextBoxF", S{Type(u"Text1", u"x"), Click(u"Command2")}},
-        u""},
-      D{"close from the frame", u"TEXTAREA", {}, {u"MultiTextBoxF", S{CloseFrame()}}, kPrevious},
-  };
-}
-
-std::vector<DialogCase> CheckBoxCases() {
-  const auto ok = Click(u"Command1");
-  return {
-      D{"new check box confirmed at once",
-        u"CHECK",
-        {},
-        {u"CheckBoxF", S{ok}},
-        u"<input type=\"checkbox\" >",
-        {{u"Option1", false}, {u"Option2", true}}},
-      D{"checked only",
-        u"CHECK",
-        {},
-        {u"CheckBoxF", S{Choose(u"Option1"), ok}},
-        u"<input type=\"checkbox\" checked >"},
-      D{"value without name",
-        u"CHECK",
-        {},
-        {u"CheckBoxF", S{Type(u"Text2", u"v"), ok}},
-        u"<input type=\"checkbox\" value = \"v\" >"},
-      D{"typical",
-        u"CHECK",
-        {},
-        {u"CheckBoxF", S{Type(u"Text1", u"agree"), Type(u"Text2", u"yes"), Choose(u"Option1"), ok}},
-        u"<input type=\"checkbox\" name = \"agree\" value = \"yes\" checked >"},
-      D{"quote in the name",
-        u"CHECK",
-        {},
-        {u"CheckBoxF", S{Type(u"Text1", u"a\" onclick=\""), ok}},
-        u"<input type=\"checkbox\" name = \"a&quot; onclick=&quot;\" >"},
-      D{"edit a checked box",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"checkbox"},
-                               {u"name", u"n"},
-                               {u"value", u"v"},
-                               {u"checked", Variant::Boolean(true)},
-                               {u"style", u"s"}}),
-        {u"CheckBoxF", S{ok}},
-        u"<input type=\"checkbox\" name = \"n\" value = \"v\" checked >",
-        {{u"Text1", u"n"}, {u"Text2", u"v"}, {u"Option1", true}, {u"Option2", false}}},
-      D{"edit: 1 is not the exact true, no name or value",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"CheckBox"}, {u"checked", std::int32_t{1}}}),
-        {u"CheckBoxF", S{ok}},
-        u"<input type=\"checkbox\" >",
-        {{u"Text1", u""}, {u"Option2", true}}},
-      D{"Cancel after editing",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"checkbox"}}),
-        {u"CheckBoxF", S{Choose(u"Option1"), Click(u"Command2")}},
-        u""},
-      D{"close from the frame", u"CHECK", {}, {u"CheckBoxF", S{CloseFrame()}}, kPrevious},
-  };
-}
-
-std::vector<DialogCase> RadioBoxCases() {
-  const auto ok = Click(u"Command1");
-  return {
-      D{"new radio button confirmed at once",
-        u"RADIO",
-        {},
-        {u"RadioBoxF", S{ok}},
-        u"<input type=\"radio\" >",
-        {{u"Option1", false}, {u"Option2", true}}},
-      D{"selected only",
-        u"RADIO",
-        {},
-        {u"RadioBoxF", S{Choose(u"Option1"), ok}},
-        u"<input type=\"radio\" checked >"},
-      D{"typical",
-        u"RADIO",
-        {},
-        {u"RadioBoxF", S{Type(u"Text1", u"size"), Type(u"Text2", u"L"), Choose(u"Option1"), ok}},
-        u"<input type=\"radio\" name = \"size\" value = \"L\" checked >"},
-      D{"edit a lower-case radio that is checked",
-        {},
-        MakeElement(u"INPUT", {{u"type", u"radio"},
-                               {u"name", u"g"},
-                               {u"value", u"1\""},
-                               {u"checked", Variant::Boolean(true)}}),
-        {u"RadioBoxF", S{ok}},
-        u"<input type=\"radio\" name = \"g\" value = \"1&quot;\" checked >",
-        {{u"Text1", u"g"}, {u"Text2", u"1\""}, {u"Option1", true}}},
-      D{"edit an unchecked radio without value",
-        {},
-        MakeElement(u"INPUT",
-                    {{u"type", u"Radio"}, {u"name", u"g"}, {u"checked", Variant::Boolean(false)}}),
-        {u"RadioBoxF", S{ok}},
-        u"<input type=\"radio\" name = \"g\" >",
-        {{u"Text2", u""}, {u"Option2", true}}},
-      D{"Cancel", u"RADIO", {}, {u"RadioBoxF", S{Type(u"Text1", u"x"), Click(u"Command2")}}, u""},
-      D{"close from the frame", u"RADIO", {}, {u"RadioBoxF", S{CloseFrame()}}, kPrevious},
-  };
-}
-
-class FieldDialogsTest : public FieldsTest {
- protected:
-  void RunCases(const std::vector<DialogCase>& cases) {
-    for (const DialogCase& c : cases) {
-      SCOPED_TRACE(c.what);
-      desktop_->ClearEvents();
-      library_.state().FieldTagResult = kPrevious;
-      desktop_->Push(c.script);
-      const std::u16string result =
-          c.edited ? control_.ModifyFormField(c.edited) : control_.SetFormField(c.flag);
-      EXPECT_EQ(ToUtf8(result), ToUtf8(c.expected));
-      EXPECT_TRUE(desktop_->ScriptDone());
-      EXPECT_EQ(library_.state().IsModify, kFalse);
-      ExpectLoadedIn(desktop_->LastShown(c.script.form), c.loaded, c.what);
-    }
-  }
-};
+class FieldDialogsTest : public FieldsTest {};
 
 TEST_F(FieldDialogsTest, TextAndPasswordField) {
-  RunCases(TextBoxCases());
+  RunDialog(
+      u"TextBoxF", u"TEXT",
+      {{nullptr, u"ok", uR"(<input type="text" >)", u"Text1=|Text3=|Text4=|Option1=true"},
+       {nullptr, u"Text1=n|Text2=v|Text3=3|Text4=10000|ok",
+        uR"(<input type="text" name = "n" value = "v" size = "3" maxlength = "10000" >)"},
+       {nullptr, u"Text3=5|Text3=|Text4=12a|ok",
+        uR"(<input type="text" size = "0" maxlength = "12" >)"},
+       // A blank name is still a name; only the quote needs escaping.
+       {nullptr, u"Text1= |Text2=a\"><b>&amp;|ok",
+        uR"(<input type="text" name = " " value = "a&quot;><b>&amp;" >)"},
+       {nullptr, u"Text1=x|cancel", u""},
+       {nullptr, u"Text1=x|close", kPrevious},
+       {Elem(u"INPUT", {u"type", u"password", u"name", u"pw", u"maxlength", 9999, u"size",
+                        std::int32_t{0}, u"class", u"c"}),
+        u"ok", uR"(<input type="password" name = "pw" maxlength = "9999" >)",
+        u"Text1=pw|Text2=|Text3=|Text4=9999|Option1=false|Option2=true"},
+       // 10000 and more is the model's "unlimited" maximum length.
+       {Elem(u"INPUT", {u"TYPE", u"Text", u"NAME", u"n", u"VALUE", u"a\"b", u"SIZE", 30,
+                        u"MAXLENGTH", 10000}),
+        u"ok", uR"(<input type="text" name = "n" value = "a&quot;b" size = "30" >)",
+        u"Text2=a\"b|Text3=30|Text4=|Option1=true"},
+       // No TYPE is a text field; absent attributes keep the initial values.
+       {Elem(u"INPUT"), u"ok", uR"(<input type="text" >)", u"Text1=|Text2=|Option1=true"},
+       {Elem(u"INPUT", {u"name", u"n"}), u"cancel", u""},
+       {Elem(u"INPUT", {u"name", u"n"}), u"close", kPrevious},
+       Again(
+           uR"(<input type="text" name = "a&quot;b" value = "x & y" size = "20" maxlength = "8" >)")});
+  RunDialog(u"TextBoxF", u"PASSWORD",
+            {{nullptr, u"ok", uR"(<input type="text" >)", u"Option1=true|Option2=false"},
+             {nullptr, u"Text4=8|Option2|ok", uR"(<input type="password" maxlength = "8" >)"}});
 }
+
 TEST_F(FieldDialogsTest, TextArea) {
-  RunCases(TextAreaCases());
+  RunDialog(
+      u"MultiTextBoxF", u"TEXTAREA",
+      {{nullptr, u"ok", uR"(<textarea cols = "10" rows = "1" ></textarea>)", u"Text3=10|Text4=1"},
+       {nullptr, u"Text3=|Text4=12abc|Text2=a\r\nb|ok",
+        u"<textarea cols = \"0\" rows = \"12\" >a\r\nb</textarea>"},
+       // The name is an attribute value, the content is markup.
+       {nullptr, u"Text1=x\"|Text2=\"</textarea>|ok",
+        uR"(<textarea name = "x&quot;" cols = "10" rows = "1" >"</textarea></textarea>)"},
+       {nullptr, u"Text1=x|cancel", u""},
+       {nullptr, u"close", kPrevious},
+       {Elem(u"TEXTAREA", {u"NAME", u"n", u"COLS", u"40", u"ROWS", u""}, u"<b>x</b>&amp;"), u"ok",
+        uR"(<textarea name = "n" cols = "40" rows = "0" ><b>x</b>&amp;</textarea>)",
+        u"Text1=n|Text2=<b>x</b>&amp;|Text3=40|Text4=0"},
+       {Elem(u"TEXTAREA", {}, u"x"), u"ok", uR"(<textarea cols = "10" rows = "1" >x</textarea>)",
+        u"Text1=|Text3=10|Text4=1"},
+       Again(uR"(<textarea name = "memo" cols = "40" rows = "3" >hello &amp; bye</textarea>)")});
 }
-TEST_F(FieldDialogsTest, CheckBox) {
-  RunCases(CheckBoxCases());
-}
-TEST_F(FieldDialogsTest, RadioButton) {
-  RunCases(RadioBoxCases());
+
+TEST_F(FieldDialogsTest, CheckBoxAndRadioButton) {
+  RunDialog(
+      u"CheckBoxF", u"CHECK",
+      {{nullptr, u"ok", uR"(<input type="checkbox" >)", u"Option1=false|Option2=true"},
+       {nullptr, u"Text2=v|Option1|ok", uR"(<input type="checkbox" value = "v" checked >)"},
+       {nullptr, u"Text1=a\" onclick=\"|Text2=yes|Option1|ok",
+        uR"(<input type="checkbox" name = "a&quot; onclick=&quot;" value = "yes" checked >)"},
+       {nullptr, u"close", kPrevious},
+       {Elem(u"INPUT", {u"type", u"checkbox", u"name", u"n", u"value", u"v", u"checked", kYes}),
+        u"ok", uR"(<input type="checkbox" name = "n" value = "v" checked >)",
+        u"Text1=n|Text2=v|Option1=true|Option2=false"},
+       // Only the exact true (-1) is checked.
+       {Elem(u"INPUT", {u"type", u"CheckBox", u"checked", 1}), u"ok",
+        uR"(<input type="checkbox" >)", u"Text1=|Option2=true"},
+       {Elem(u"INPUT", {u"type", u"checkbox"}), u"Option1|cancel", u""},
+       Again(uR"(<input type="checkbox" name = "agree" value = "&quot;yes&quot;" checked >)")});
+  RunDialog(
+      u"RadioBoxF", u"RADIO",
+      {{nullptr, u"ok", uR"(<input type="radio" >)", u"Option1=false|Option2=true"},
+       {nullptr, u"Text1=size|Text2=L|Option1|ok",
+        uR"(<input type="radio" name = "size" value = "L" checked >)"},
+       {nullptr, u"Text1=x|cancel", u""},
+       {nullptr, u"close", kPrevious},
+       {Elem(u"INPUT", {u"type", u"radio", u"name", u"g", u"value", u"1\"", u"checked", kYes}),
+        u"ok", uR"(<input type="radio" name = "g" value = "1&quot;" checked >)",
+        u"Text1=g|Text2=1\"|Option1=true"},
+       {Elem(u"INPUT", {u"type", u"Radio", u"name", u"g", u"checked", kNo}), u"ok",
+        uR"(<input type="radio" name = "g" >)", u"Text2=|Option2=true"}});
 }
 
 TEST_F(FieldDialogsTest, EveryOpeningStartsFromTheDefaults) {
-  // Typed text does not survive into the next opening, nor does an edited
-  // element's text into a later new field.
-  desktop_->Push(
-      {FormScript{u"TextBoxF", S{Type(u"Text1", u"a"), Type(u"Text3", u"9"), Click(u"Command2")}},
-       FormScript{u"TextBoxF", S{Click(u"Command1")}}});
-  control_.ModifyFormField(MakeElement(u"INPUT", {{u"name", u"old"}}));
-  EXPECT_EQ(control_.SetFormField(u"TEXT"), u"<input type=\"text\" >");
-  ExpectLoadedIn(desktop_->LastShown(u"TextBoxF"), {{u"Text1", u""}, {u"Text3", u""}}, "");
+  // Neither typed text nor an edited element's values survive into the next
+  // opening, and a load that fails (a SIZE that is no number cannot be
+  // compared) leaves nothing modifying either.
+  desktop_->Push(Script(u"TextBoxF", u"Text1=a|Text3=9|cancel"));
+  control_.ModifyFormField(Elem(u"INPUT", {u"name", u"old"}));
+  const auto bad = Elem(u"INPUT", {u"type", u"text", u"name", u"old", u"size", u"wide"});
+  desktop_->Push(FormScript{u"TextBoxF", {}});
+  try {
+    control_.ModifyFormField(bad);
+    ADD_FAILURE() << "the load did not fail";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kTypeMismatch);
+  }
+  EXPECT_EQ(library_.state().IsModify, kFalse);
+  EXPECT_EQ(library_.state().EditElement, bad);
+  desktop_->Push(Script(u"TextBoxF", u"ok"));
+  EXPECT_EQ(control_.SetFormField(u"TEXT"), uR"(<input type="text" >)");
+  ExpectLoaded(desktop_->LastShown(u"TextBoxF"), u"Text1=|Text3=");
+}
+
+TEST_F(FieldDialogsTest, KeyboardOrderRunsFromTheFirstFocusAndControlsFitTheirFrames) {
+  for (const Form* form :
+       std::vector<Form*>{&library_.Dialog<TextBoxF>(), &library_.Dialog<MultiTextBoxF>(),
+                          &library_.Dialog<CheckBoxF>(), &library_.Dialog<RadioBoxF>(),
+                          &library_.Dialog<ListBoxF>(), &library_.Dialog<ListBoxSub>()}) {
+    SCOPED_TRACE(ToUtf8(form->name()));
+    std::vector<int> order;
+    for (const auto& w : form->widgets()) {
+      const WidgetDesign& d = w->design();
+      if (d.tab_index >= 0) order.push_back(d.tab_index);
+      if (d.tab_index == 0) {
+        EXPECT_EQ(d.name, form->initial_focus());
+      }
+      const Box within = d.container.empty()
+                             ? Box{0, 0, form->client_size().width, form->client_size().height}
+                             : form->Find(d.container).design().box;
+      EXPECT_LE(d.box.left + d.box.width, within.width) << ToUtf8(d.name);
+      EXPECT_LE(d.box.top + d.box.height, within.height) << ToUtf8(d.name);
+    }
+    std::sort(order.begin(), order.end());
+    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], static_cast<int>(i));
+  }
 }
 
 }  // namespace

@@ -1,45 +1,111 @@
-// A library on the headless desktop with one control, and short forms of
-// the user's steps.
+// A library on the headless desktop with one control, a stand-in for the
+// host's element, and a short notation for what the user does in a dialog.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "control/document.h"
 #include "control/library.h"
 #include "control/orvane_control.h"
 #include "control/text.h"
 #include "platform/headless/headless_desktop.h"
+#include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
 
 namespace corabind::fields_test {
 
-inline UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{UiStep::Kind::kType, std::move(control), std::move(text), 0};
-}
-inline UiStep Choose(std::u16string control) {
-  return UiStep{UiStep::Kind::kChoose, std::move(control), {}, 0};
-}
-inline UiStep Check(std::u16string control, std::int64_t value) {
-  return UiStep{UiStep::Kind::kCheck, std::move(control), {}, value};
-}
-inline UiStep Select(std::u16string control, std::int64_t position) {
-  return UiStep{UiStep::Kind::kSelect, std::move(control), {}, position};
-}
-inline UiStep Click(std::u16string control) {
-  return UiStep{UiStep::Kind::kClick, std::move(control), {}, 0};
-}
-inline UiStep CloseFrame() {
-  return UiStep{UiStep::Kind::kClose, {}, {}, 0};
+// A tag, attributes as the model reports them (flags 0; given as name, value,
+// name, value, ...), inner HTML and children.
+struct FieldElement : Element {
+  std::u16string tag, inner;
+  std::vector<Variant> attributes;
+  std::vector<std::shared_ptr<Element>> kids;
+  std::u16string tagName() const override { return tag; }
+  Variant getAttribute(const std::u16string& name, std::int32_t) const override {
+    for (std::size_t i = 0; i + 1 < attributes.size(); i += 2) {
+      if (EqualsIgnoringAsciiCase(attributes[i].ToText(), name)) return attributes[i + 1];
+    }
+    return Null{};
+  }
+  std::vector<std::shared_ptr<Element>> children() const override { return kids; }
+  std::u16string innerHTML() const override { return inner; }
+  std::u16string outerHTML() const override { return u"<" + tag + u">"; }
+};
+
+inline std::shared_ptr<Element> Elem(std::u16string tag, std::vector<Variant> attributes = {},
+                                     std::u16string inner = {},
+                                     std::vector<std::shared_ptr<Element>> kids = {}) {
+  auto e = std::make_shared<FieldElement>();
+  e->tag = std::move(tag), e->attributes = std::move(attributes);
+  e->inner = std::move(inner), e->kids = std::move(kids);
+  return e;
 }
 
-// An expected value of a control right after load.
-struct Loaded {
-  std::u16string control;
-  LoadedValue value;
-};
+const Variant kYes = Variant::Boolean(true), kNo = Variant::Boolean(false);
+const std::u16string kPrevious = u"<previous tag>";
+
+inline std::vector<std::u16string> Split(std::u16string_view text, char16_t separator) {
+  std::vector<std::u16string> out{{}};
+  for (char16_t c : text) {
+    if (c == separator) {
+      out.emplace_back();
+    } else {
+      out.back().push_back(c);
+    }
+  }
+  return out;
+}
+
+// Steps separated by "|": "Text1=abc" types, "Check1:1" checks, "List1:2"
+// selects, "Option1" chooses, "close" closes from the frame, any other word
+// clicks: a button's name, or ok/cancel (and add, update, delete, up, down in
+// ListBoxF). Each "#" starts the steps of the next nested ListBoxSub.
+inline std::vector<UiEntry> Script(const std::u16string& form, std::u16string_view text) {
+  using K = UiStep::Kind;
+  std::vector<UiEntry> out;
+  for (const std::u16string& part : Split(text, u'#')) {
+    FormScript script{out.empty() ? form : u"ListBoxSub", {}};
+    const auto words = Split(
+        script.form == u"ListBoxF" ? u"add|update|delete|up|down|ok|cancel" : u"ok|cancel", u'|');
+    for (const std::u16string& t : Split(part, u'|')) {
+      const auto eq = t.find(u'='), colon = t.find(u':');
+      const auto word = std::find(words.begin(), words.end(), t) - words.begin();
+      if (t.empty()) continue;
+      if (eq != t.npos) {
+        script.steps.push_back({K::kType, t.substr(0, eq), t.substr(eq + 1), 0});
+      } else if (colon != t.npos) {
+        const auto kind = t.starts_with(u"List") ? K::kSelect : K::kCheck;
+        script.steps.push_back(
+            {kind, t.substr(0, colon), {}, std::stoll(ToUtf8(t.substr(colon + 1)))});
+      } else if (t == u"close") {
+        script.steps.push_back({K::kClose, {}, {}, 0});
+      } else if (t.starts_with(u"Option")) {
+        script.steps.push_back({K::kChoose, t, {}, 0});
+      } else {
+        const std::u16string n(1, static_cast<char16_t>(u'1' + word));
+        script.steps.push_back({K::kClick, word < std::ssize(words) ? u"Command" + n : t, {}, 0});
+      }
+    }
+    out.emplace_back(std::move(script));
+  }
+  return out;
+}
+
+inline std::string LoadedText(const LoadedValue& value) {
+  if (const auto* s = std::get_if<std::u16string>(&value)) return ToUtf8(*s);
+  if (const auto* b = std::get_if<bool>(&value)) return *b ? "true" : "false";
+  if (const auto* i = std::get_if<std::int64_t>(&value)) return std::to_string(*i);
+  const auto& all = std::get<std::vector<std::u16string>>(value);
+  std::string lines;
+  for (std::size_t i = 0; i < all.size(); ++i) lines += (i ? "~" : "") + ToUtf8(all[i]);
+  return "[" + lines + "]";
+}
 
 class FieldsTest : public ::testing::Test {
  protected:
@@ -48,24 +114,44 @@ class FieldsTest : public ::testing::Test {
   Library library_{Services{desktop_, nullptr, nullptr}};
   OrvaneControl control_{library_};
 
-  // Every showing of `form`, in order.
-  std::vector<FormEvent> Showings(const std::u16string& form) const {
-    std::vector<FormEvent> out;
-    for (const auto& e : desktop_->events()) {
-      if (const auto* f = std::get_if<FormEvent>(&e); f && f->form == form) out.push_back(*f);
+  // `expected` as "Text1=abc|Option1=true|Check1=0|List1=[line~line]": what
+  // the named controls held right after the load step.
+  static void ExpectLoaded(const FormEvent& shown, std::u16string_view expected) {
+    std::string all = "|";
+    for (const auto& c : shown.loaded) all += ToUtf8(c.name) + "=" + LoadedText(c.value) + "|";
+    for (const std::u16string& e : Split(expected, u'|')) {
+      if (!e.empty()) {
+        EXPECT_NE(all.find("|" + ToUtf8(e) + "|"), all.npos) << ToUtf8(e) << " in " << all;
+      }
     }
-    return out;
   }
 
-  static void ExpectLoadedIn(const FormEvent& shown, const std::vector<Loaded>& expected,
-                             const std::string& context) {
-    for (const Loaded& e : expected) {
-      const LoadedControl* found = nullptr;
-      for (const auto& c : shown.loaded) {
-        if (c.name == e.control) found = &c;
-      }
-      ASSERT_NE(found, nullptr) << context;
-      EXPECT_EQ(found->value, e.value) << context << ": " << ToUtf8(e.control);
+  // One dialog run per row, each from `kPrevious` in the result: a new field
+  // of `flag`, or an edit of `edited`.
+  struct Run {
+    std::shared_ptr<Element> edited;
+    std::u16string steps, expected, loaded = {};
+  };
+  // Markup a dialog writes, read by this platform's HTML model and edited
+  // without changes, comes back character for character.
+  static Run Again(const std::u16string& markup) {
+    return {html::ParseElement(markup), u"ok", markup};
+  }
+  void RunDialog(const std::u16string& form, const std::u16string& flag,
+                 const std::vector<Run>& runs) {
+    for (const Run& r : runs) {
+      SCOPED_TRACE(ToUtf8(form + u" " + flag + u": " + r.steps));
+      desktop_->ClearEvents();
+      library_.state().FieldTagResult = kPrevious;
+      desktop_->Push(Script(form, r.steps));
+      const std::u16string result =
+          r.edited ? control_.ModifyFormField(r.edited) : control_.SetFormField(flag);
+      EXPECT_EQ(ToUtf8(result), ToUtf8(r.expected));
+      EXPECT_TRUE(desktop_->ScriptDone());
+      EXPECT_EQ(library_.state().IsModify, kFalse);
+      EXPECT_EQ(library_.state().IsItemModify, kFalse);
+      ExpectLoaded(desktop_->LastShown(form), r.loaded);
+      desktop_->ClearScript();
     }
   }
 };

@@ -3,58 +3,41 @@
 #include <gtest/gtest.h>
 
 #include "control/text.h"
-#include "control/widgets.h"
 
 namespace corabind {
 namespace {
 
 TEST(NumericFieldTest, ShowsTheNumberTheTextDenotes) {
-  const std::u16string nines(100000, u'9');
-  const std::u16string tiny = u"0." + std::u16string(5000, u'0') + u"1";
-  const std::u16string shifted = u"0." + std::u16string(600, u'0') + u"1E+601";
-  const std::u16string long_whole = u"1" + std::u16string(500, u'0') + u"E-500";
+  const std::u16string zeros600(600, u'0');
   struct Case {
     std::u16string text, shown;
-  } const cases[] = {
-      {u"", u"0"},
-      {u"abc", u"0"},
-      {u"12a", u"12"},
-      {u"1.", u"1"},
-      {u"20px", u"20"},
-      {u" 1 2\t3\n", u"123"},
-      {u"\t- \n5", u"-5"},
-      {u"+7", u"7"},
-      {u"-0", u"0"},
-      {u"-", u"0"},
-      {u"007", u"7"},
-      {u"1.5", u"1.5"},
-      {u"-.25", u"-0.25"},
-      {u"1.2.3", u"1.2"},
-      {u"1e3", u"1000"},
-      {u"2D2", u"200"},
-      {u"1E", u"1"},
-      {u"1E+", u"1"},
-      {u"1E-2", u"0.01"},
-      {u"+-5", u"0"},
-      {u"&H10", u"0"},
-      {u"0x1F", u"0"},
-      {u"1\r2", u"1"},
-      {u"0.1", u"0.1"},
-      {u"1E-20", u"0.00000000000000000001"},
-      {u"999999999999999", u"999999999999999"},
-      {u"-999999999999999", u"-999999999999999"},
-      {u"1000000000000000", u"1E+15"},
-      {u"123456789012345678", u"1.23456789012346E+17"},
-      {u"0.1234567890123456789", u"0.123456789012346"},
-      {u"1E400", u"1.79769313486232E+308"},
-      {u"-1E400", u"-1.79769313486232E+308"},
-      {u"1E99999999999999999999999", u"1.79769313486232E+308"},
-      {u"1E-400", u"0"},
-      {nines, u"1.79769313486232E+308"},
-      {tiny, u"0"},
-      {shifted, u"1"},
-      {long_whole, u"1"},
-  };
+  } const cases[] = {{u"", u"0"},
+                     {u"abc", u"0"},
+                     {u"12a", u"12"},
+                     {u"1.", u"1"},
+                     {u" 1 2\t3\n", u"123"},
+                     {u"\t- \n5", u"-5"},
+                     {u"+7", u"7"},
+                     {u"-0", u"0"},
+                     {u"-.25", u"-0.25"},
+                     {u"1.2.3", u"1.2"},
+                     {u"1e3", u"1000"},
+                     {u"2D2", u"200"},
+                     {u"1E+", u"1"},
+                     {u"+-5", u"0"},
+                     {u"&H10", u"0"},
+                     {u"1\r2", u"1"},
+                     {u"1E-20", u"0.00000000000000000001"},
+                     {u"999999999999999", u"999999999999999"},
+                     {u"1000000000000000", u"1E+15"},
+                     {u"123456789012345678", u"1.23456789012346E+17"},
+                     {u"1E400", u"1.79769313486232E+308"},
+                     {u"1E99999999999999999999999", u"1.79769313486232E+308"},
+                     {u"1E-400", u"0"},
+                     {std::u16string(100000, u'9'), u"1.79769313486232E+308"},
+                     {u"0." + std::u16string(5000, u'0') + u"1", u"0"},
+                     {u"0." + zeros600 + u"1E+601", u"1"},
+                     {u"1" + zeros600 + u"E-600", u"1"}};
   for (const Case& c : cases) {
     const std::string context = ToUtf8(c.text.substr(0, 40));
     const std::u16string shown = NumericFieldText(c.text);
@@ -62,27 +45,6 @@ TEST(NumericFieldTest, ShowsTheNumberTheTextDenotes) {
     // The rule settles at once: what it shows reads back as itself.
     EXPECT_EQ(NumericFieldText(shown), shown) << context;
   }
-}
-
-TEST(NumericFieldTest, ReappliesOnEveryChangeOfTheBox) {
-  TextBox box(WidgetDesign{u"Text3", {}, u"", {}, 0, u""});
-  int changes = 0;
-  AttachNumericFieldRule(box);
-  auto rule = box.on_change;
-  box.on_change = [&] {
-    ++changes;
-    rule();
-  };
-  struct Step {
-    std::u16string typed, shown;
-  } const steps[] = {{u"12abc", u"12"}, {u"", u"0"}, {u"x", u"0"}, {u"3.50", u"3.5"}};
-  for (const Step& s : steps) {
-    box.SetText(s.typed);
-    EXPECT_EQ(box.text(), s.shown) << ToUtf8(s.typed);
-  }
-  // Each typing notifies once and its replacement once more; the settled
-  // text notifies nothing further.
-  EXPECT_EQ(changes, 8);
 }
 
 }  // namespace
