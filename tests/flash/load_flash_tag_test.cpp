@@ -11,29 +11,50 @@ namespace {
 
 using testing::HeadlessTest;
 using testing::WriteBytes;
+using K = UiStep::Kind;
 
 constexpr char16_t kMovie[] = u"C:\\m\\a.swf";
 
-// The fixed pieces of the markup, written out independently of the builder.
-const std::u16string kObjectStart =
+// The markup for kMovie with every option left alone, written out
+// independently of the builder; the cases below are small edits of it.
+const std::u16string kDefaultMarkup =
     u"<OBJECT codeBase=\"http://download.macromedia.com/pub/shockwave/cabs/flash/"
-    u"swflash.cab#version=4,0,2,0\" classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" ";
-const std::u16string kPluginPage =
-    u"\" pluginspage=\"http://www.macromedia.com/shockwave/download/"
-    u"index.cgi?P1_Prod_Version=ShockwaveFlash\" type=\"application/x-shockwave-flash\"";
+    u"swflash.cab#version=4,0,2,0\" classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" >\r\n"
+    u"<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
+    u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
+    u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
+    u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
+    u"<embed src=\"C:\\m\\a.swf\" quality=\"high\" pluginspage=\"http://www.macromedia.com/"
+    u"shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash\" "
+    u"type=\"application/x-shockwave-flash\"></embed></object>";
+
+using Edits = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// Replaces every occurrence of each edit's first text by its second.
+std::u16string Edited(std::u16string s, const Edits& edits) {
+  for (const auto& [from, to] : edits) {
+    for (auto at = s.find(from); at != s.npos; at = s.find(from, at + to.size()))
+      s.replace(at, from.size(), to);
+  }
+  return s;
+}
+
+// Extra attributes at the end of the object tag and of the embed tag.
+std::pair<std::u16string, std::u16string> OnObject(const std::u16string& attributes) {
+  return {u"0000\" >", u"0000\" " + attributes + u">"};
+}
+std::pair<std::u16string, std::u16string> OnEmbed(const std::u16string& attributes) {
+  return {u"\"></embed>", u"\"" + attributes + u"></embed>"};
+}
 
 UiStep Type(std::u16string control, std::u16string text) {
-  return {UiStep::Kind::kType, std::move(control), std::move(text)};
+  return {K::kType, std::move(control), std::move(text)};
 }
-UiStep Check(std::u16string control, int value) {
-  return {UiStep::Kind::kCheck, std::move(control), {}, value};
+UiStep Do(K kind, std::u16string control = {}, int value = 0) {
+  return {kind, std::move(control), {}, value};
 }
-UiStep Click(std::u16string control) {
-  return {UiStep::Kind::kClick, std::move(control), {}, 0};
-}
-UiStep CloseFrame() {
-  return {UiStep::Kind::kClose, {}, {}, 0};
-}
+
+const UiStep kOk = Do(K::kClick, u"Command2");
 
 class LoadFlashTagTest : public HeadlessTest {
  protected:
@@ -52,168 +73,94 @@ class LoadFlashTagTest : public HeadlessTest {
 };
 
 TEST_F(LoadFlashTagTest, BuildsTheMarkupFromTheDialog) {
+  const UiStep movie = Type(u"Text1", kMovie), ok = kOk;
+  const UiStep loop_off = Do(K::kCheck, u"Cloop"), play_off = Do(K::kCheck, u"Cautoplay");
+  const std::vector<std::u16string> not_found = {u"Not found such file"};
   struct Case {
     const char* name;
     std::vector<UiStep> steps;
-    std::u16string expected;
+    Edits edits;
     std::vector<std::u16string> messages;
   };
+  const std::u16string sizes = u" width=\"400\" height=\" 30 \"";
+  const std::u16string odd = u" width=\"4&quot;0\" height=\"&quot;&amp;\"";
   const std::vector<Case> cases = {
-      {"defaults",
-       {Type(u"Text1", kMovie), Click(u"Command2")},
-       kObjectStart +
-           u">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage + u"></embed></object>",
-       {}},
+      {"defaults", {movie, ok}, {}, {}},
       {"width only",
-       {Type(u"Text1", kMovie), Type(u"Cwidth", u"400"), Click(u"Command2")},
-       kObjectStart +
-           u" width=\"400\">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage + u" width=\"400\"></embed></object>",
-       {}},
-      {"height only, blanks kept",
-       {Type(u"Text1", kMovie), Type(u"Cheight", u" 30 "), Click(u"Command2")},
-       kObjectStart +
-           u" height=\" 30 \">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage + u" height=\" 30 \"></embed></object>",
+       {movie, Type(u"Cwidth", u"400"), ok},
+       {OnObject(u" width=\"400\""), OnEmbed(u" width=\"400\"")},
        {}},
       {"loop off",
-       {Type(u"Text1", kMovie), Check(u"Cloop", 0), Click(u"Command2")},
-       kObjectStart +
-           u">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"false\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage + u" loop=\"false\"></embed></object>",
+       {movie, loop_off, ok},
+       {{u"Loop\" VALUE=\"true", u"Loop\" VALUE=\"false"}, OnEmbed(u" loop=\"false\"")},
        {}},
       {"auto play off",
-       {Type(u"Text1", kMovie), Check(u"Cautoplay", 0), Click(u"Command2")},
-       kObjectStart +
-           u">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"false\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage + u" play=\"false\"></embed></object>",
+       {movie, play_off, ok},
+       {{u"Play\" VALUE=\"true", u"Play\" VALUE=\"false"}, OnEmbed(u" play=\"false\"")},
        {}},
-      {"both off, size given",
-       {Type(u"Text1", kMovie), Check(u"Cloop", 0), Check(u"Cautoplay", 0), Type(u"Cwidth", u"400"),
-        Type(u"Cheight", u"300"), Click(u"Command2")},
-       kObjectStart +
-           u" width=\"400\" height=\"300\">\r\n"
-           u"<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"false\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"false\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"high" +
-           kPluginPage +
-           u" width=\"400\" height=\"300\" loop=\"false\" play=\"false\"></embed></object>",
+      {"both off, sizes with blanks kept",
+       {movie, loop_off, play_off, Type(u"Cwidth", u"400"), Type(u"Cheight", u" 30 "), ok},
+       {{u"VALUE=\"true", u"VALUE=\"false"},
+        OnObject(sizes),
+        OnEmbed(sizes + u" loop=\"false\" play=\"false\"")},
        {}},
-      {"typed quality",
-       {Type(u"Text1", kMovie), Type(u"Cqulity", u"medium"), Click(u"Command2")},
-       kObjectStart +
-           u">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"medium\">\r\n"
-           u"<embed src=\"C:\\m\\a.swf\" quality=\"medium" +
-           kPluginPage + u"></embed></object>",
-       {}},
+      {"typed quality", {movie, Type(u"Cqulity", u"medium"), ok}, {{u"high", u"medium"}}, {}},
       {"quotes escaped, nothing else",
        {Type(u"Text1", u"C:\\m\\a\"b&c<.swf"), Type(u"Cqulity", u"hi\"gh"),
-        Type(u"Cwidth", u"4\"0"), Type(u"Cheight", u"\"&amp;"), Click(u"Command2")},
-       kObjectStart +
-           u" width=\"4&quot;0\" height=\"&quot;&amp;\">\r\n"
-           u"<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\a&quot;b&c<.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"hi&quot;gh\">\r\n"
-           u"<embed src=\"C:\\m\\a&quot;b&c<.swf\" quality=\"hi&quot;gh" +
-           kPluginPage + u" width=\"4&quot;0\" height=\"&quot;&amp;\"></embed></object>",
-       {u"Not found such file"}},
+        Type(u"Cwidth", u"4\"0"), Type(u"Cheight", u"\"&amp;"), ok},
+       {{u"a.swf", u"a&quot;b&c<.swf"}, {u"high", u"hi&quot;gh"}, OnObject(odd), OnEmbed(odd)},
+       not_found},
       {"missing file still builds",
-       {Type(u"Text1", u"C:\\m\\gone.swf"), Click(u"Command2")},
-       kObjectStart +
-           u">\r\n<PARAM NAME=\"Movie\" VALUE=\"C:\\m\\gone.swf\">\r\n"
-           u"<PARAM NAME=\"Loop\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Play\" VALUE=\"true\">\r\n"
-           u"<PARAM NAME=\"Quality\" VALUE=\"high\">\r\n"
-           u"<embed src=\"C:\\m\\gone.swf\" quality=\"high" +
-           kPluginPage + u"></embed></object>",
-       {u"Not found such file"}},
-      {"empty path", {Click(u"Command2")}, u"", {u"Not found such file"}},
+       {Type(u"Text1", u"C:\\m\\gone.swf"), ok},
+       {{u"a.swf", u"gone.swf"}},
+       not_found},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     desktop_->ClearEvents();
     library_.state().FlashTagResult = u"earlier";
-    EXPECT_EQ(Run(c.steps), c.expected);
-    EXPECT_EQ(library_.state().FlashTagResult, c.expected);
+    const std::u16string expected = Edited(kDefaultMarkup, c.edits);
+    EXPECT_EQ(Run(c.steps), expected);
+    EXPECT_EQ(library_.state().FlashTagResult, expected);
     EXPECT_EQ(desktop_->MessageBoxes(), c.messages);
   }
+  desktop_->ClearEvents();
+  EXPECT_EQ(Run({ok}), u"") << "an empty path builds nothing";
+  EXPECT_EQ(desktop_->MessageBoxes(), not_found);
 }
 
-TEST_F(LoadFlashTagTest, LeavingWithoutOkReturnsTheLatestResult) {
-  EXPECT_EQ(Run({Click(u"Command3")}), u"");
-  const std::u16string first = Run({Type(u"Text1", kMovie), Click(u"Command2")});
+TEST_F(LoadFlashTagTest, LeavingWithoutOkKeepsTheLatestResultAndTheNextShowingStartsFresh) {
+  const UiStep cancel = Do(K::kClick, u"Command3"), other = Type(u"Text1", u"C:\\m\\b.swf");
+  EXPECT_EQ(Run({cancel}), u"");
+  const std::u16string first =
+      Run({Type(u"Text1", kMovie), Type(u"Cqulity", u"low"), Do(K::kCheck, u"Cloop"),
+           Do(K::kCheck, u"Cautoplay"), Type(u"Cwidth", u"1"), Type(u"Cheight", u"2"), kOk});
   ASSERT_NE(first, u"");
-  EXPECT_EQ(Run({Type(u"Text1", u"C:\\m\\other.swf"), Click(u"Command3")}), first);
-  EXPECT_EQ(Run({Type(u"Text1", u"C:\\m\\other.swf"), CloseFrame()}), first);
+  EXPECT_EQ(Run({other, cancel}), first);
+  EXPECT_EQ(Run({other, Do(K::kClose)}), first);
   EXPECT_TRUE(desktop_->MessageBoxes().empty());
-}
-
-TEST_F(LoadFlashTagTest, EveryShowingStartsFromTheDefaults) {
-  Run({Type(u"Text1", kMovie), Type(u"Cqulity", u"low"), Check(u"Cloop", 0), Type(u"Cwidth", u"1"),
-       Click(u"Command2")});
-  Run({Click(u"Command3")});
-  const std::vector<LoadedControl> expected = {
-      {u"Text1", std::u16string()},  {u"Cqulity", std::u16string(u"high")},
-      {u"Cloop", std::int64_t{1}},   {u"Cautoplay", std::int64_t{1}},
-      {u"Cwidth", std::u16string()}, {u"Cheight", std::u16string()}};
-  const auto& loaded = desktop_->LastShown(u"Form1").loaded;
-  ASSERT_EQ(loaded.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(loaded[i].name, expected[i].name);
-    EXPECT_EQ(loaded[i].value, expected[i].value);
-  }
-  EXPECT_EQ(library_.Dialog<Form1>().initial_focus(), u"Text1");
+  EXPECT_EQ(Run({Type(u"Text1", kMovie), kOk}), kDefaultMarkup);
 }
 
 TEST_F(LoadFlashTagTest, SearchUsesTheDialogsOwnFileDialog) {
-  const std::u16string filter = u"Flash Files(*.swf)|*.swf|All Files(*.*)|*.*";
+  const auto search = Do(K::kClick, u"Command1"), ok = kOk;
+  const FileScript cancel{FileScript::Kind::kOpen, true, {}, true};
   // Pick a file, then search again and cancel: the path stays.
-  desktop_->Push(
-      FormScript{u"Form1", {Click(u"Command1"), Click(u"Command1"), Click(u"Command2")}});
-  desktop_->Push(FileScript{FileScript::Kind::kOpen, false, Host("m/a.swf"), true});
-  desktop_->Push(FileScript{FileScript::Kind::kOpen, true, {}, true});
+  desktop_->Push(FormScript{u"Form1", {search, search, ok}});
+  desktop_->Push({FileScript{FileScript::Kind::kOpen, false, Host("m/a.swf"), true}, cancel});
   EXPECT_NE(control_.LoadFlashTag().find(u"VALUE=\"C:\\m\\a.swf\""), std::u16string::npos);
   // A new showing has a new file dialog; a cancelled search keeps the typed path.
   control_.file_dialog().file_name = u"C:\\control.htm";
-  desktop_->Push(
-      FormScript{u"Form1", {Type(u"Text1", u"typed"), Click(u"Command1"), Click(u"Command2")}});
-  desktop_->Push(FileScript{FileScript::Kind::kOpen, true, {}, true});
+  desktop_->Push(FormScript{u"Form1", {Type(u"Text1", u"typed"), search, ok}});
+  desktop_->Push(cancel);
   EXPECT_NE(control_.LoadFlashTag().find(u"VALUE=\"typed\""), std::u16string::npos);
   EXPECT_TRUE(desktop_->ScriptDone());
 
   std::vector<std::u16string> offered_names;
   for (const auto& e : desktop_->events()) {
     if (const auto* d = std::get_if<FileDialogEvent>(&e)) {
-      EXPECT_EQ(d->kind, FileScript::Kind::kOpen);
       EXPECT_EQ(d->title, u"File Open");
-      EXPECT_EQ(d->filter, filter);
+      EXPECT_EQ(d->filter, u"Flash Files(*.swf)|*.swf|All Files(*.*)|*.*");
       EXPECT_EQ(d->flags, 0);
       offered_names.push_back(d->file_name);
     }

@@ -6,7 +6,6 @@
 #include <set>
 #include <vector>
 
-#include "control/dispatch.h"
 #include "control/failure.h"
 #include "control/orvane_control.h"
 #include "localfile/base_folder.h"
@@ -19,16 +18,14 @@ namespace fs = std::filesystem;
 using testing::HeadlessTest;
 using testing::ReadBytes;
 using testing::WriteBytes;
+using Kind = FileScript::Kind;
 
 constexpr char16_t kHtmlFilter[] = u"HTML Document(*.htm;*.html)|*.htm;*.html|All Files(*.*)|*.*";
 
-FileScript SaveAs(std::string host_path, bool overwrite = true) {
-  return FileScript{FileScript::Kind::kSave, false, std::move(host_path), overwrite};
+FileScript Pick(Kind kind, std::string host_path, bool overwrite = true) {
+  return FileScript{kind, false, std::move(host_path), overwrite};
 }
-FileScript Open(std::string host_path) {
-  return FileScript{FileScript::Kind::kOpen, false, std::move(host_path), true};
-}
-FileScript Cancel(FileScript::Kind kind) {
+FileScript Cancel(Kind kind) {
   return FileScript{kind, true, {}, true};
 }
 
@@ -43,12 +40,18 @@ class UnreadableFiles : public PosixFileSystem {
 
 class LocalFileTest : public HeadlessTest {
  protected:
-  std::vector<FileDialogEvent> FileDialogs() const {
-    std::vector<FileDialogEvent> out;
+  // The file dialogs shown so far, each checked for the wiring of its kind.
+  std::vector<std::u16string> OfferedNames(Kind kind) const {
+    std::vector<std::u16string> names;
     for (const auto& e : desktop_->events()) {
-      if (const auto* d = std::get_if<FileDialogEvent>(&e)) out.push_back(*d);
+      const auto* d = std::get_if<FileDialogEvent>(&e);
+      if (!d || d->kind != kind) continue;
+      EXPECT_EQ(d->title, kind == Kind::kSave ? u"Save As" : u"Open file");
+      EXPECT_EQ(d->filter, kHtmlFilter);
+      EXPECT_EQ(d->flags, kind == Kind::kSave ? 2 : 0);
+      names.push_back(d->file_name);
     }
-    return out;
+    return names;
   }
   std::optional<std::string> Bytes(const std::string& relative) const {
     if (!fs::exists(Host(relative))) return std::nullopt;
@@ -65,14 +68,13 @@ TEST_F(LocalFileTest, SaveWritesTheSourceWhereTheUserChose) {
     std::u16string filename;
     VariantBool saveas;
     std::optional<std::string> out, old;
-  };
-  const std::vector<Case> cases = {
-      {"plain save", SaveAs(Host("out.htm")), u"x.htm", kFalse, "abc\r\n", "old"},
-      {"name and flag are not used", SaveAs(Host("out.htm")), u"C:\\old.htm", kTrue, "abc\r\n",
+  } cases[] = {
+      {"plain save", Pick(Kind::kSave, Host("out.htm")), u"x.htm", kFalse, "abc\r\n", "old"},
+      {"name and flag unused", Pick(Kind::kSave, Host("out.htm")), u"C:\\o.htm", kTrue, "abc\r\n",
        "old"},
-      {"cancelled", Cancel(FileScript::Kind::kSave), u"x.htm", kFalse, std::nullopt, "old"},
-      {"overwrite declined", SaveAs(Host("old.htm"), false), u"", kFalse, std::nullopt, "old"},
-      {"overwrite confirmed", SaveAs(Host("old.htm"), true), u"", kFalse, std::nullopt, "abc\r\n"},
+      {"cancelled", Cancel(Kind::kSave), u"x.htm", kFalse, std::nullopt, "old"},
+      {"overwrite declined", Pick(Kind::kSave, Host("old.htm"), false), u"", kFalse, {}, "old"},
+      {"overwrite confirmed", Pick(Kind::kSave, Host("old.htm")), u"", kFalse, {}, "abc\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -85,13 +87,7 @@ TEST_F(LocalFileTest, SaveWritesTheSourceWhereTheUserChose) {
     EXPECT_TRUE(desktop_->ScriptDone());
     EXPECT_EQ(Bytes("out.htm"), c.out);
     EXPECT_EQ(Bytes("old.htm"), c.old);
-    const auto dialogs = FileDialogs();
-    ASSERT_EQ(dialogs.size(), 1u);
-    EXPECT_EQ(dialogs[0].kind, FileScript::Kind::kSave);
-    EXPECT_EQ(dialogs[0].title, u"Save As");
-    EXPECT_EQ(dialogs[0].filter, kHtmlFilter);
-    EXPECT_EQ(dialogs[0].flags, 2);
-    EXPECT_EQ(dialogs[0].file_name, u"");
+    EXPECT_EQ(OfferedNames(Kind::kSave), std::vector<std::u16string>{u""});
   }
 }
 
@@ -103,23 +99,20 @@ TEST_F(LocalFileTest, AFailedSaveKeepsTheOldFileAndReachesThePage) {
     return -1;
   };
   struct Case {
-    const char* name;
     std::string code_set;
     DiskCalls calls;
     std::u16string source;
     std::int32_t number;
-  };
-  const std::vector<Case> cases = {
-      {"disk full half-way", "UTF-8", disk_full, u"<p>a new page that is long</p>", err::kDiskFull},
-      {"character the code set lacks", "ISO-8859-1", DiskCalls::System(), u"caf\u00e9 \ud55c",
-       err::kInvalidCall},
+  } cases[] = {
+      {"UTF-8", disk_full, u"<p>a new page that is long</p>", err::kDiskFull},
+      {"ISO-8859-1", DiskCalls::System(), u"caf\u00e9 \ud55c", err::kInvalidCall},
   };
   const std::string old = "<p>old\r\npage</p>\r\n";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.code_set);
     UseFiles(std::make_shared<PosixFileSystem>(paths_, c.code_set, c.calls));
     WriteBytes(Host("page.htm"), old);
-    desktop_->Push(SaveAs(Host("page.htm")));
+    desktop_->Push(Pick(Kind::kSave, Host("page.htm")));
     try {
       control_.SaveToLocal(c.source, u"", kFalse);
       ADD_FAILURE() << "the failed write was reported as success";
@@ -131,56 +124,39 @@ TEST_F(LocalFileTest, AFailedSaveKeepsTheOldFileAndReachesThePage) {
   }
 }
 
-TEST_F(LocalFileTest, OpenReturnsEveryLineWithCrLf) {
-  struct Case {
-    const char* name;
-    std::string content;
-    std::u16string expected;
-  };
-  const std::vector<Case> cases = {
-      {"lone LF stays inside", "a\nb", u"a\nb\r\n"},
-      {"CR LF, no final line end", "a\r\nb", u"a\r\nb\r\n"},
-      {"CR only", "a\rb\r", u"a\r\nb\r\n"},
-      {"blank lines kept", "a\r\n\r\nb\r\n", u"a\r\n\r\nb\r\n"},
-      {"empty file", "", u""},
-  };
-  fs::create_directories(Host("mail/in"));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteBytes(Host("mail/in/a.htm"), c.content);
-    control_.set_baseURL(u"before");
-    desktop_->ClearEvents();
-    desktop_->Push(Open(Host("mail/in/a.htm")));
-    EXPECT_EQ(control_.GetLocalHTMLFile(), c.expected);
-    EXPECT_EQ(control_.getBaseURL(), u"C:\\mail\\in\\");
-    EXPECT_TRUE(desktop_->MessageBoxes().empty());
-  }
-}
-
-TEST_F(LocalFileTest, OpenThatReadsNothingKeepsTheBase) {
-  WriteBytes(Host("a.htm"), "text");
+TEST_F(LocalFileTest, OpenReturnsEveryLineWithCrLfAndSetsTheBase) {
+  fs::create_directories(Host("in"));
   fs::create_directory(Host("folder.htm"));
+  const FileScript a = Pick(Kind::kOpen, Host("in/a.htm"));
+  const std::vector<std::u16string> missing = {u"File doesnot exit."};
   struct Case {
-    const char* name;
+    std::string content;  // of C:\in\a.htm
     FileScript choice;
-    bool unreadable;
-    std::vector<std::u16string> messages;
-  };
-  const std::vector<Case> cases = {
-      {"cancelled on a fresh control", Cancel(FileScript::Kind::kOpen), false, {}},
-      {"missing file", Open(Host("gone.htm")), false, {u"File doesnot exit."}},
-      {"a folder is no file", Open(Host("folder.htm")), false, {u"File doesnot exit."}},
-      {"read failure", Open(Host("a.htm")), true, {}},
+    std::u16string text, base;
+    std::vector<std::u16string> messages = {};
+    bool unreadable = false;
+  } cases[] = {
+      {"a\nb", a, u"a\nb\r\n", u"C:\\in\\"},  // a lone LF stays inside the line
+      {"a\r\nb", a, u"a\r\nb\r\n", u"C:\\in\\"},
+      {"a\rb\r", a, u"a\r\nb\r\n", u"C:\\in\\"},
+      {"a\r\n\r\nb\r\n", a, u"a\r\n\r\nb\r\n", u"C:\\in\\"},
+      {"", a, u"", u"C:\\in\\"},
+      // Nothing read: the base stays.
+      {"x", Cancel(Kind::kOpen), u"", u"before"},
+      {"x", Pick(Kind::kOpen, Host("gone.htm")), u"", u"before", missing},
+      {"x", Pick(Kind::kOpen, Host("folder.htm")), u"", u"before", missing},
+      {"x", a, u"", u"before", {}, true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(::testing::PrintToString(c.content) + " " + c.choice.host_path);
     if (c.unreadable) UseFiles(std::make_shared<UnreadableFiles>(paths_, "UTF-8"));
-    control_.file_dialog().file_name.clear();
+    WriteBytes(Host("in/a.htm"), c.content);
+    control_.file_dialog().file_name.clear();  // as on a fresh control
     control_.set_baseURL(u"before");
     desktop_->ClearEvents();
     desktop_->Push(c.choice);
-    EXPECT_EQ(control_.GetLocalHTMLFile(), u"");
-    EXPECT_EQ(control_.getBaseURL(), u"before");
+    EXPECT_EQ(control_.GetLocalHTMLFile(), c.text);
+    EXPECT_EQ(control_.getBaseURL(), c.base);
     EXPECT_EQ(desktop_->MessageBoxes(), c.messages);
   }
 }
@@ -189,9 +165,9 @@ TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
   fs::create_directories(Host("d"));
   fs::create_directories(Host("e"));
   WriteBytes(Host("d/a.htm"), "one");
-  desktop_->Push({Open(Host("d/a.htm")), Cancel(FileScript::Kind::kOpen), SaveAs(Host("e/b.htm")),
-                  Cancel(FileScript::Kind::kOpen), Cancel(FileScript::Kind::kSave),
-                  Cancel(FileScript::Kind::kOpen)});
+  desktop_->Push({Pick(Kind::kOpen, Host("d/a.htm")), Cancel(Kind::kOpen),
+                  Pick(Kind::kSave, Host("e/b.htm")), Cancel(Kind::kOpen), Cancel(Kind::kSave),
+                  Cancel(Kind::kOpen)});
   EXPECT_EQ(control_.GetLocalHTMLFile(), u"one\r\n");
   control_.set_baseURL(u"base");
   // Cancelled: the earlier name is read again.
@@ -205,35 +181,13 @@ TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
   EXPECT_EQ(control_.GetLocalHTMLFile(), u"");
   EXPECT_EQ(control_.getBaseURL(), u"C:\\e\\");
   EXPECT_TRUE(desktop_->ScriptDone());
-
-  std::vector<std::u16string> open_names;
-  for (const auto& d : FileDialogs()) {
-    if (d.kind != FileScript::Kind::kOpen) continue;
-    EXPECT_EQ(d.title, u"Open file");
-    EXPECT_EQ(d.filter, kHtmlFilter);
-    EXPECT_EQ(d.flags, 0);
-    open_names.push_back(d.file_name);
-  }
-  EXPECT_EQ(open_names, (std::vector<std::u16string>{u"", u"C:\\d\\a.htm", u"C:\\e\\b.htm", u""}));
-}
-
-TEST_F(LocalFileTest, ScriptsReachBothMethodsByName) {
-  desktop_->Push({SaveAs(Host("s.htm")), Cancel(FileScript::Kind::kOpen)});
-  std::vector<Variant> args = {Variant(u"abc"), Variant(u"x.htm"), Variant::Boolean(false)};
-  EXPECT_TRUE(Invoke(control_, u"savetolocal", InvokeKind::kMethod, args).IsEmpty());
-  std::vector<Variant> none;
-  EXPECT_EQ(Invoke(control_, u"GetLocalHTMLFile", InvokeKind::kMethod, none).ToText(), u"abc\r\n");
-  EXPECT_EQ(Invoke(control_, u"getBaseURL", InvokeKind::kMethod, none).ToText(), u"C:\\");
+  EXPECT_EQ(OfferedNames(Kind::kOpen),
+            (std::vector<std::u16string>{u"", u"C:\\d\\a.htm", u"C:\\e\\b.htm", u""}));
 }
 
 TEST(BaseFolderTest, KeepsEverythingUpToTheLastBackslash) {
-  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
-      {u"C:\\mail\\in\\a.htm", u"C:\\mail\\in\\"},
-      {u"\\\\srv\\share\\a.htm", u"\\\\srv\\share\\"},
-      {u"C:\\a.htm", u"C:\\"},
-      {u"a.htm", u""},
-  };
-  for (const auto& [path, folder] : cases) EXPECT_EQ(FolderWithTrailingBackslash(path), folder);
+  EXPECT_EQ(FolderWithTrailingBackslash(u"\\\\srv\\share\\a.htm"), u"\\\\srv\\share\\");
+  EXPECT_EQ(FolderWithTrailingBackslash(u"a.htm"), u"");
 }
 
 }  // namespace

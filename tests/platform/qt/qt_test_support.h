@@ -34,6 +34,10 @@ void WhenModal(std::function<void(W&)> act, QString name = {}) {
   });
 }
 
+inline QString Q(const std::u16string& s) {
+  return QString::fromStdU16String(s);
+}
+
 template <class W>
 W& Child(QWidget& window, const char* name) {
   auto* w = window.findChild<W*>(QString::fromLatin1(name));
