@@ -1,141 +1,64 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "control/orvane_control.h"
-#include "control/text.h"
 #include "fake_dom.h"
 
 namespace corabind {
 namespace {
 
-using testing::El;
-using testing::FakeElement;
-using testing::RecordingDesktop;
-
-struct Fixture {
-  std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
-  Library library{Services{desktop, nullptr, nullptr}};
-  OrvaneControl control{library};
-  Fixture() {
-    control.imageAttributes()[0] = u"SRC";
-    control.imageAttributes()[1] = u"BACKGROUND";
-    control.set_baseURL(u"C:\\m\\");
-  }
-  // "key=value" for every registered entry, in order.
-  std::vector<std::string> Entries() {
-    std::vector<std::string> out;
-    for (int i = 1; i <= control.imageKeys()->Count(); ++i) {
-      out.push_back(ToUtf8(control.imageKeys()->Item(i).ToText() + u"=" +
-                           control.imageValues()->Item(i).ToText()));
-    }
-    return out;
-  }
-};
-
+using namespace testing;
 using Collector = Variant (OrvaneControl::*)(const std::shared_ptr<Element>&);
-constexpr Collector kImages = &OrvaneControl::GetImagesSub;
-constexpr Collector kFlash = &OrvaneControl::GetFlashSub;
-constexpr Collector kStyle = &OrvaneControl::GetStyleSub;
-constexpr Collector kObject = &OrvaneControl::GetObjectFlashSub;
+constexpr Collector kImages = &OrvaneControl::GetImagesSub, kFlash = &OrvaneControl::GetFlashSub,
+                    kStyle = &OrvaneControl::GetStyleSub,
+                    kObject = &OrvaneControl::GetObjectFlashSub;
+const std::u16string kFlashType = u"application/x-shockwave-flash";
 
 TEST(CollectorsTest, QualifyElementsByTagAndCondition) {
-  const std::u16string clsid = u"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000";
   struct Case {
-    const char* name;
     Collector collector;
-    std::shared_ptr<FakeElement> element;
+    ElementPtr element;
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {"src before background",
-       kImages,
-       El(u"TD")->Attr(u"BACKGROUND", u"bg.gif").Attr(u"SRC", u"img.gif").shared_from_this(),
+      {kImages,  // SRC before BACKGROUND
+       El(u"TD", {{u"BACKGROUND", u"bg.gif"}, {u"SRC", u"img.gif"}}),
        {"img.gif=C:\\m\\img.gif", "bg.gif=C:\\m\\bg.gif"}},
-      {"key as written, src as resolved",
-       kImages,
-       El(u"IMG")->Attr(u"SRC", u"file://C:/x/a.gif", u"aa.gif").shared_from_this(),
-       {"aa.gif=C:\\x\\a.gif"}},
-      {"empty src skipped", kImages, El(u"IMG")->Attr(u"SRC", u"").shared_from_this(), {}},
-      {"remote image",
-       kImages,
-       El(u"IMG")->Attr(u"SRC", u"https://h/a.gif").shared_from_this(),
-       {}},
-      {"embed any case type",
-       kFlash,
-       El(u"EMBED")
-           ->Attr(u"TYPE", u"Application/X-Shockwave-Flash")
-           .Attr(u"SRC", u"mm.swf")
-           .shared_from_this(),
-       {"mm.swf=C:\\m\\mm.swf"}},
-      {"embed without type", kFlash, El(u"EMBED")->Attr(u"SRC", u"mm.swf").shared_from_this(), {}},
-      {"embed without src",
-       kFlash,
-       El(u"EMBED")->Attr(u"TYPE", u"application/x-shockwave-flash").shared_from_this(),
-       {}},
-      {"img is no embed",
-       kFlash,
-       El(u"IMG")
-           ->Attr(u"TYPE", u"application/x-shockwave-flash")
-           .Attr(u"SRC", u"mm.swf")
-           .shared_from_this(),
-       {}},
-      {"stylesheet link",
-       kStyle,
-       El(u"LINK")->Attr(u"REL", u"StyleSheet").Attr(u"HREF", u"ss.css").shared_from_this(),
-       {"ss.css=C:\\m\\ss.css"}},
-      {"alternate stylesheet",
-       kStyle,
-       El(u"LINK")
-           ->Attr(u"REL", u"alternate stylesheet")
-           .Attr(u"HREF", u"ss.css")
-           .shared_from_this(),
-       {}},
-      {"link without href",
-       kStyle,
-       El(u"LINK")->Attr(u"REL", u"stylesheet").shared_from_this(),
-       {}},
-      {"object movie keyed as resolved",
-       kObject,
-       El(u"OBJECT")
-           ->Attr(u"CLASSID", clsid)
-           .Attr(u"MOVIE", u"file://C:/f/m.swf", u"mm.swf")
-           .shared_from_this(),
+      {kImages, Written(Img(u"file://C:/x/a.gif"), u"SRC", u"aa.gif"), {"aa.gif=C:\\x\\a.gif"}},
+      {kImages, Img(u""), {}},
+      {kImages, Img(u"https://h/a.gif"), {}},
+      {kFlash,
+       Written(El(u"EMBED", {{u"TYPE", u"Application/X-Shockwave-Flash"}, {u"SRC", u"mm.swf"}}),
+               u"SRC", u"w.swf"),
+       {"w.swf=C:\\m\\mm.swf"}},
+      {kFlash, El(u"EMBED", {{u"SRC", u"mm.swf"}}), {}},
+      {kFlash, El(u"EMBED", {{u"TYPE", kFlashType}}), {}},
+      {kFlash, El(u"IMG", {{u"TYPE", kFlashType}, {u"SRC", u"mm.swf"}}), {}},
+      {kStyle,
+       Written(El(u"LINK", {{u"REL", u"StyleSheet"}, {u"HREF", u"ss.css"}}), u"HREF", u"w.css"),
+       {"w.css=C:\\m\\ss.css"}},
+      {kStyle, El(u"LINK", {{u"REL", u"alternate stylesheet"}, {u"HREF", u"ss.css"}}), {}},
+      {kStyle, El(u"LINK", {{u"REL", u"stylesheet"}}), {}},
+      {kObject,  // keyed as resolved, not as written
+       Written(Movie(u"file://C:/f/m.swf"), u"MOVIE", u"mm.swf"),
        {"file://C:/f/m.swf=C:\\f\\m.swf"}},
-      {"classid compared exactly",
-       kObject,
-       El(u"OBJECT")
-           ->Attr(u"CLASSID", u"CLSID:D27CDB6E-AE6D-11cf-96B8-444553540000")
-           .Attr(u"MOVIE", u"mm.swf")
-           .shared_from_this(),
+      {kObject,  // the class id is compared exactly
+       El(u"OBJECT",
+          {{u"CLASSID", u"CLSID:D27CDB6E-AE6D-11cf-96B8-444553540000"}, {u"MOVIE", u"mm.swf"}}),
        {}},
   };
   for (const Case& c : cases) {
     Fixture f;
     EXPECT_TRUE((f.control.*c.collector)(c.element).IsEmpty());
-    EXPECT_EQ(f.Entries(), c.expected) << c.name;
-    EXPECT_TRUE(f.desktop->boxes.empty()) << c.name;
+    EXPECT_EQ(f.Entries(), c.expected) << ToUtf8(c.element->outerHTML());
+    EXPECT_TRUE(f.desktop->boxes.empty());
   }
 }
 
-// body > [embed(no src), div > [img aa, embed bb], link cc, img aa, img dd]
 // The image walk reads SRC on every element, the embed's included.
 TEST(CollectorsTest, VisitInDocumentOrderAndRegisterEachKeyOnce) {
-  auto tree = El(u"BODY");
-  auto flash = [](const std::u16string& src) {
-    auto e = El(u"EMBED");
-    e->Attr(u"TYPE", u"application/x-shockwave-flash");
-    if (!src.empty()) e->Attr(u"SRC", src);
-    return e;
-  };
-  auto div = El(u"DIV");
-  div->Add(El(u"IMG")->Attr(u"SRC", u"aa.gif").shared_from_this()).Add(flash(u"bb.swf"));
-  tree->Attr(u"BACKGROUND", u"bg.gif")
-      .Add(flash(u""))
-      .Add(div)
-      .Add(El(u"LINK")->Attr(u"REL", u"stylesheet").Attr(u"HREF", u"cc.css").shared_from_this())
-      .Add(El(u"IMG")->Attr(u"SRC", u"aa.gif").shared_from_this())
-      .Add(El(u"IMG")->Attr(u"SRC", u"dd.gif").shared_from_this());
+  const auto tree =
+      El(u"BODY", {{u"BACKGROUND", u"bg.gif"}},
+         {El(u"EMBED", {{u"TYPE", kFlashType}}), El(u"DIV", {}, {Img(u"aa.gif"), Flash(u"bb.swf")}),
+          Css(u"cc.css"), Img(u"aa.gif"), Img(u"dd.gif")});
   Fixture f;
   for (Collector c : {kImages, kFlash, kStyle, kObject, kImages}) (f.control.*c)(tree);
   EXPECT_EQ(f.Entries(), (std::vector<std::string>{"bg.gif=C:\\m\\bg.gif", "aa.gif=C:\\m\\aa.gif",
@@ -144,102 +67,64 @@ TEST(CollectorsTest, VisitInDocumentOrderAndRegisterEachKeyOnce) {
 }
 
 TEST(CollectorsTest, ImageWalkReportsEachFailureAndGoesOn) {
+  const std::set<std::u16string> unreadable = {u"SRC", u"outerHTML"};
   struct Case {
-    const char* name;
-    std::function<std::shared_ptr<FakeElement>()> build;
+    ElementPtr root;
     std::vector<std::string> entries;
-    std::vector<std::string> boxes;
-    bool escapes;
+    std::vector<std::u16string> reports;  // "<TAG>failed read" per message box
+    bool escapes = false;
   };
-  const std::string err = "\r\nUnexpexted error # 1001 occured: broken ";
-  const std::string head = "Image Information retrieving error.\r\nHTML: ";
   const Case cases[] = {
-      {"a failing src read: reported twice, background still read, siblings walked",
-       [] {
-         auto root = El(u"BODY");
-         root->Add(El(u"TD")->Attr(u"BACKGROUND", u"bg.gif").FailAttr(u"SRC").shared_from_this())
-             .Add(El(u"IMG")->Attr(u"SRC", u"zz.gif").shared_from_this());
-         return root;
-       },
+      // A failing SRC is reported twice; BACKGROUND is still read, siblings walked.
+      {El(u"BODY", {}, {El(u"TD", {{u"BACKGROUND", u"bg.gif"}}, {}, {u"SRC"}), Img(u"zz.gif")}),
        {"bg.gif=C:\\m\\bg.gif", "zz.gif=C:\\m\\zz.gif"},
-       {head + "<TD>" + err + "SRC", head + "<TD>" + err + "SRC"},
-       false},
-      {"a failing child list ends that element only",
-       [] {
-         auto root = El(u"BODY");
-         root->Add(El(u"P")->Attr(u"SRC", u"pp.gif").FailChildren().shared_from_this())
-             .Add(El(u"IMG")->Attr(u"SRC", u"zz.gif").shared_from_this());
-         return root;
-       },
+       {u"<TD>SRC", u"<TD>SRC"}},
+      // A failing child list ends that element only.
+      {El(u"BODY", {}, {El(u"P", {{u"SRC", u"pp.gif"}}, {}, {u"children"}), Img(u"zz.gif")}),
        {"zz.gif=C:\\m\\zz.gif"},
-       {head + "<P>" + err + "children"},
-       false},
-      {"an unreadable child is reported by its parent, which goes on with the next child",
-       [] {
-         auto root = El(u"BODY");
-         auto div = El(u"DIV");
-         div->Add(El(u"IMG")->FailAttr(u"SRC").FailOuterHTML().shared_from_this())
-             .Add(El(u"IMG")->Attr(u"SRC", u"yy.gif").shared_from_this());
-         root->Add(div).Add(El(u"IMG")->Attr(u"SRC", u"zz.gif").shared_from_this());
-         return root;
-       },
+       {u"<P>children"}},
+      // An unshowable child is reported by its parent, which goes on.
+      {El(u"BODY", {},
+          {El(u"DIV", {}, {El(u"IMG", {}, {}, unreadable), Img(u"yy.gif")}), Img(u"zz.gif")}),
        {"yy.gif=C:\\m\\yy.gif", "zz.gif=C:\\m\\zz.gif"},
-       {head + "<DIV>" + err + "outerHTML"},
-       false},
-      {"when the parent cannot be shown either, the grandparent reports and skips the parent's "
-       "rest",
-       [] {
-         auto root = El(u"BODY");
-         auto div = El(u"DIV");
-         div->FailOuterHTML()
-             .Add(El(u"IMG")->FailAttr(u"SRC").FailOuterHTML().shared_from_this())
-             .Add(El(u"IMG")->Attr(u"SRC", u"lost.gif").shared_from_this());
-         root->Add(div).Add(El(u"IMG")->Attr(u"SRC", u"zz.gif").shared_from_this());
-         return root;
-       },
+       {u"<DIV>outerHTML"}},
+      // When the parent cannot be shown either, the grandparent reports and
+      // skips the parent's rest.
+      {El(u"BODY", {},
+          {El(u"DIV", {}, {El(u"IMG", {}, {}, unreadable), Img(u"lost.gif")}, {u"outerHTML"}),
+           Img(u"zz.gif")}),
        {"zz.gif=C:\\m\\zz.gif"},
-       {head + "<BODY>" + err + "outerHTML"},
-       false},
-      {"past the root the failure leaves the walk",
-       [] { return El(u"IMG")->FailAttr(u"SRC").FailOuterHTML().shared_from_this(); },
-       {},
-       {},
-       true},
+       {u"<BODY>outerHTML"}},
+      // Past the root the failure leaves the walk.
+      {El(u"IMG", {}, {}, unreadable), {}, {}, true},
   };
   for (const Case& c : cases) {
     Fixture f;
-    const auto root = c.build();
     bool escaped = false;
     try {
-      f.control.GetImagesSub(root);
+      f.control.GetImagesSub(c.root);
     } catch (const Failure& failure) {
       escaped = true;
       EXPECT_EQ(failure.description(), u"broken outerHTML");
     }
-    EXPECT_EQ(escaped, c.escapes) << c.name;
-    EXPECT_EQ(f.Entries(), c.entries) << c.name;
     std::vector<std::string> boxes;
-    for (const auto& b : f.desktop->boxes) boxes.push_back(ToUtf8(b));
-    EXPECT_EQ(boxes, c.boxes) << c.name;
+    for (const auto& r : c.reports) {
+      const auto cut = r.find(u'>') + 1;
+      boxes.push_back("Image Information retrieving error.\r\nHTML: " + ToUtf8(r.substr(0, cut)) +
+                      "\r\nUnexpexted error # 1001 occured: broken " + ToUtf8(r.substr(cut)));
+    }
+    EXPECT_EQ(escaped, c.escapes) << ToUtf8(c.root->tag);
+    EXPECT_EQ(f.Entries(), c.entries) << ToUtf8(c.root->tag);
+    EXPECT_EQ(f.desktop->boxes, boxes);
   }
 }
 
 TEST(CollectorsTest, OtherWalksStopAtTheFirstFailureKeepingEarlierEntries) {
+  const auto root = El(u"BODY", {},
+                       {Css(u"ss.css"), Flash(u"mm.swf"), Movie(u"oo.swf"),
+                        El(u"P", {}, {}, {u"TYPE", u"REL", u"CLASSID"}), Css(u"late.css")});
   for (Collector c : {kFlash, kStyle, kObject}) {
     Fixture f;
-    auto root = El(u"BODY");
-    root->Add(El(u"LINK")->Attr(u"REL", u"stylesheet").Attr(u"HREF", u"ss.css").shared_from_this())
-        .Add(El(u"EMBED")
-                 ->Attr(u"TYPE", u"application/x-shockwave-flash")
-                 .Attr(u"SRC", u"mm.swf")
-                 .shared_from_this())
-        .Add(El(u"OBJECT")
-                 ->Attr(u"CLASSID", u"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000")
-                 .Attr(u"MOVIE", u"oo.swf")
-                 .shared_from_this())
-        .Add(El(u"P")->FailAttr(u"TYPE").FailAttr(u"REL").FailAttr(u"CLASSID").shared_from_this())
-        .Add(
-            El(u"LINK")->Attr(u"REL", u"stylesheet").Attr(u"HREF", u"late.css").shared_from_this());
     EXPECT_THROW((f.control.*c)(root), Failure);
     EXPECT_EQ(f.control.imageKeys()->Count(), 1);
     EXPECT_TRUE(f.desktop->boxes.empty());
@@ -253,19 +138,17 @@ TEST(CollectorsTest, DeepDocumentsDoNotExhaustTheStack) {
   auto at = root;
   for (int depth = 0; depth < 200000; ++depth) {
     auto child = El(u"DIV");
-    at->Add(child);
+    at->kids.push_back(child);
     at = child;
   }
-  at->Attr(u"SRC", u"deep.gif");
+  at->attrs[u"SRC"] = u"deep.gif";
   Fixture f;
   for (Collector c : {kImages, kFlash, kStyle, kObject}) (f.control.*c)(root);
   EXPECT_EQ(f.Entries(), std::vector<std::string>{"deep.gif=C:\\m\\deep.gif"});
   // Tearing the chain down one link at a time keeps destruction off the
   // machine stack too.
-  while (root) {
-    auto kids = root->children();
-    root = kids.empty() ? nullptr : std::static_pointer_cast<FakeElement>(kids.front());
-  }
+  std::shared_ptr<Element> link = std::move(root);
+  while (link) link = link->children().empty() ? nullptr : link->children().front();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A small in-memory document for the collector and message tests. Any
-// operation can be told to fail, to check how each caller isolates failures.
+// A small in-memory document for the collector and message tests. Any read
+// can be made to fail, to check how each caller isolates failures.
 #pragma once
 
 #include <map>
@@ -11,152 +11,154 @@
 #include "control/desktop.h"
 #include "control/document.h"
 #include "control/failure.h"
+#include "control/library.h"
+#include "control/orvane_control.h"
+#include "control/text.h"
 #include "mime/base64_file_encoder.h"
 
 namespace corabind::testing {
 
-inline Failure TestFailure(const std::u16string& what) {
+inline Failure Broken(const std::u16string& what) {
   return Failure(1001, u"broken " + what);
 }
 
-class FakeElement : public Element, public std::enable_shared_from_this<FakeElement> {
- public:
-  explicit FakeElement(std::u16string tag) : tag_(std::move(tag)) {}
+struct FakeElement : Element {
+  std::u16string tag;
+  std::map<std::u16string, Variant> attrs, written;  // flags 0; flags 2 where it differs
+  std::vector<std::shared_ptr<Element>> kids;
+  std::set<std::u16string> broken;  // attribute names, "children", "outerHTML"
 
-  // The same text for flags 0 and flags 2 unless `as_written` is given.
-  FakeElement& Attr(const std::u16string& name, Variant value, Variant as_written = Empty{}) {
-    attrs_[Upper(name)] = {value, as_written.IsEmpty() ? value : as_written};
-    return *this;
-  }
-  FakeElement& Add(std::shared_ptr<FakeElement> child) {
-    children_.push_back(std::move(child));
-    return *this;
-  }
-  FakeElement& FailAttr(const std::u16string& name) {
-    failing_attrs_.insert(Upper(name));
-    return *this;
-  }
-  FakeElement& FailChildren() {
-    fail_children_ = true;
-    return *this;
-  }
-  FakeElement& FailOuterHTML() {
-    fail_outer_ = true;
-    return *this;
-  }
-
-  std::u16string tagName() const override { return tag_; }
+  std::u16string tagName() const override { return tag; }
   Variant getAttribute(const std::u16string& name, std::int32_t flags) const override {
-    if (failing_attrs_.count(Upper(name))) throw TestFailure(name);
-    const auto it = attrs_.find(Upper(name));
-    if (it == attrs_.end()) return Null{};
-    return flags == 2 ? it->second.second : it->second.first;
+    if (broken.count(name)) throw Broken(name);
+    if (flags == 2 && written.count(name)) return written.at(name);
+    return attrs.count(name) ? attrs.at(name) : Variant(Null{});
   }
   std::vector<std::shared_ptr<Element>> children() const override {
-    if (fail_children_) throw TestFailure(u"children");
-    return {children_.begin(), children_.end()};
+    if (broken.count(u"children")) throw Broken(u"children");
+    return kids;
   }
   std::u16string innerHTML() const override { return {}; }
   std::u16string outerHTML() const override {
-    if (fail_outer_) throw TestFailure(u"outerHTML");
-    return u"<" + tag_ + u">";
+    if (broken.count(u"outerHTML")) throw Broken(u"outerHTML");
+    return u"<" + tag + u">";
   }
-
- private:
-  static std::u16string Upper(std::u16string s) {
-    for (auto& c : s) c = (c >= u'a' && c <= u'z') ? c - 32 : c;
-    return s;
-  }
-  std::u16string tag_;
-  std::map<std::u16string, std::pair<Variant, Variant>> attrs_;
-  std::vector<std::shared_ptr<Element>> children_;
-  std::set<std::u16string> failing_attrs_;
-  bool fail_children_ = false, fail_outer_ = false;
 };
+using ElementPtr = std::shared_ptr<FakeElement>;
 
-inline std::shared_ptr<FakeElement> El(std::u16string tag) {
-  return std::make_shared<FakeElement>(std::move(tag));
+inline ElementPtr El(std::u16string tag, std::map<std::u16string, Variant> attrs = {},
+                     std::vector<std::shared_ptr<Element>> kids = {},
+                     std::set<std::u16string> broken = {}) {
+  auto e = std::make_shared<FakeElement>();
+  e->tag = std::move(tag), e->attrs = std::move(attrs), e->kids = std::move(kids);
+  e->broken = std::move(broken);
+  return e;
+}
+inline ElementPtr Written(ElementPtr e, const std::u16string& name, Variant as_written) {
+  e->written[name] = std::move(as_written);
+  return e;
+}
+inline ElementPtr Img(std::u16string src) {
+  return El(u"IMG", {{u"SRC", src}});
+}
+inline ElementPtr Css(std::u16string href) {
+  return El(u"LINK", {{u"REL", u"stylesheet"}, {u"HREF", href}});
+}
+inline ElementPtr Flash(std::u16string src) {
+  return El(u"EMBED", {{u"TYPE", u"application/x-shockwave-flash"}, {u"SRC", src}});
+}
+inline const std::u16string kFlashClsid = u"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000";
+inline ElementPtr Movie(std::u16string movie) {
+  return El(u"OBJECT", {{u"CLASSID", kFlashClsid}, {u"MOVIE", movie}});
 }
 
 // A style sheet whose href is `href`, or one that fails when read.
-class FakeSheet : public StyleSheet {
- public:
-  explicit FakeSheet(Variant href, bool fail = false) : href_(std::move(href)), fail_(fail) {}
-  Variant href() const override {
-    if (fail_) throw TestFailure(u"href");
-    return href_;
-  }
-
- private:
+struct FakeSheet : StyleSheet {
+  explicit FakeSheet(Variant h, bool f = false) : href_(std::move(h)), fail(f) {}
+  Variant href() const override { return fail ? throw Broken(u"href") : href_; }
   Variant href_;
-  bool fail_;
+  bool fail;
 };
 
-class FakeDocument : public Document, public StyleSheetList {
- public:
+struct FakeDocument : Document, StyleSheetList {
   std::vector<std::shared_ptr<StyleSheet>> sheets;
   bool fail_sheets = false;
-
   std::shared_ptr<StyleSheetList> styleSheets() const override {
-    if (fail_sheets) throw TestFailure(u"styleSheets");
-    return std::shared_ptr<StyleSheetList>(std::shared_ptr<const FakeDocument>(),
-                                           const_cast<FakeDocument*>(this));
+    if (fail_sheets) throw Broken(u"styleSheets");
+    return {std::shared_ptr<const FakeDocument>(), const_cast<FakeDocument*>(this)};
   }
   std::int32_t length() const override { return static_cast<std::int32_t>(sheets.size()); }
-  std::shared_ptr<StyleSheet> item(std::int32_t index) const override {
-    return sheets.at(static_cast<std::size_t>(index));
-  }
+  std::shared_ptr<StyleSheet> item(std::int32_t i) const override { return sheets.at(i); }
 };
 
 // Records message boxes; nothing else is expected of it here.
-class RecordingDesktop : public Desktop {
- public:
-  std::vector<std::u16string> boxes;
+struct RecordingDesktop : Desktop {
+  std::vector<std::string> boxes;
   bool fail = false;
-
-  void ShowModal(Form&) override { throw TestFailure(u"form"); }
+  void ShowModal(Form&) override { throw Broken(u"form"); }
   void MessageBox(const std::u16string& text) override {
-    if (fail) throw TestFailure(u"message box");
-    boxes.push_back(text);
+    if (fail) throw Broken(u"message box");
+    boxes.push_back(ToUtf8(text));
   }
-  void ShowOpen(FileDialog&) override { throw TestFailure(u"open"); }
-  void ShowSave(FileDialog&) override { throw TestFailure(u"save"); }
+  void ShowOpen(FileDialog&) override { throw Broken(u"open"); }
+  void ShowSave(FileDialog&) override { throw Broken(u"save"); }
 };
 
 // Encodes the files it knows as "<" + path + ">", and records every call.
-class FakeEncoderFactory : public Base64FileEncoderFactory {
- public:
+struct FakeEncoderFactory : Base64FileEncoderFactory {
   std::set<std::u16string> files;
   bool fail_create = false;
   int created = 0;
   std::vector<std::u16string> log;
 
+  struct Encoder : Base64FileEncoder {
+    explicit Encoder(FakeEncoderFactory& owner) : owner(owner) {}
+    bool EncodeFile(const std::u16string& path, bool flag1, bool flag2) override {
+      owner.log.push_back(u"encode " + path + (flag1 ? u" T" : u" F") + (flag2 ? u"T" : u"F"));
+      if (!owner.files.count(path)) return false;  // keeps the last text: Clear must clear
+      text = u"<" + path + u">";
+      return true;
+    }
+    const std::u16string& EncodedText() const override { return text; }
+    void Clear() override { owner.log.push_back(u"clear"), text.clear(); }
+    FakeEncoderFactory& owner;
+    std::u16string text;
+  };
   std::unique_ptr<Base64FileEncoder> Create() override {
     if (fail_create) throw Failure(429, u"ActiveX component can't create object");
     ++created;
     return std::make_unique<Encoder>(*this);
   }
+};
 
- private:
-  class Encoder : public Base64FileEncoder {
-   public:
-    explicit Encoder(FakeEncoderFactory& owner) : owner_(owner) {}
-    bool EncodeFile(const std::u16string& path, bool flag1, bool flag2) override {
-      owner_.log.push_back(u"encode " + path + (flag1 ? u" T" : u" F") + (flag2 ? u"T" : u"F"));
-      if (!owner_.files.count(path)) return false;
-      text_ = u"<" + path + u">";
-      return true;
-    }
-    const std::u16string& EncodedText() const override { return text_; }
-    void Clear() override {
-      owner_.log.push_back(u"clear");
-      text_.clear();
-    }
+// A control with a recording desktop and fake encoders; `base` is the
+// collectors' base URL (GetImages sets its own).
+struct Fixture {
+  explicit Fixture(std::u16string base = u"C:\\m\\") {
+    control.imageAttributes()[0] = u"SRC";
+    control.imageAttributes()[1] = u"BACKGROUND";
+    control.set_baseURL(base);
+  }
+  std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
+  std::shared_ptr<FakeEncoderFactory> encoders = std::make_shared<FakeEncoderFactory>();
+  Library library{Services{desktop, nullptr, encoders}};
+  OrvaneControl control{library};
+  std::shared_ptr<FakeDocument> dom = std::make_shared<FakeDocument>();
+  ElementPtr body = El(u"BODY");
 
-   private:
-    FakeEncoderFactory& owner_;
-    std::u16string text_;
-  };
+  // "key=value" for every registered entry, in order.
+  std::vector<std::string> Entries() {
+    std::vector<std::string> out;
+    for (int i = 1; i <= control.imageKeys()->Count(); ++i) {
+      out.push_back(ToUtf8(control.imageKeys()->Item(i).ToText() + u"=" +
+                           control.imageValues()->Item(i).ToText()));
+    }
+    return out;
+  }
+  std::u16string Run(const std::u16string& html, VariantBool debug = kFalse,
+                     VariantBool get_image = kFalse) {
+    return control.GetImages(html, body, u"C:\\m\\", dom, get_image, debug);
+  }
 };
 
 }  // namespace corabind::testing
