@@ -49,6 +49,7 @@ TEST(GetImagesTest, LaysOutTheMessageByteForByte) {
                                   Part(u"ss.css", u"ss.css", u"<C:\\m\\ss.css>") + kEnd;
   EXPECT_EQ(ToUtf8(f.Run(html)), ToUtf8(expected));
   EXPECT_EQ(f.encoders->created, 1);
+  ASSERT_GE(f.encoders->log.size(), 7u);
   EXPECT_EQ(f.encoders->log[4], u"encode files\\ab.gif FT");
   EXPECT_EQ(f.encoders->log[6], u"encode C:\\x\\up.gif FT");
   EXPECT_EQ(f.control.getBaseURL(), u"C:\\m\\");
