@@ -62,7 +62,8 @@ TEST(HtmlRobustnessTest, HostileInputIsParsedOrRefusedCleanly) {
 }
 
 TEST(HtmlRobustnessTest, KeepsDecodedTextOfBrokenInput) {
-  const auto doc = ParseHtml(std::string("<p title=\"a\xFF\">b\xC3\x28</p><i>\0</i>", 32));
+  static constexpr char kInput[] = "<p title=\"a\xFF\">b\xC3\x28</p><i>\0</i>";
+  const auto doc = ParseHtml(std::string(kInput, sizeof kInput - 1));
   const auto p = doc->ElementByTagName(u"p", 0);
   EXPECT_EQ(p->getAttribute(u"title", 0), Variant(u"a\uFFFD"));
   EXPECT_EQ(p->getAttribute(u"title", 2), Variant(u"a\uFFFD"));
