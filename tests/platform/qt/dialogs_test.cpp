@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,12 @@
 #include "control/library.h"
 #include "control/orvane_control.h"
 #include "control/text.h"
+#include "fields/check_box_f.h"
+#include "fields/list_box_f.h"
+#include "fields/multi_text_box_f.h"
+#include "fields/radio_box_f.h"
+#include "fields/text_box_f.h"
+#include "flash/flash_dialog.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/qt/qt_desktop.h"
@@ -170,6 +177,67 @@ TEST_F(DialogsTest, SameMarkupAsTheHeadlessDesktop) {
     }
   }
   std::filesystem::remove(movie);
+}
+
+// Every real dialog drawn from its own layout data: the window's size, each
+// control's box and parent, and the keyboard order from the first-focused
+// control; a close from the frame leaves the previous result.
+TEST_F(DialogsTest, WindowsFollowTheirLayoutAndFrameCloseWritesNothing) {
+  for (const char16_t* flag :
+       {u"TEXT", u"TEXTAREA", u"CHECK", u"RADIO", u"LIST", static_cast<const char16_t*>(nullptr)}) {
+    Library library(Services{std::make_shared<QtDesktop>(paths_), files_, nullptr});
+    library.state().FieldTagResult = u"previous";
+    library.state().FlashTagResult = u"previous";
+    const Form* shown = nullptr;
+    WhenModal<QDialog>([&](QDialog& d) {
+      // The dialog instance exists once it is showing; find its model by name.
+      const Form& form = *shown;
+      EXPECT_EQ(d.objectName(), Q(form.name()));
+      EXPECT_EQ(d.size(), QSize(form.client_size().width, form.client_size().height))
+          << d.objectName().toStdString();
+      std::vector<const Widget*> order;
+      for (const auto& w : form.widgets()) {
+        const Box& b = w->design().box;
+        auto& view = Child<QWidget>(d, ToUtf8(w->name()).c_str());
+        EXPECT_EQ(view.geometry(), QRect(b.left, b.top, b.width, b.height)) << ToUtf8(w->name());
+        const std::u16string parent =
+            w->design().container.empty() ? form.name() : w->design().container;
+        EXPECT_EQ(view.parentWidget()->objectName(), Q(parent)) << ToUtf8(w->name());
+        if (w->design().tab_index >= 0) order.push_back(w.get());
+      }
+      std::sort(order.begin(), order.end(), [](const Widget* a, const Widget* b) {
+        return a->design().tab_index < b->design().tab_index;
+      });
+      const auto first = std::find_if(order.begin(), order.end(), [&](const Widget* w) {
+        return w->name() == form.initial_focus();
+      });
+      if (first != order.end()) std::rotate(order.begin(), first, order.end());
+      QApplication::setActiveWindow(&d);
+      EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+      for (const Widget* expected : order) {
+        QWidget* w = QApplication::focusWidget();
+        while (w && w->objectName().isEmpty()) w = w->parentWidget();
+        EXPECT_EQ(w ? w->objectName() : QString(), Q(expected->name()))
+            << d.objectName().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      d.close();
+    });
+    OrvaneControl control(library);
+    // The model is the library's single instance of the kind about to open.
+    if (flag == nullptr) {
+      shown = &library.Dialog<Form1>();
+      EXPECT_EQ(control.LoadFlashTag(), u"previous");
+    } else {
+      const std::u16string f = flag;
+      if (f == u"TEXT") shown = &library.Dialog<TextBoxF>();
+      if (f == u"TEXTAREA") shown = &library.Dialog<MultiTextBoxF>();
+      if (f == u"CHECK") shown = &library.Dialog<CheckBoxF>();
+      if (f == u"RADIO") shown = &library.Dialog<RadioBoxF>();
+      if (f == u"LIST") shown = &library.Dialog<ListBoxF>();
+      EXPECT_EQ(control.SetFormField(flag), u"previous") << ToUtf8(f);
+    }
+  }
 }
 
 }  // namespace
