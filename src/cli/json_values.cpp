@@ -38,12 +38,13 @@ std::shared_ptr<Element> SelectElement(const json& selector, DocumentTable& docu
   if (!selector.is_object()) throw ProtocolError("\"element\" takes an object");
   if (selector.contains("html")) {
     if (!selector["html"].is_string()) throw ProtocolError("\"element.html\" takes a string");
-    auto element = html::ParseElement(std::string_view(selector["html"].get_ref<const std::string&>()));
+    auto element =
+        html::ParseElement(std::string_view(selector["html"].get_ref<const std::string&>()));
     if (!element) throw ProtocolError("the fragment holds no element");
     return element;
   }
-  if (!selector.contains("document") || !selector["document"].is_string() || !selector.contains("select") ||
-      !selector["select"].is_string()) {
+  if (!selector.contains("document") || !selector["document"].is_string() ||
+      !selector.contains("select") || !selector["select"].is_string()) {
     throw ProtocolError(
         "\"element\" takes {\"document\":\"d1\",\"select\":\"...\"} or {\"html\":\"...\"}");
   }

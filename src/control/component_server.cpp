@@ -21,10 +21,14 @@ class Server;
 
 class ControlObject final : public DispatchObject {
  public:
-  ControlObject(Library& library, std::atomic<int>& live) : control_(library), live_(live) { ++live_; }
+  ControlObject(Library& library, std::atomic<int>& live) : control_(library), live_(live) {
+    ++live_;
+  }
   ~ControlObject() override { --live_; }
 
-  std::int32_t GetIdOfName(std::u16string_view name) const override { return corabind::GetIdOfName(name); }
+  std::int32_t GetIdOfName(std::u16string_view name) const override {
+    return corabind::GetIdOfName(name);
+  }
   Variant Invoke(std::int32_t dispid, InvokeKind kind, std::span<Variant> args) override {
     return corabind::Invoke(control_, dispid, kind, args);
   }
@@ -61,7 +65,8 @@ Factory& TheFactory() {
 
 std::string LibraryPath() {
   Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) == 0 || !info.dli_fname) return {};
+  if (::dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info) == 0 || !info.dli_fname)
+    return {};
   std::error_code ec;
   const auto canonical = std::filesystem::canonical(info.dli_fname, ec);
   return ec ? std::string(info.dli_fname) : canonical.string();
@@ -110,6 +115,8 @@ std::int32_t DllGetClassObject(const char* clsid, void** factory) {
   return kS_OK;
 }
 
-std::int32_t DllCanUnloadNow() { return TheFactory().CanUnload() ? kS_OK : kS_FALSE; }
+std::int32_t DllCanUnloadNow() {
+  return TheFactory().CanUnload() ? kS_OK : kS_FALSE;
+}
 
 }  // extern "C"

@@ -28,7 +28,9 @@ VariantBool ArgBool(const Variant& v, const ParamInfo& p) {
   if (const auto* b = std::get_if<Bool>(&s)) return b->value;
   if (const auto* i = std::get_if<std::int16_t>(&s)) return *i;
   if (v.IsEmpty()) return kFalse;
-  if (v.IsNull()) throw Failure(err::kInvalidUseOfNull, u"Invalid use of Null in argument " + std::u16string(p.name));
+  if (v.IsNull())
+    throw Failure(err::kInvalidUseOfNull,
+                  u"Invalid use of Null in argument " + std::u16string(p.name));
   if (v.IsObject()) Mismatch(p.name);
   if (const auto* t = std::get_if<std::u16string>(&s)) {
     if (EqualsIgnoringAsciiCase(*t, u"True")) return kTrue;
@@ -36,7 +38,8 @@ VariantBool ArgBool(const Variant& v, const ParamInfo& p) {
   }
   const double d = v.ToNumber();
   const double r = std::nearbyint(d);
-  if (r < std::numeric_limits<std::int16_t>::min() || r > std::numeric_limits<std::int16_t>::max()) {
+  if (r < std::numeric_limits<std::int16_t>::min() ||
+      r > std::numeric_limits<std::int16_t>::max()) {
     throw Failure(err::kOverflow, u"Overflow in argument " + std::u16string(p.name));
   }
   return static_cast<VariantBool>(r);
@@ -69,40 +72,48 @@ class Args {
     std::size_t required = 0;
     for (const auto& p : m.params) required += p.optional ? 0 : 1;
     if (args.size() > m.params.size()) {
-      throw Failure(err::kWrongArgumentCount,
-                    u"Wrong number of arguments or invalid property assignment: " + std::u16string(m.name));
+      throw Failure(
+          err::kWrongArgumentCount,
+          u"Wrong number of arguments or invalid property assignment: " + std::u16string(m.name));
     }
     if (args.size() < required) {
-      throw Failure(err::kArgumentNotOptional,
-                    u"Argument not optional: " + std::u16string(m.params[args.size()].name) + u" of " +
-                        std::u16string(m.name));
+      throw Failure(err::kArgumentNotOptional, u"Argument not optional: " +
+                                                   std::u16string(m.params[args.size()].name) +
+                                                   u" of " + std::u16string(m.name));
     }
   }
   std::u16string Text(std::size_t i) const { return ArgText(args_[i], m_.params[i]); }
-  VariantBool Boolean(std::size_t i) const { return i < args_.size() ? ArgBool(args_[i], m_.params[i]) : kFalse; }
+  VariantBool Boolean(std::size_t i) const {
+    return i < args_.size() ? ArgBool(args_[i], m_.params[i]) : kFalse;
+  }
   std::shared_ptr<Element> Elem(std::size_t i) const { return ArgElement(args_[i], m_.params[i]); }
   std::shared_ptr<Document> Doc(std::size_t i) const { return ArgDocument(args_[i], m_.params[i]); }
-  std::shared_ptr<Collection> Coll(std::size_t i) const { return ArgCollection(args_[i], m_.params[i]); }
+  std::shared_ptr<Collection> Coll(std::size_t i) const {
+    return ArgCollection(args_[i], m_.params[i]);
+  }
 
  private:
   const MemberInfo& m_;
   std::span<Variant> args_;
 };
 
-Variant CallProperty(OrvaneControl& c, const MemberInfo& m, InvokeKind kind, std::span<Variant> args) {
+Variant CallProperty(OrvaneControl& c, const MemberInfo& m, InvokeKind kind,
+                     std::span<Variant> args) {
   const bool keys = m.dispid == 1;
   if (kind == InvokeKind::kPropertyPutRef) {
     if (args.size() != 1) {
-      throw Failure(err::kWrongArgumentCount, u"Wrong number of arguments or invalid property assignment: " +
-                                                  std::u16string(m.name));
+      throw Failure(
+          err::kWrongArgumentCount,
+          u"Wrong number of arguments or invalid property assignment: " + std::u16string(m.name));
     }
     auto value = ArgCollection(args[0], m.params[0]);
     keys ? c.putref_imageKeys(std::move(value)) : c.putref_imageValues(std::move(value));
     return {};
   }
   if (!args.empty()) {
-    throw Failure(err::kWrongArgumentCount, u"Wrong number of arguments or invalid property assignment: " +
-                                                std::u16string(m.name));
+    throw Failure(
+        err::kWrongArgumentCount,
+        u"Wrong number of arguments or invalid property assignment: " + std::u16string(m.name));
   }
   return Variant(keys ? c.imageKeys() : c.imageValues());
 }
@@ -117,17 +128,20 @@ std::int32_t GetIdOfName(std::u16string_view name) {
   for (const auto& m : CorabindTypeLibrary().dispatch.members) {
     if (EqualsIgnoringAsciiCase(m.name, name)) return m.dispid;
   }
-  throw Failure(err::kNotSupported, u"Object doesn't support this property or method: " + std::u16string(name));
+  throw Failure(err::kNotSupported,
+                u"Object doesn't support this property or method: " + std::u16string(name));
 }
 
 const MemberInfo& MemberById(std::int32_t dispid) {
   for (const auto& m : CorabindTypeLibrary().dispatch.members) {
     if (m.dispid == dispid) return m;
   }
-  throw Failure(err::kNotSupported, u"Object doesn't support this property or method: #" + DecimalText(dispid));
+  throw Failure(err::kNotSupported,
+                u"Object doesn't support this property or method: #" + DecimalText(dispid));
 }
 
-Variant Invoke(OrvaneControl& c, std::u16string_view name, InvokeKind kind, std::span<Variant> args) {
+Variant Invoke(OrvaneControl& c, std::u16string_view name, InvokeKind kind,
+               std::span<Variant> args) {
   return Invoke(c, GetIdOfName(name), kind, args);
 }
 
@@ -135,7 +149,8 @@ Variant Invoke(OrvaneControl& c, std::int32_t dispid, InvokeKind kind, std::span
   const MemberInfo& m = MemberById(dispid);
   if (m.kind == MemberKind::kProperty) return CallProperty(c, m, kind, args);
   if (kind == InvokeKind::kPropertyPutRef) {
-    throw Failure(err::kNotSupported, std::u16string(m.name) + u" is a method and cannot be assigned");
+    throw Failure(err::kNotSupported,
+                  std::u16string(m.name) + u" is a method and cannot be assigned");
   }
   const Args a(m, args);
   switch (dispid) {

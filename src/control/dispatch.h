@@ -28,7 +28,9 @@ const MemberInfo& MemberById(std::int32_t dispid);
 // Calls the member. `args` are the positional arguments in interface order
 // (for a property put, the value). Failure 449 when a required argument is
 // missing, 450 for too many, 13 or 94 when an argument cannot be coerced.
-Variant Invoke(OrvaneControl& control, std::int32_t dispid, InvokeKind kind, std::span<Variant> args);
-Variant Invoke(OrvaneControl& control, std::u16string_view name, InvokeKind kind, std::span<Variant> args);
+Variant Invoke(OrvaneControl& control, std::int32_t dispid, InvokeKind kind,
+               std::span<Variant> args);
+Variant Invoke(OrvaneControl& control, std::u16string_view name, InvokeKind kind,
+               std::span<Variant> args);
 
 }  // namespace corabind

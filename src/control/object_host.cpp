@@ -23,7 +23,9 @@ std::shared_ptr<LoadedServer> LoadedServer::Load(const std::filesystem::path& li
   return std::shared_ptr<LoadedServer>(new LoadedServer(handle));
 }
 
-LoadedServer::~LoadedServer() { ::dlclose(handle_); }
+LoadedServer::~LoadedServer() {
+  ::dlclose(handle_);
+}
 
 void* LoadedServer::Symbol(const char* name) const {
   void* sym = ::dlsym(handle_, name);
@@ -35,7 +37,8 @@ ClassFactory& LoadedServer::GetClassObject(const std::string& clsid) {
   using GetClassObjectFn = std::int32_t (*)(const char*, void**);
   auto get = reinterpret_cast<GetClassObjectFn>(Symbol("DllGetClassObject"));
   void* factory = nullptr;
-  if (get(clsid.c_str(), &factory) != kS_OK || !factory) CannotCreate("the library does not serve class " + clsid);
+  if (get(clsid.c_str(), &factory) != kS_OK || !factory)
+    CannotCreate("the library does not serve class " + clsid);
   return *static_cast<ClassFactory*>(factory);
 }
 
@@ -53,8 +56,9 @@ CreatedObject CreateObject(const std::string& progid, const RegistrationStore& s
   auto object = out.factory->CreateInstance();
   // The object's code lives in the loaded library: hold the library until
   // the last reference to the object is gone.
-  auto holder = std::make_shared<std::pair<std::shared_ptr<LoadedServer>, std::shared_ptr<DispatchObject>>>(
-      out.server, std::move(object));
+  auto holder =
+      std::make_shared<std::pair<std::shared_ptr<LoadedServer>, std::shared_ptr<DispatchObject>>>(
+          out.server, std::move(object));
   out.object = std::shared_ptr<DispatchObject>(holder, holder->second.get());
   return out;
 }

@@ -39,6 +39,7 @@ struct CreatedObject {
 
 // Failure 429 when the ProgID (or class id) is not registered or its library
 // cannot be loaded or does not serve the class.
-CreatedObject CreateObject(const std::string& progid, const RegistrationStore& store = RegistrationStore());
+CreatedObject CreateObject(const std::string& progid,
+                           const RegistrationStore& store = RegistrationStore());
 
 }  // namespace corabind

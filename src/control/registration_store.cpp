@@ -30,7 +30,8 @@ std::string Lower(std::string s) {
 RegistrationStore::RegistrationStore(std::filesystem::path file) : file_(std::move(file)) {}
 
 std::filesystem::path RegistrationStore::DefaultPath() {
-  if (const char* explicit_file = std::getenv("CORABIND_REGISTRY"); explicit_file && *explicit_file) {
+  if (const char* explicit_file = std::getenv("CORABIND_REGISTRY");
+      explicit_file && *explicit_file) {
     return explicit_file;
   }
   std::filesystem::path data;
@@ -53,9 +54,10 @@ std::vector<ClassRecord> RegistrationStore::Load() const {
   try {
     const auto doc = nlohmann::json::parse(in);
     for (const auto& r : doc.at("classes")) {
-      out.push_back(ClassRecord{r.at("clsid").get<std::string>(), r.at("progid").get<std::string>(),
-                                r.at("library").get<std::string>(), r.at("typelib").get<std::string>(),
-                                r.at("version").get<std::string>(), r.at("locale").get<std::uint32_t>()});
+      out.push_back(
+          ClassRecord{r.at("clsid").get<std::string>(), r.at("progid").get<std::string>(),
+                      r.at("library").get<std::string>(), r.at("typelib").get<std::string>(),
+                      r.at("version").get<std::string>(), r.at("locale").get<std::uint32_t>()});
     }
   } catch (const nlohmann::json::exception& e) {
     StoreFailure(file_, std::string("is not a valid registration file: ") + e.what());

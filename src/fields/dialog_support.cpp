@@ -1,7 +1,7 @@
 #include "fields/dialog_support.h"
 
-#include "control/failure.h"
 #include "control/attribute_text.h"
+#include "control/failure.h"
 
 namespace corabind {
 

@@ -94,5 +94,4 @@ class PosixBase64FileEncoderFactory : public Base64FileEncoderFactory {
   ReadObserver observer_;
 };
 
-
 }  // namespace corabind
