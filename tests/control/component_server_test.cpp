@@ -14,6 +14,7 @@
 #include "control/object_host.h"
 #include "control/text.h"
 #include "control/type_library.h"
+#include "support/expect_failure.h"
 
 namespace corabind {
 namespace {
@@ -78,12 +79,8 @@ TEST(ComponentServerTest, RegisterCreateThroughDlopenReleaseAndUnregister) {
   ASSERT_NE(unreg, nullptr);
   EXPECT_EQ(unreg(), kS_OK);
   EXPECT_FALSE(store.Find("Corabind.OrvaneControl").has_value());
-  try {
-    CreateObject("Corabind.OrvaneControl", store);
-    ADD_FAILURE() << "an unregistered class must not be created";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), err::kCannotCreateObject);
-  }
+  testing::ExpectFailure(err::kCannotCreateObject,
+                         [&] { CreateObject("Corabind.OrvaneControl", store); });
 }
 
 TEST(ComponentServerTest, FactoryIsOnlyForOurClass) {

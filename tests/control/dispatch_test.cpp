@@ -6,18 +6,12 @@
 #include "control/failure.h"
 #include "control/orvane_control.h"
 #include "control/text.h"
+#include "support/expect_failure.h"
 
 namespace corabind {
 namespace {
 
-std::int32_t FailureOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Failure& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ExpectFailure;
 
 TEST(DispatchTest, MembersKeepTheirOrderIdsAndParameterNames) {
   const auto& members = CorabindTypeLibrary().dispatch.members;
@@ -36,7 +30,7 @@ TEST(DispatchTest, MembersKeepTheirOrderIdsAndParameterNames) {
   EXPECT_TRUE(members[6].params.back().optional);
   EXPECT_EQ(members[12].params.back().name, u"debugging");
   EXPECT_EQ(members[3].params[2].name, u"saveas");
-  EXPECT_EQ(FailureOf([] { GetIdOfName(u"GetImage"); }), err::kNotSupported);
+  ExpectFailure(err::kNotSupported, [] { GetIdOfName(u"GetImage"); });
 }
 
 TEST(DispatchTest, InvokesByNameWithVariantsAndChecksArgumentCounts) {
@@ -73,8 +67,8 @@ TEST(DispatchTest, InvokesByNameWithVariantsAndChecksArgumentCounts) {
   };
   for (auto& b : bad) {
     const auto kind = b.member == u"imageKeys" ? InvokeKind::kPropertyPutRef : InvokeKind::kMethod;
-    EXPECT_EQ(FailureOf([&] { Invoke(control, b.member, kind, b.args); }), b.number)
-        << ToUtf8(b.member);
+    SCOPED_TRACE(ToUtf8(b.member));
+    ExpectFailure(b.number, [&] { Invoke(control, b.member, kind, b.args); });
   }
 }
 
@@ -92,8 +86,8 @@ TEST(DispatchTest, BooleansKeepTheirSixteenBitForm) {
       {Variant(u"1"), 1},
   };
   for (const auto& c : cases) EXPECT_EQ(ArgumentAsBool(c.v), c.expected);
-  EXPECT_EQ(FailureOf([] { ArgumentAsBool(Variant(std::int32_t{40000})); }), err::kOverflow);
-  EXPECT_EQ(FailureOf([] { ArgumentAsBool(Variant(u"yes")); }), err::kTypeMismatch);
+  ExpectFailure(err::kOverflow, [] { ArgumentAsBool(Variant(std::int32_t{40000})); });
+  ExpectFailure(err::kTypeMismatch, [] { ArgumentAsBool(Variant(u"yes")); });
 }
 
 }  // namespace

@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "control/failure.h"
+#include "support/expect_failure.h"
 
 namespace corabind {
 namespace {
 
-std::int32_t FailureOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Failure& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ExpectFailure;
 
 TEST(VariantTest, ConversionsFollowScriptHostRules) {
   struct Case {
@@ -38,7 +32,7 @@ TEST(VariantTest, ConversionsFollowScriptHostRules) {
   };
   for (const auto& c : cases) {
     if (c.text_failure) {
-      EXPECT_EQ(FailureOf([&] { (void)c.v.ToText(); }), c.text_failure);
+      ExpectFailure(c.text_failure, [&] { (void)c.v.ToText(); });
     } else {
       EXPECT_EQ(c.v.ToText(), c.text);
     }
@@ -53,13 +47,13 @@ TEST(VariantTest, NullMakesNumberComparisonsFalseAndTextThatIsNoNumberFails) {
   EXPECT_TRUE(Variant(std::int32_t{20}).NumberNotEquals(0));
   EXPECT_FALSE(Variant(std::int32_t{10000}).NumberLess(10000));
   EXPECT_TRUE(Variant(u" 12 ").NumberNotEquals(0));
-  EXPECT_EQ(FailureOf([] { (void)Variant(u"").NumberNotEquals(0); }), err::kTypeMismatch);
-  EXPECT_EQ(FailureOf([] { (void)Variant(u"12px").NumberLess(1); }), err::kTypeMismatch);
+  ExpectFailure(err::kTypeMismatch, [] { (void)Variant(u"").NumberNotEquals(0); });
+  ExpectFailure(err::kTypeMismatch, [] { (void)Variant(u"12px").NumberLess(1); });
 }
 
 TEST(VariantTest, ObjectAccessorsTellNothingFromWrongKind) {
-  EXPECT_EQ(FailureOf([] { (void)Variant::Nothing().ToElement(); }), err::kObjectNotSet);
-  EXPECT_EQ(FailureOf([] { (void)Variant(u"x").ToElement(); }), err::kTypeMismatch);
+  ExpectFailure(err::kObjectNotSet, [] { (void)Variant::Nothing().ToElement(); });
+  ExpectFailure(err::kTypeMismatch, [] { (void)Variant(u"x").ToElement(); });
   EXPECT_EQ(Variant::Nothing().ToCollectionOrNothing(), nullptr);
 }
 

@@ -4,7 +4,7 @@
 
 #include "control/failure.h"
 #include "control/text.h"
-#include "platform/posix/expect_failure.h"
+#include "support/expect_failure.h"
 
 namespace corabind {
 namespace {

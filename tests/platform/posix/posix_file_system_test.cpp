@@ -9,7 +9,7 @@
 #include "control/default_services.h"
 #include "control/failure.h"
 #include "control/text.h"
-#include "platform/posix/expect_failure.h"
+#include "support/expect_failure.h"
 #include "platform/posix/temp_folder.h"
 
 namespace corabind {
