@@ -7,9 +7,9 @@
 #include <fstream>
 #include <random>
 
-#include "control/document.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/document.h"
+#include "core/text.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 
 namespace corabind {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "control/text.h"
+#include "core/text.h"
 #include "platform/html/gumbo_output.h"
 
 namespace corabind::cli {

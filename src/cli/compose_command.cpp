@@ -17,9 +17,9 @@
 
 #include "cli/cid_rewrite.h"
 #include "cli/output_encoding.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "mime/message_layout.h"
 #include "platform/html/charset.h"
 #include "platform/html/html_document.h"

@@ -2,10 +2,10 @@
 
 #include <limits>
 
-#include "control/collection.h"
-#include "control/document.h"
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/collection.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind::cli {
 

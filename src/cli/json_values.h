@@ -17,7 +17,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "control/variant.h"
+#include "core/variant.h"
 #include "platform/html/html_document.h"
 
 namespace corabind::cli {

@@ -8,10 +8,10 @@
 
 #include "cli/command.h"
 #include "control/dispatch.h"
-#include "control/failure.h"
-#include "control/library.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/library.h"
+#include "core/text.h"
 #ifdef CORABIND_HAVE_QT
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/screenshot_desktop.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/text.h"
+#include "core/text.h"
 
 namespace corabind::cli {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "control/document.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "control/type_library.h"
-#include "control/variant.h"
+#include "core/variant.h"
 
 namespace corabind {
 

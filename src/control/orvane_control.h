@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "control/collection.h"
-#include "control/desktop.h"
-#include "control/library.h"
-#include "control/variant.h"
+#include "core/collection.h"
+#include "core/desktop.h"
+#include "core/library.h"
+#include "core/variant.h"
 
 namespace corabind {
 

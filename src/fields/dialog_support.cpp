@@ -1,7 +1,7 @@
 #include "fields/dialog_support.h"
 
-#include "control/attribute_text.h"
-#include "control/failure.h"
+#include "core/attribute_text.h"
+#include "core/failure.h"
 
 namespace corabind {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "control/document.h"
-#include "control/library.h"
-#include "control/widgets.h"
+#include "core/document.h"
+#include "core/library.h"
+#include "core/widgets.h"
 
 namespace corabind {
 

@@ -4,10 +4,10 @@
 // the previous dialog left.
 #include <string_view>
 
-#include "control/document.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "fields/check_box_f.h"
 #include "fields/list_box_f.h"
 #include "fields/multi_text_box_f.h"

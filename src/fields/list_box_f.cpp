@@ -1,6 +1,6 @@
 #include "fields/list_box_f.h"
 
-#include "control/attribute_text.h"
+#include "core/attribute_text.h"
 #include "fields/dialog_support.h"
 #include "fields/item_line.h"
 #include "fields/list_box_sub.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "control/form.h"
-#include "control/library.h"
+#include "core/form.h"
+#include "core/library.h"
 
 namespace corabind {
 

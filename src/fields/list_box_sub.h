@@ -3,8 +3,8 @@
 // (ItemText, ItemValue, ItemSelected, ItemAccepted, IsItemModify).
 #pragma once
 
-#include "control/form.h"
-#include "control/library.h"
+#include "core/form.h"
+#include "core/library.h"
 
 namespace corabind {
 

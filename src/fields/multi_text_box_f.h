@@ -2,8 +2,8 @@
 // textarea element.
 #pragma once
 
-#include "control/form.h"
-#include "control/library.h"
+#include "core/form.h"
+#include "core/library.h"
 
 namespace corabind {
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "control/text.h"
-#include "control/widgets.h"
+#include "core/text.h"
+#include "core/widgets.h"
 
 namespace corabind {
 

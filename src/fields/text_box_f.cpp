@@ -1,6 +1,6 @@
 #include "fields/text_box_f.h"
 
-#include "control/text.h"
+#include "core/text.h"
 #include "fields/dialog_support.h"
 #include "fields/numeric_field.h"
 

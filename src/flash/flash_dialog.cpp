@@ -1,6 +1,6 @@
 #include "flash/flash_dialog.h"
 
-#include "control/library.h"
+#include "core/library.h"
 #include "flash/flash_markup.h"
 
 namespace corabind {

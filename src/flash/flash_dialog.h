@@ -2,8 +2,8 @@
 // options; OK leaves the finished markup in the library's FlashTagResult.
 #pragma once
 
-#include "control/desktop.h"
-#include "control/form.h"
+#include "core/desktop.h"
+#include "core/form.h"
 
 namespace corabind {
 

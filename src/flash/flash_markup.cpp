@@ -1,6 +1,6 @@
 #include "flash/flash_markup.h"
 
-#include "control/attribute_text.h"
+#include "core/attribute_text.h"
 
 namespace corabind {
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "control/document.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "mime/resolve.h"
 
 namespace corabind {

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "control/collection.h"
-#include "control/document.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
-#include "mime/base64_file_encoder.h"
+#include "core/base64_file_encoder.h"
+#include "core/collection.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "mime/message_layout.h"
 #include "mime/resolve.h"
 

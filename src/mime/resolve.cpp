@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/text.h"
 
 namespace corabind {
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "control/collection.h"
 #include "control/dispatch.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
+#include "core/collection.h"
+#include "core/failure.h"
 #include "support/expect_failure.h"
 
 namespace corabind {

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "control/collection.h"
-#include "control/failure.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/collection.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "support/expect_failure.h"
 
 namespace corabind {

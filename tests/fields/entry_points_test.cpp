@@ -2,7 +2,7 @@
 // two entry points return and leave behind.
 #include <gtest/gtest.h>
 
-#include "control/failure.h"
+#include "core/failure.h"
 #include "fields_fixture.h"
 #include "support/expect_failure.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "control/failure.h"
+#include "core/failure.h"
 #include "fields/check_box_f.h"
 #include "fields/list_box_f.h"
 #include "fields/list_box_sub.h"

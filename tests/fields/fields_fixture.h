@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "control/document.h"
-#include "control/library.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/document.h"
+#include "core/library.h"
+#include "core/text.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"

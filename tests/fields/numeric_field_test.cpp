@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control/text.h"
+#include "core/text.h"
 
 namespace corabind {
 namespace {

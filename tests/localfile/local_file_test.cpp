@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "control/failure.h"
 #include "control/orvane_control.h"
+#include "core/failure.h"
 #include "localfile/base_folder.h"
 #include "support/expect_failure.h"
 #include "support/headless_fixture.h"

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "control/desktop.h"
-#include "control/document.h"
-#include "control/failure.h"
-#include "control/library.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
-#include "mime/base64_file_encoder.h"
+#include "core/base64_file_encoder.h"
+#include "core/desktop.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/library.h"
+#include "core/text.h"
 
 namespace corabind::testing {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind::testing {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "control/library.h"
+#include "core/library.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "control/failure.h"
-#include "control/form.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/form.h"
+#include "core/text.h"
 
 namespace corabind {
 

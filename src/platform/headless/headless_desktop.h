@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "control/desktop.h"
+#include "core/desktop.h"
 #include "platform/posix/path_map.h"
 
 namespace corabind {

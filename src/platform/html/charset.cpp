@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <utility>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "platform/posix/iconv_handle.h"
 
 namespace corabind::html {

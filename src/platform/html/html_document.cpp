@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "platform/html/gumbo_output.h"
 #include "platform/html/html_integer.h"
 #include "platform/html/nesting_scan.h"

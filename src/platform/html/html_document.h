@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/document.h"
+#include "core/document.h"
 #include "platform/html/html_tree.h"
 
 namespace corabind::html {

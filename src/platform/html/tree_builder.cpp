@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind::html {
 namespace {

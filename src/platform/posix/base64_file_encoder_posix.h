@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mime/base64_file_encoder.h"
+#include "core/base64_file_encoder.h"
 
 namespace corabind {
 

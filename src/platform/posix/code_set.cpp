@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "platform/posix/iconv_handle.h"
 
 namespace corabind {

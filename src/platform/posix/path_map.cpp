@@ -3,8 +3,8 @@
 #include <system_error>
 #include <vector>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind {
 namespace fs = std::filesystem;

@@ -9,8 +9,8 @@
 #include <random>
 #include <system_error>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind {
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "control/files.h"
+#include "core/files.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
 

@@ -4,7 +4,7 @@
 #include <QFontDatabase>
 #include <array>
 
-#include "control/text.h"
+#include "core/text.h"
 #include "platform/qt/qt_text.h"
 
 namespace corabind::qt {

@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QString>
 
-#include "control/widgets.h"
+#include "core/widgets.h"
 
 namespace corabind::qt {
 

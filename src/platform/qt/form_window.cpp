@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "control/failure.h"
+#include "core/failure.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/qt_text.h"
 

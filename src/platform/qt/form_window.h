@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "control/form.h"
+#include "core/form.h"
 
 class QWidget;
 

@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <cstdlib>
 
-#include "control/failure.h"
-#include "control/form.h"
+#include "core/failure.h"
+#include "core/form.h"
 #include "platform/qt/file_filter.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_text.h"

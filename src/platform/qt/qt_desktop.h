@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 
-#include "control/desktop.h"
+#include "core/desktop.h"
 #include "platform/posix/path_map.h"
 
 class QApplication;

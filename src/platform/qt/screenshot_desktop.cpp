@@ -4,9 +4,9 @@
 #include <QPixmap>
 #include <algorithm>
 
-#include "control/failure.h"
-#include "control/form.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/form.h"
+#include "core/text.h"
 #include "platform/qt/form_window.h"
 
 namespace corabind::qt {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "control/desktop.h"
+#include "core/desktop.h"
 #include "platform/headless/headless_desktop.h"
 
 namespace corabind::qt {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "control/failure.h"
-#include "control/form.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/form.h"
+#include "core/text.h"
 
 namespace corabind {
 namespace {

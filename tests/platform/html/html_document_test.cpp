@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control/failure.h"
+#include "core/failure.h"
 
 namespace corabind::html {
 namespace {

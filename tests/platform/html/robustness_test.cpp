@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/failure.h"
+#include "core/failure.h"
 #include "platform/html/html_document.h"
 #include "support/expect_failure.h"
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "control/text.h"
+#include "core/text.h"
 #include "platform/posix/temp_folder.h"
 
 namespace corabind {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "support/expect_failure.h"
 
 namespace corabind {

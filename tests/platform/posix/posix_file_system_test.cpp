@@ -6,11 +6,11 @@
 
 #include <cerrno>
 
-#include "control/default_services.h"
-#include "control/failure.h"
-#include "control/text.h"
-#include "support/expect_failure.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "platform/posix/temp_folder.h"
+#include "server/default_services.h"
+#include "support/expect_failure.h"
 
 namespace corabind {
 namespace {

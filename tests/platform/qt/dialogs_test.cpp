@@ -17,10 +17,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "control/failure.h"
-#include "control/library.h"
 #include "control/orvane_control.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/library.h"
+#include "core/text.h"
 #include "fields/check_box_f.h"
 #include "fields/list_box_f.h"
 #include "fields/multi_text_box_f.h"

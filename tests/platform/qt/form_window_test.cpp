@@ -16,9 +16,9 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "control/failure.h"
-#include "control/form.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/form.h"
+#include "core/text.h"
 #include "platform/qt/qt_desktop.h"
 #include "qt_test_support.h"
 

@@ -1,8 +1,8 @@
-#include "control/collection.h"
+#include "core/collection.h"
 
 #include <limits>
 
-#include "control/failure.h"
+#include "core/failure.h"
 
 namespace corabind {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/library.h"
+#include "core/library.h"
 
 namespace corabind {
 

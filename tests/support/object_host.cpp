@@ -1,10 +1,10 @@
-#include "control/object_host.h"
+#include "support/object_host.h"
 
 #include <dlfcn.h>
 
-#include "control/component_server.h"
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
+#include "server/component_server.h"
 
 namespace corabind {
 

@@ -1,4 +1,4 @@
-#include "control/failure.h"
+#include "core/failure.h"
 
 #include <gtest/gtest.h>
 

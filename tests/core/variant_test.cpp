@@ -1,8 +1,8 @@
-#include "control/variant.h"
+#include "core/variant.h"
 
 #include <gtest/gtest.h>
 
-#include "control/failure.h"
+#include "core/failure.h"
 #include "support/expect_failure.h"
 
 namespace corabind {

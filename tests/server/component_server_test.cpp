@@ -1,7 +1,7 @@
 // The round trip a page's host makes: register the built library, find the
 // class by its ProgID, load the library with dlopen and create a control
 // through its class factory.
-#include "control/component_server.h"
+#include "server/component_server.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -9,12 +9,12 @@
 
 #include <filesystem>
 
-#include "control/collection.h"
-#include "control/failure.h"
-#include "control/object_host.h"
-#include "control/text.h"
 #include "control/type_library.h"
+#include "core/collection.h"
+#include "core/failure.h"
+#include "core/text.h"
 #include "support/expect_failure.h"
+#include "support/object_host.h"
 
 namespace corabind {
 namespace {

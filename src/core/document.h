@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "control/variant.h"
+#include "core/variant.h"
 
 namespace corabind {
 

@@ -1,17 +1,17 @@
-#include "control/component_server.h"
+#include "server/component_server.h"
 
 #include <dlfcn.h>
 
 #include <atomic>
 
-#include "control/automation.h"
-#include "control/default_services.h"
 #include "control/dispatch.h"
-#include "control/failure.h"
-#include "control/library.h"
 #include "control/orvane_control.h"
-#include "control/registration_store.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/library.h"
+#include "core/text.h"
+#include "server/default_services.h"
+#include "server/dispatch_object.h"
+#include "server/registration_store.h"
 
 namespace corabind {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/failure.h"
+#include "core/failure.h"
 
 namespace corabind {
 

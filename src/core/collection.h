@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "control/variant.h"
+#include "core/variant.h"
 
 namespace corabind {
 

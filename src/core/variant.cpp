@@ -1,14 +1,14 @@
-#include "control/variant.h"
+#include "core/variant.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "control/collection.h"
-#include "control/document.h"
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/collection.h"
+#include "core/document.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind {
 

@@ -1,4 +1,4 @@
-#include "control/default_services.h"
+#include "server/default_services.h"
 
 #include <memory>
 

@@ -9,7 +9,7 @@
 
 #include "control/dispatch.h"
 #include "control/type_library.h"
-#include "control/variant.h"
+#include "core/variant.h"
 
 namespace corabind {
 

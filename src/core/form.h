@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "control/widgets.h"
+#include "core/widgets.h"
 
 namespace corabind {
 

@@ -1,6 +1,6 @@
-#include "control/form.h"
+#include "core/form.h"
 
-#include "control/failure.h"
+#include "core/failure.h"
 
 namespace corabind {
 

@@ -1,4 +1,4 @@
-#include "control/registration_store.h"
+#include "server/registration_store.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "control/failure.h"
-#include "control/text.h"
+#include "core/failure.h"
+#include "core/text.h"
 
 namespace corabind {
 

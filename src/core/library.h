@@ -10,10 +10,10 @@
 #include <typeindex>
 #include <unordered_map>
 
-#include "control/desktop.h"
-#include "control/files.h"
-#include "control/form.h"
-#include "control/variant.h"
+#include "core/desktop.h"
+#include "core/files.h"
+#include "core/form.h"
+#include "core/variant.h"
 
 namespace corabind {
 

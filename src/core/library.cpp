@@ -1,8 +1,8 @@
-#include "control/library.h"
+#include "core/library.h"
 
-#include "control/document.h"
-#include "control/failure.h"
-#include "mime/base64_file_encoder.h"
+#include "core/base64_file_encoder.h"
+#include "core/document.h"
+#include "core/failure.h"
 
 namespace corabind {
 

@@ -1,4 +1,4 @@
-#include "control/attribute_text.h"
+#include "core/attribute_text.h"
 
 namespace corabind {
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "control/automation.h"
-#include "control/registration_store.h"
+#include "server/dispatch_object.h"
+#include "server/registration_store.h"
 
 namespace corabind {
 

@@ -1,6 +1,6 @@
-#include "control/widgets.h"
+#include "core/widgets.h"
 
-#include "control/failure.h"
+#include "core/failure.h"
 
 namespace corabind {
 

@@ -1,8 +1,8 @@
-#include "control/failure.h"
+#include "core/failure.h"
 
 #include <cstdlib>
 
-#include "control/text.h"
+#include "core/text.h"
 
 namespace corabind {
 

@@ -1,4 +1,4 @@
-#include "control/text.h"
+#include "core/text.h"
 
 namespace corabind {
 
