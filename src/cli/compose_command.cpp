@@ -152,10 +152,10 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   return base;
 }
 
-int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+// The mail's HTML text (UTF-8) with its relative references read from `folder`.
+int ComposeText(const ComposeOptions& options, const std::string& utf8, const fs::path& folder,
+                std::ostream& out, std::ostream& err) {
   const fs::path mail = options.mail;
-  const std::string bytes = ReadFile(mail);
-  const std::string utf8 = html::DecodeHtmlFile(bytes);
   const std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
 
   auto paths = std::make_shared<PathMap>();
@@ -167,8 +167,6 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     }
   }
   std::error_code ec;
-  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
-  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
   std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
@@ -265,11 +263,18 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   return kExitOk;
 }
 
-}  // namespace
+int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  const fs::path mail = options.mail;
+  const std::string utf8 = html::DecodeHtmlFile(ReadFile(mail));
+  std::error_code ec;
+  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
+  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
+  return ComposeText(options, utf8, folder, out, err);
+}
 
-int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+int Guarded(const ComposeOptions& options, std::ostream& err, const std::function<int()>& run) {
   try {
-    return Compose(options, out, err);
+    return run();
   } catch (const UsageError& e) {
     err << "corabind compose: " << e.text << '\n';
     return kExitUsage;
@@ -281,6 +286,22 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
     err << "corabind compose: " << e.what() << '\n';
   }
   return kExitFailure;
+}
+
+}  // namespace
+
+int RunComposeHtml(const ComposeOptions& options, const std::string& utf8,
+                   const std::string& folder, std::ostream& out, std::ostream& err) {
+  return Guarded(options, err, [&] {
+    std::error_code ec;
+    const fs::path canonical = fs::canonical(folder, ec);
+    if (ec || !fs::is_directory(canonical)) throw UsageError{"no such folder: " + folder};
+    return ComposeText(options, utf8, canonical, out, err);
+  });
+}
+
+int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  return Guarded(options, err, [&] { return Compose(options, out, err); });
 }
 
 void AddComposeCommand(CLI::App& app, int& exit_status) {

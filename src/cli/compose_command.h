@@ -26,6 +26,11 @@ struct ComposeOptions {
 // Runs compose; diagnostics and message boxes go to `err`.
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err);
 
+// The same for a mail held as text (UTF-8): its relative references are
+// read from `folder`, and `options.mail` only names it in messages.
+int RunComposeHtml(const ComposeOptions& options, const std::string& utf8,
+                   const std::string& folder, std::ostream& out, std::ostream& err);
+
 // Adds the compose subcommand to `app`; when it runs, its status is stored
 // in `exit_status`.
 void AddComposeCommand(CLI::App& app, int& exit_status);

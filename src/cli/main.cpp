@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "cli/interactive_commands.h"
+#include "serve/serve_command.h"
 
 int main(int argc, char** argv) {
   // Text files are written in the user's code set, as the control always has.
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   corabind::cli::AddComposeCommand(app, status);
   corabind::cli::AddAutomateCommand(app, status);
   corabind::cli::AddInteractiveCommands(app, status);
+  corabind::serve::AddServeCommand(app, status);
 
   try {
     app.parse(argc, argv);

@@ -19,6 +19,7 @@ const std::map<std::string, int> kFloor = {
     {"flash", 2},          {"localfile", 2},     {"control", 3},
     {"platform/posix", 4}, {"platform/html", 5}, {"platform/headless", 5},
     {"platform/qt", 5},    {"server", 6},        {"cli", 7},
+    {"serve", 7},
 };
 const std::set<std::string> kJobs = {"mime", "fields", "flash", "localfile"};
 // Known upward includes, each to be removed as its code moves.

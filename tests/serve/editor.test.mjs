@@ -1,0 +1,106 @@
+// The bundled editor in a real browser: every toolbar action goes through
+// the control, with the user's part scripted (the server has no display).
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { existsSync, readFileSync, writeFileSync, mkdirSync } from "node:fs";
+import { join } from "node:path";
+import { test } from "node:test";
+import { startBrowser, startServer, tempDir } from "./support.mjs";
+
+// A 1x1 PNG and GIF: real image files for the message's parts.
+const kPng = Buffer.from(
+  "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==",
+  "base64",
+);
+const kGif = Buffer.from("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7", "base64");
+
+const bodyHtml = (page) => page.$eval("#body", (b) => b.innerHTML);
+const status = (page) => page.$eval("#status", (s) => s.textContent);
+const nextUi = (page, ui) => page.evaluate((u) => window.editor.control.$ui(u) && null, ui);
+
+async function openEditor(t, dir) {
+  const server = await startServer(t, ["--folder", dir]);
+  const browser = await startBrowser(t);
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1100, height: 640 });
+  await page.goto(server.url);
+  await page.evaluate(() => window.editor.ready);
+  return { server, browser, page };
+}
+
+test("the editor inserts, edits, saves, opens and composes through the control", async (t) => {
+  const dir = tempDir(t);
+  const { page } = await openEditor(t, dir);
+  assert.equal(await status(page), "Ready.");
+  // The secret left the address bar once read.
+  assert.equal(new URL(page.url()).hash, "");
+
+  // A toolbar click asks the control for a text field.
+  await page.click("#body p");
+  await nextUi(page, [
+    { form: "TextBoxF", steps: [{ type: "Text1", text: "이름" }, { type: "Text2", text: "홍길동" }, { click: "Command1" }] },
+  ]);
+  await page.click('[data-field="TEXT"]');
+  await page.waitForFunction(() => document.querySelector("#status").textContent !== "Ready.");
+  assert.equal(await status(page), "Field inserted.");
+  assert.match(await bodyHtml(page), /<input type="text" name="이름" value="홍길동">/);
+
+  // Double-clicking it edits it in its dialog, which opens with its values.
+  await nextUi(page, [{ form: "TextBoxF", steps: [{ type: "Text1", text: "성명" }, { click: "Command1" }] }]);
+  await page.click("#body input", { clickCount: 2 });
+  await page.waitForFunction(() => document.querySelector("#status").textContent === "Field changed.");
+  assert.match(await bodyHtml(page), /<input type="text" name="성명" value="홍길동"/);
+  const loaded = await page.evaluate(() => window.editor.control.$events[0].loaded);
+  assert.equal(loaded.Text1, "이름");
+
+  await page.screenshot({ path: join(dir, "editor.png") });
+  if (process.env.CORABIND_SCREENSHOT) {
+    writeFileSync(process.env.CORABIND_SCREENSHOT, readFileSync(join(dir, "editor.png")));
+  }
+
+  // Save writes the file chosen in the save dialog; Open reads it back.
+  const saved = join(dir, "saved.htm");
+  await nextUi(page, [{ file: "save", path: saved }]);
+  await page.click("#save");
+  await page.waitForFunction(() => document.querySelector("#status").textContent === "Saved.");
+  assert.match(readFileSync(saved, "utf8"), /안녕하세요.*name="성명"/s);
+  await page.evaluate(() => (window.editor.body.innerHTML = "<p>비움</p>"));
+  await nextUi(page, [{ file: "open", path: saved }]);
+  await page.click("#open");
+  await page.waitForFunction(() => document.querySelector("#status").textContent === "Opened.");
+  assert.match(await bodyHtml(page), /안녕하세요.*name="성명"/s);
+
+  // Compose: every image of the mail becomes a part of the downloaded message.
+  mkdirSync(join(dir, "img"));
+  writeFileSync(join(dir, "img", "logo.png"), kPng);
+  writeFileSync(join(dir, "dot.gif"), kGif);
+  await page.evaluate(() => {
+    window.editor.body.innerHTML +=
+      '<p>그림 <img src="img/logo.png"> <img src="dot.gif"></p><table background="dot.gif"><tr><td>표</td></tr></table>';
+  });
+  const downloads = join(dir, "downloads");
+  const cdp = await page.createCDPSession();
+  await cdp.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: downloads });
+  await page.click("#compose");
+  await page.waitForFunction(() => document.querySelector("#status").textContent.startsWith("Message composed"));
+  const eml = join(downloads, "mail.eml");
+  for (let i = 0; i < 100 && !existsSync(eml); ++i) await new Promise((r) => setTimeout(r, 50));
+  // Python's own MIME parser: each part is the bytes of the file it names,
+  // and every cid: of the HTML names a part.
+  const checker = new URL("../cli/check_composed_message.py", import.meta.url).pathname;
+  const checked = execFileSync("/usr/bin/python3", [checker, eml, dir], { encoding: "utf8" });
+  assert.equal(checked.trim(), "ok: 2 parts, 3 cid: references");
+  assert.match(new TextDecoder("euc-kr").decode(readFileSync(eml)), /안녕하세요.*그림/s);
+});
+
+test("a dialog without a display or ui script fails at once, with a clear message", async (t) => {
+  const { page } = await openEditor(t, tempDir(t));
+  await page.click('[data-field="CHECK"]');
+  await page.waitForFunction(() => document.querySelector("#status").classList.contains("error"));
+  assert.match(await status(page), /no display.*ui script/);
+  // The control still answers, and a member's failure carries its number.
+  const failure = await page.evaluate(() =>
+    window.editor.control.SetFormField(document.body).catch((e) => [e.name, e.number]),
+  );
+  assert.deepEqual(failure, ["CorabindError", 13]);
+});

@@ -1,0 +1,90 @@
+// Starts `corabind serve` and Debian's chromium for a test, and stops both.
+import { spawn } from "node:child_process";
+import { request } from "node:http";
+import { mkdtempSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import puppeteer from "puppeteer-core";
+
+export const cli = process.env.CORABIND_CLI ?? "../../build/corabind";
+
+export function tempDir(t) {
+  const dir = mkdtempSync(join(tmpdir(), "corabind-serve-"));
+  t.after(() => rmSync(dir, { recursive: true, force: true }));
+  return dir;
+}
+
+// Without a display unless `env` gives one: dialogs then need a ui script.
+export async function startServer(t, args = [], env = {}) {
+  const clean = { ...process.env, LANG: "C.UTF-8", LC_ALL: "C.UTF-8" };
+  for (const k of ["DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"]) delete clean[k];
+  const child = spawn(cli, ["serve", ...args], { env: { ...clean, ...env } });
+  const exited = new Promise((resolve) => child.on("exit", (code, signal) => resolve({ code, signal })));
+  t.after(() => child.kill("SIGKILL"));
+  let out = "";
+  const url = await new Promise((resolve, reject) => {
+    child.stdout.on("data", (chunk) => {
+      out += chunk;
+      const m = /corabind serve: (http:\/\/127\.0\.0\.1:(\d+)\/#secret=([0-9a-f]+))/.exec(out);
+      if (m) resolve(m[1]);
+    });
+    child.stderr.on("data", (chunk) => (out += chunk));
+    child.on("exit", () => reject(new Error(`corabind serve ended: ${out}`)));
+  });
+  const { port, hash } = new URL(url);
+  const origin = `http://127.0.0.1:${port}`;
+  return { child, url, origin, port: Number(port), secret: hash.slice("#secret=".length), exited };
+}
+
+// A raw call, as any program could send it (any Host, any header).
+export function call(server, body, { headers = {}, path = "/call", method = "POST" } = {}) {
+  const data = Buffer.from(typeof body === "string" ? body : JSON.stringify(body));
+  const all = {
+    Host: `127.0.0.1:${server.port}`,
+    "Content-Type": "application/json",
+    "X-Corabind-Secret": server.secret,
+    "Content-Length": data.length,
+    ...headers,
+  };
+  for (const [k, v] of Object.entries(all)) if (v === undefined) delete all[k];
+  return new Promise((resolve, reject) => {
+    const req = request({ host: "127.0.0.1", port: server.port, path, method, headers: all }, (res) => {
+      const chunks = [];
+      res.on("data", (c) => chunks.push(c));
+      res.on("end", () => {
+        const text = Buffer.concat(chunks).toString("utf8");
+        let json = null;
+        try {
+          json = JSON.parse(text);
+        } catch {}
+        resolve({ status: res.statusCode, headers: res.headers, text, json });
+      });
+    });
+    req.on("error", reject);
+    req.end(data);
+  });
+}
+
+export async function startBrowser(t) {
+  const profile = mkdtempSync(join(tmpdir(), "corabind-chromium-"));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium",
+    headless: true,
+    userDataDir: profile,
+    args: [
+      "--headless",
+      "--no-sandbox",
+      "--disable-gpu",
+      "--disable-quic",
+      "--no-first-run",
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+    ],
+  });
+  t.after(async () => {
+    await browser.close();
+    rmSync(profile, { recursive: true, force: true });
+  });
+  return browser;
+}
