@@ -1,6 +1,7 @@
 #include "serve/bridge.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <nlohmann/json.hpp>
 #include <random>
@@ -76,6 +77,15 @@ Bridge::Bridge(BridgeOptions options)
   http_->set_read_timeout(options_.io_timeout);
   http_->set_write_timeout(options_.io_timeout);
   http_->set_keep_alive_timeout(5);
+  // No SO_REUSEPORT (the library's default): no second process may listen
+  // on our port.
+  http_->set_socket_options([](int sock) {
+    const int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  // Answers go out at once, not after the client's delayed acknowledgement
+  // (40 ms a call otherwise).
+  http_->set_tcp_nodelay(true);
   // Sent with every answer: nothing is cached, sniffed, framed by another
   // page or told where it came from. No CORS header is ever sent, so the
   // browser keeps other origins' pages from reading any answer.
