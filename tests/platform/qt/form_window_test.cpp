@@ -203,6 +203,10 @@ TEST_F(FormWindowTest, BindsWidgetsAndModelsBothWays) {
   list.Remove(0);
   EXPECT_EQ(view.count(), 2);
   EXPECT_TRUE(view.selectedItems().isEmpty());
+  // A one-line field takes more than Qt's default cap of 32767 characters.
+  auto& name = Child<QLineEdit>(d, "Text1");
+  name.insert(QString(40000, QLatin1Char('x')));
+  EXPECT_EQ(form_.Get<TextBox>(u"Text1").text().size(), 40000u);
   // Multi-line text keeps CR LF in the model.
   auto& area = Child<QPlainTextEdit>(d, "Text2");
   QTest::keyClicks(&area, "a");
