@@ -278,8 +278,11 @@ void FormWindow::Refresh(Widget& model) {
         if (edit->text() != text) {
           const int cursor = edit->cursorPosition();
           const qsizetype old_length = edit->text().size();
+          // Typing rewritten by the model keeps the cursor; a value set by
+          // the program (a chosen file's path) shows from its start.
+          const bool typed = edit->isModified();
           edit->setText(text);
-          edit->setCursorPosition(KeptCursor(cursor, old_length, text.size()));
+          edit->setCursorPosition(typed ? KeptCursor(cursor, old_length, text.size()) : 0);
         }
       } else if (auto* area = qobject_cast<QPlainTextEdit*>(view)) {
         const QString text = ToEditorText(box.text());
