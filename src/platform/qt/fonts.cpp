@@ -69,7 +69,10 @@ QFont ResolveFont(const Font& wanted, const Font& window) {
 }
 
 bool TextFits(const QFont& font, const QString& text, QSize room, bool wrap) {
-  QTextLayout layout(text, font);
+  // A line feed breaks the line, as in a label.
+  QString laid_out = text;
+  laid_out.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(laid_out, font);
   QTextOption option;
   option.setWrapMode(wrap ? QTextOption::WordWrap : QTextOption::NoWrap);
   layout.setTextOption(option);
@@ -115,6 +118,7 @@ void FitCaption(QWidget& view) {
     room = QSize(view.width() - taken, view.height());
   } else if (auto* frame = qobject_cast<QGroupBox*>(&view)) {
     text = frame->title();
+    // The title sits inset from both ends of the frame's line.
     room = QSize(view.width() - 16, view.height());
   }
   if (text.isEmpty()) return;
