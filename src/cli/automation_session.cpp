@@ -87,6 +87,9 @@ Response AutomationSession::Handle(const json& request) {
     const std::string handle = "c" + std::to_string(next_control_++);
     controls_.emplace(handle, factory_->CreateInstance());
     response["control"] = handle;
+  } else if (op == "release" && request.contains("document")) {
+    if (!request["document"].is_string() || !documents_.Remove(request["document"]))
+      throw ProtocolError("unknown document handle");
   } else if (op == "release") {
     if (controls_.erase(ControlHandle(request)) == 0) throw ProtocolError("unknown control handle");
   } else if (op == "document") {

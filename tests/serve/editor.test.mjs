@@ -96,8 +96,21 @@ test("the editor inserts, edits, saves, opens and composes through the control",
   assert.match(html, /안녕하세요.*그림/s);
 });
 
-test("a dialog without a display or ui script fails at once, with a clear message", async (t) => {
-  const { page } = await openEditor(t, tempDir(t));
+test("corabind.js: the page's document for GetImages, properties, failures", async (t) => {
+  const dir = tempDir(t);
+  writeFileSync(join(dir, "dot.gif"), kGif);
+  const { page } = await openEditor(t, dir);
+  const base = "Z:" + dir.replaceAll("/", "\\") + "\\";
+  const [message, keys] = await page.evaluate(async (base) => {
+    const c = window.editor.control;
+    window.editor.body.innerHTML = '<p>그림 <img src="dot.gif"></p>';
+    const message = await c.GetImages(document.body.outerHTML, document.body, base, document, false);
+    return [message, await c.imageKeys];
+  }, base);
+  // The body's image, and the style sheet only the page's document knows of.
+  assert.deepEqual(keys, ["dot.gif", "/editor.css"]);
+  assert.match(message, /Content-ID: <dot\.gif>\r\n\r\nR0lGODlhAQABAIAAAAAAAP/);
+
   await page.click('[data-field="CHECK"]');
   await page.waitForFunction(() => document.querySelector("#status").classList.contains("error"));
   assert.match(await status(page), /no display.*ui script/);

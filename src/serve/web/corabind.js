@@ -67,22 +67,32 @@
   const Empty = Object.freeze({ empty: true });
   const Nothing = Object.freeze({ nothing: true });
 
-  // A page value in the automation protocol's form. A document is sent as
-  // its current markup and stands for that copy.
-  async function toWire(value) {
+  // A page value in the automation protocol's form. A page document is sent
+  // as its current markup, once per call (`documents` maps it to its
+  // handle); its body and root element are then named within that copy,
+  // any other element goes as its own markup.
+  async function toWire(value, documents) {
     if (value === undefined || value === Empty) return { empty: true };
-    if (value === null || value === Nothing) return value === null ? null : { nothing: true };
-    if (typeof Element !== "undefined" && value instanceof Element) {
-      return { element: { html: value.outerHTML } };
-    }
+    if (value === null) return null;
+    if (value === Nothing) return { nothing: true };
     if (typeof Document !== "undefined" && value instanceof Document) {
-      const answer = await request(
-        { op: "document", html: value.documentElement.outerHTML },
-        "document",
-      );
-      return { document: answer.document };
+      if (!documents.has(value)) {
+        const html = value.documentElement.outerHTML;
+        documents.set(value, (await request({ op: "document", html }, "document")).document);
+      }
+      return { document: documents.get(value) };
     }
-    if (Array.isArray(value)) return { collection: await Promise.all(value.map(toWire)) };
+    if (typeof Element !== "undefined" && value instanceof Element) {
+      const page = value.ownerDocument;
+      const select = value === page.body ? "body" : value === page.documentElement ? "html" : null;
+      if (!select) return { element: { html: value.outerHTML } };
+      return { element: { document: (await toWire(page, documents)).document, select } };
+    }
+    if (Array.isArray(value)) {
+      const items = [];
+      for (const item of value) items.push(await toWire(item, documents));
+      return { collection: items };
+    }
     if (typeof value === "object" && value.document) return { document: value.document };
     return value;
   }
@@ -123,7 +133,7 @@
         return invoke({ op: "get", property: name }, name);
       },
       async $put(name, value) {
-        return invoke({ op: "put", property: name, value: await toWire(value) }, name);
+        return invoke({ op: "put", property: name, value: await toWire(value, new Map()) }, name);
       },
       $release() {
         return request({ op: "release", control: handle }, "release");
@@ -137,8 +147,17 @@
         if (properties.includes(name)) return target.$get(name);
         return async (...args) => {
           while (args.length && args[args.length - 1] === undefined) args.pop();
-          const wire = await Promise.all(args.map(toWire));
-          return invoke({ op: "call", method: name, args: wire }, name);
+          // Copies of page documents live for this call only.
+          const documents = new Map();
+          try {
+            const wire = [];
+            for (const a of args) wire.push(await toWire(a, documents));
+            return await invoke({ op: "call", method: name, args: wire }, name);
+          } finally {
+            for (const d of documents.values()) {
+              await request({ op: "release", document: d }, "release");
+            }
+          }
         };
       },
       set(target, name, value) {
