@@ -22,13 +22,8 @@ namespace corabind::cli {
 #ifdef CORABIND_HAVE_QT
 namespace {
 
-using K = UiStep::Kind;
-
 UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{K::kType, std::move(control), std::move(text), 0};
-}
-UiStep Do(K kind, std::u16string control, std::int64_t value = 0) {
-  return UiStep{kind, std::move(control), {}, value};
+  return UiStep::Type(std::move(control), std::move(text));
 }
 
 // What a user might have typed into each dialog.
@@ -40,19 +35,19 @@ std::map<std::u16string, qt::FormSample> Samples() {
                               Type(u"Text2", u"Write your comment here."), Type(u"Text3", u"40"),
                               Type(u"Text4", u"5")};
   s[u"CheckBoxF"].fill = {Type(u"Text1", u"agree"), Type(u"Text2", u"yes"),
-                          Do(K::kChoose, u"Option1")};
+                          UiStep::Choose(u"Option1")};
   s[u"RadioBoxF"].fill = {Type(u"Text1", u"size"), Type(u"Text2", u"L"),
-                          Do(K::kChoose, u"Option1")};
+                          UiStep::Choose(u"Option1")};
   // Two items through the item dialog (drawn on its first showing), the
   // first one chosen.
-  s[u"ListBoxF"].fill = {Type(u"Text1", u"size"), Do(K::kClick, u"Command1"),
-                         Do(K::kClick, u"Command1"), Type(u"Text2", u"3"),
-                         Do(K::kSelect, u"List1", 0)};
+  s[u"ListBoxF"].fill = {Type(u"Text1", u"size"), UiStep::Click(u"Command1"),
+                         UiStep::Click(u"Command1"), Type(u"Text2", u"3"),
+                         UiStep::Select(u"List1", 0)};
   s[u"ListBoxSub"].fill = {Type(u"Text1", u"Large"), Type(u"Text2", u"L"),
-                           Do(K::kCheck, u"Check1", 1)};
-  s[u"ListBoxSub"].close = {Do(K::kClick, u"Command1")};
+                           UiStep::Check(u"Check1", 1)};
+  s[u"ListBoxSub"].close = {UiStep::Click(u"Command1")};
   s[u"Form1"].fill = {Type(u"Text1", u"Z:\\home\\user\\movies\\intro.swf"), Type(u"Cwidth", u"320"),
-                      Type(u"Cheight", u"240"), Do(K::kCheck, u"Cloop", 0)};
+                      Type(u"Cheight", u"240"), UiStep::Check(u"Cloop", 0)};
   return s;
 }
 
