@@ -1,11 +1,11 @@
 #include "cli/automation_session.h"
 
-#include "cli/ui_script.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
 #include "platform/headless/headless_desktop.h"
+#include "platform/headless/ui_script.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/posix_file_system.h"
 #include "server/component_server.h"
