@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "cli/automation_session.h"
 #include "cli/command.h"
@@ -83,7 +85,9 @@ void OpenInBrowser(const std::string& url) {
   if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
       0) {
     std::cerr << "corabind serve: cannot start xdg-open; open the address above yourself\n";
+    return;
   }
+  std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();  // no zombie left behind
 }
 
 #ifdef CORABIND_HAVE_QT
