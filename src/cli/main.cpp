@@ -16,7 +16,9 @@ const std::map<std::string, std::string> kExamples = {
     {"compose",
      "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml\n"
      "  corabind compose --input-charset latin1 --list old.html -o old.eml"},
-    {"automate", "  printf '%s\\n' '{\"id\":1,\"op\":\"describe\"}' | corabind automate"},
+    {"automate",
+     "  corabind automate --reference   # the members and dialogs, in Markdown\n"
+     "  printf '%s\\n' '{\"id\":1,\"op\":\"describe\"}' | corabind automate"},
     {"field",
      "  corabind field text\n"
      "  echo '[{\"form\":\"TextBoxF\",\"steps\":[{\"type\":\"Text1\",\"text\":\"user\"},"

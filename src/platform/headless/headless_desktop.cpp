@@ -1,6 +1,8 @@
 #include "platform/headless/headless_desktop.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 
 #include "core/failure.h"
@@ -57,6 +59,22 @@ W* FindAs(const Form& form, const std::u16string& name) {
   return nullptr;
 }
 
+// The controls a step of this kind can name, for an error that names a
+// missing one: "Command1 (Add), Command2 (Update)".
+std::u16string ValidNames(const Form& form, std::initializer_list<WidgetKind> kinds) {
+  std::u16string names;
+  for (const auto& w : form.widgets()) {
+    if (std::find(kinds.begin(), kinds.end(), w->kind()) == kinds.end()) continue;
+    if (!names.empty()) names += u", ";
+    names += w->name();
+    if (w->kind() == WidgetKind::kCommandButton || w->kind() == WidgetKind::kOptionButton ||
+        w->kind() == WidgetKind::kCheckBox) {
+      names += u" (" + w->design().caption + u")";
+    }
+  }
+  return names.empty() ? u"; it has none" : u"; it has " + names;
+}
+
 }  // namespace
 
 HeadlessDesktop::HeadlessDesktop(const PathMap& paths) : paths_(paths) {}
@@ -96,17 +114,20 @@ void HeadlessDesktop::Apply(Form& form, const UiStep& step) {
       } else if (auto* combo = FindAs<ComboBox>(form, step.control)) {
         combo->SetText(step.text);
       } else {
-        Mismatch(u"there is no text box " + where);
+        Mismatch(u"there is no text box " + where +
+                 ValidNames(form, {WidgetKind::kTextBox, WidgetKind::kComboBox}));
       }
       break;
     case UiStep::Kind::kChoose:
       if (!FindAs<OptionButton>(form, step.control))
-        Mismatch(u"there is no option button " + where);
+        Mismatch(u"there is no option button " + where +
+                 ValidNames(form, {WidgetKind::kOptionButton}));
       form.Choose(step.control);
       break;
     case UiStep::Kind::kCheck: {
       auto* box = FindAs<CheckBox>(form, step.control);
-      if (!box) Mismatch(u"there is no check box " + where);
+      if (!box)
+        Mismatch(u"there is no check box " + where + ValidNames(form, {WidgetKind::kCheckBox}));
       if (step.value != 0 && step.value != 1)
         Mismatch(u"the check box " + where + u" takes 0 or 1");
       box->SetValue(static_cast<int>(step.value));
@@ -114,7 +135,8 @@ void HeadlessDesktop::Apply(Form& form, const UiStep& step) {
     }
     case UiStep::Kind::kSelect: {
       auto* list = FindAs<ListBox>(form, step.control);
-      if (!list) Mismatch(u"there is no list box " + where);
+      if (!list)
+        Mismatch(u"there is no list box " + where + ValidNames(form, {WidgetKind::kListBox}));
       if (step.value < -1 || step.value >= static_cast<std::int64_t>(list->Count())) {
         Mismatch(u"the list box " + where + u" has no line " + DecimalText(step.value));
       }
@@ -123,7 +145,9 @@ void HeadlessDesktop::Apply(Form& form, const UiStep& step) {
     }
     case UiStep::Kind::kClick: {
       auto* button = FindAs<CommandButton>(form, step.control);
-      if (!button) Mismatch(u"there is no button " + where);
+      if (!button) {
+        Mismatch(u"there is no button " + where + ValidNames(form, {WidgetKind::kCommandButton}));
+      }
       button->Click();
       break;
     }
