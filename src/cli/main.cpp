@@ -15,7 +15,9 @@ namespace {
 const std::map<std::string, std::string> kExamples = {
     {"compose",
      "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml\n"
-     "  corabind compose --input-charset latin1 --list old.html -o old.eml"},
+     "  corabind compose --input-charset latin1 --list old.html -o old.eml\n\n"
+     "Exit status: 0 written; 1 a file could not be embedded, MAIL could not be read or "
+     "decoded, or a character could not be encoded (nothing written); 2 usage."},
     {"automate",
      "  corabind automate --reference   # the members and dialogs, in Markdown\n"
      "  printf '%s\\n' '{\"id\":1,\"op\":\"describe\"}' | corabind automate"},
@@ -60,7 +62,14 @@ int main(int argc, char** argv) {
   corabind::cli::AddInteractiveCommands(app, status);
   for (CLI::App* sub : app.get_subcommands({})) {
     const auto example = kExamples.find(sub->get_name());
-    if (example != kExamples.end()) sub->footer("Example:\n" + example->second);
+    if (example == kExamples.end()) continue;
+    // The dialog commands end alike; a script tells a cancel by the status.
+    const bool dialog = sub->get_name() != "compose" && sub->get_name() != "automate" &&
+                        sub->get_name() != "screenshots";
+    sub->footer("Example:\n" + example->second +
+                (dialog ? "\n\nExit status: 0 done, its result printed; 1 the user cancelled or "
+                          "closed the window (nothing printed), or the call failed; 2 usage."
+                        : ""));
   }
 
   // Usage problems go to standard error, with the program's name first.
