@@ -111,8 +111,13 @@ class Session {
 
   DispatchObject& Control(const json& request) {
     const auto it = controls_.find(ControlHandle(request));
-    if (it == controls_.end())
-      throw ProtocolError("unknown control handle \"" + ControlHandle(request) + "\"");
+    if (it == controls_.end()) {
+      std::string known;
+      for (const auto& [name, object] : controls_) known += (known.empty() ? "" : ", ") + name;
+      throw ProtocolError(
+          "unknown control handle \"" + ControlHandle(request) + "\"; " +
+          (known.empty() ? "no control was created (op create)" : "the controls are " + known));
+    }
     return *it->second;
   }
 

@@ -179,8 +179,9 @@ TEST_F(AutomateTest, DescribeAndErrorsNameWhatIsThere) {
       R"({"id":5,"op":"call","control":"c1","method":"SetFormField","args":["LIST"],"ui":[{"form":"ListBoxF","steps":[{"click":"Add"}]}]})",
       R"({"id":6,"op":"call","control":"c1","method":"Frobnicate"})",
       R"({"id":7,"op":"frobnicate"})",
+      R"({"id":8,"op":"call","control":"c9","method":"getBaseURL"})",
   });
-  ASSERT_EQ(r.size(), 7u);
+  ASSERT_EQ(r.size(), 8u);
   const json& d = r[0]["describe"];
   json list_box, add, modify;
   for (const auto& f : d["forms"])
@@ -203,6 +204,8 @@ TEST_F(AutomateTest, DescribeAndErrorsNameWhatIsThere) {
       << r[4];
   EXPECT_NE(r[5]["hint"].get<std::string>().find("SetFormField"), std::string::npos) << r[5];
   EXPECT_NE(r[6]["protocol_error"].get<std::string>().find("describe"), std::string::npos);
+  EXPECT_NE(r[7]["protocol_error"].get<std::string>().find("the controls are c1"),
+            std::string::npos);
 }
 
 }  // namespace
