@@ -42,7 +42,7 @@ class StreamDesktop : public Desktop {
   explicit StreamDesktop(std::ostream* err) : err_(err) {}
   void ShowModal(Form&) override { Unavailable(); }
   void MessageBox(const std::u16string& text) override {
-    if (err_) *err_ << "corabind: message: " << Printable(ToUtf8(text), 4096) << '\n';
+    if (err_) *err_ << PrintableLines(ToUtf8(text), "corabind: message: ");
   }
   void ShowOpen(FileDialog&) override { Unavailable(); }
   void ShowSave(FileDialog&) override { Unavailable(); }

@@ -95,4 +95,18 @@ std::string Printable(std::string_view text, std::size_t max_bytes) {
   return out;
 }
 
+std::string PrintableLines(std::string_view text, std::string_view prefix, std::size_t max_bytes) {
+  std::string out;
+  for (;;) {
+    const std::size_t end = text.find_first_of("\r\n");
+    out.append(prefix);
+    out += Printable(text.substr(0, end), max_bytes);
+    out += '\n';
+    if (end == std::string_view::npos) return out;
+    const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+    text.remove_prefix(end + (crlf ? 2 : 1));
+    if (text.empty()) return out;
+  }
+}
+
 }  // namespace corabind::cli

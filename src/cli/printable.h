@@ -16,4 +16,9 @@ namespace corabind::cli {
 // end around "..." and says how long it was.
 std::string Printable(std::string_view text, std::size_t max_bytes = 240);
 
+// Each line of `text` (ended by CR LF, LF or CR) made Printable and written
+// after `prefix`, one output line per line of text.
+std::string PrintableLines(std::string_view text, std::string_view prefix,
+                           std::size_t max_bytes = 4096);
+
 }  // namespace corabind::cli
