@@ -22,13 +22,8 @@ namespace corabind::cli {
 #ifdef CORABIND_HAVE_QT
 namespace {
 
-using K = UiStep::Kind;
-
 UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{K::kType, std::move(control), std::move(text), 0};
-}
-UiStep Do(K kind, std::u16string control, std::int64_t value = 0) {
-  return UiStep{kind, std::move(control), {}, value};
+  return UiStep::Type(std::move(control), std::move(text));
 }
 
 // What a user of a Korean shop's page might have typed into each dialog:
@@ -42,23 +37,23 @@ std::map<std::u16string, std::vector<qt::FormSample>> Samples() {
         Type(u"Text2", u"부재 시 경비실에 맡겨 주세요.\r\nPlease leave it at the front desk."),
         Type(u"Text3", u"48"), Type(u"Text4", u"4")}}};
   s[u"CheckBoxF"] = {
-      {{Type(u"Text1", u"agree_terms"), Type(u"Text2", u"동의"), Do(K::kChoose, u"Option2")}}};
+      {{Type(u"Text1", u"agree_terms"), Type(u"Text2", u"동의"), UiStep::Choose(u"Option2")}}};
   s[u"RadioBoxF"] = {
-      {{Type(u"Text1", u"shipping"), Type(u"Text2", u"express"), Do(K::kChoose, u"Option1")}}};
+      {{Type(u"Text1", u"shipping"), Type(u"Text2", u"express"), UiStep::Choose(u"Option1")}}};
   // Three items through the item dialog (drawn on its first showing), the
   // second one chosen.
   s[u"ListBoxF"] = {
-      {{Type(u"Text1", u"size"), Do(K::kClick, u"Command1"), Do(K::kClick, u"Command1"),
-        Do(K::kClick, u"Command1"), Type(u"Text2", u"3"), Do(K::kSelect, u"List1", 1)}}};
+      {{Type(u"Text1", u"size"), UiStep::Click(u"Command1"), UiStep::Click(u"Command1"),
+        UiStep::Click(u"Command1"), Type(u"Text2", u"3"), UiStep::Select(u"List1", 1)}}};
   const auto item = [](std::u16string text, std::u16string value, int selected) {
     return qt::FormSample{{Type(u"Text1", std::move(text)), Type(u"Text2", std::move(value)),
-                           Do(K::kCheck, u"Check1", selected)},
-                          {Do(K::kClick, u"Command1")}};
+                           UiStep::Check(u"Check1", selected)},
+                          {UiStep::Click(u"Command1")}};
   };
   s[u"ListBoxSub"] = {item(u"Medium (95)", u"M", 1), item(u"Small (90)", u"S", 0),
                       item(u"Large (100)", u"L", 0)};
   s[u"Form1"] = {{{Type(u"Text1", u"Z:\\home\\minji\\영상\\intro.swf"), Type(u"Cwidth", u"640"),
-                   Type(u"Cheight", u"360"), Do(K::kCheck, u"Cloop", 0)}}};
+                   Type(u"Cheight", u"360"), UiStep::Check(u"Cloop", 0)}}};
   return s;
 }
 

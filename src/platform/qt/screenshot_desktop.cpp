@@ -11,35 +11,6 @@
 
 namespace corabind::qt {
 
-void ApplyStep(Form& form, const UiStep& step) {
-  switch (step.kind) {
-    case UiStep::Kind::kType: {
-      Widget& w = form.Find(step.control);
-      if (auto* box = dynamic_cast<TextBox*>(&w)) {
-        box->SetText(step.text);
-      } else {
-        form.Get<ComboBox>(step.control).SetText(step.text);
-      }
-      break;
-    }
-    case UiStep::Kind::kChoose:
-      form.Choose(step.control);
-      break;
-    case UiStep::Kind::kCheck:
-      form.Get<CheckBox>(step.control).SetValue(static_cast<int>(step.value));
-      break;
-    case UiStep::Kind::kSelect:
-      form.Get<ListBox>(step.control).Select(static_cast<std::ptrdiff_t>(step.value));
-      break;
-    case UiStep::Kind::kClick:
-      form.Get<CommandButton>(step.control).Click();
-      break;
-    case UiStep::Kind::kClose:
-      form.CloseFromFrame();
-      break;
-  }
-}
-
 ScreenshotDesktop::ScreenshotDesktop(std::filesystem::path folder,
                                      std::map<std::u16string, std::vector<FormSample>> samples)
     : folder_(std::move(folder)), samples_(std::move(samples)) {}

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/desktop.h"
-#include "platform/headless/headless_desktop.h"
+#include "core/ui_step.h"
 
 namespace corabind::qt {
 
@@ -43,8 +43,5 @@ class ScreenshotDesktop : public Desktop {
   std::map<std::u16string, std::size_t> showings_;
   std::vector<std::filesystem::path> written_;
 };
-
-// Runs one step against a form's models, as the user's input would.
-void ApplyStep(Form& form, const UiStep& step);
 
 }  // namespace corabind::qt

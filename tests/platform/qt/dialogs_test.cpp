@@ -42,15 +42,10 @@
 namespace corabind::qt {
 namespace {
 
+using S = UiStep;
+
 using namespace corabind::qt::testing;
 using K = UiStep::Kind;
-
-UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{K::kType, std::move(control), std::move(text), 0};
-}
-UiStep Do(K kind, std::u16string control = {}, std::int64_t value = 0) {
-  return UiStep{kind, std::move(control), {}, value};
-}
 
 // Plays a script through the real widgets of the windows as they open. A
 // click may open the next form, so the next form's driver is queued before
@@ -132,39 +127,39 @@ TEST_F(DialogsTest, SameMarkupAsTheHeadlessDesktop) {
   const DialogCase cases[] = {
       {u"TEXT",
        {{u"TextBoxF",
-         {Type(u"Text1", u"user"), Type(u"Text3", u"20px"), Do(K::kChoose, u"Option2"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"user"), S::Type(u"Text3", u"20px"), S::Choose(u"Option2"),
+          S::Click(u"Command1")}}},
        "<input type=\"password\" name = \"user\" size = \"20\" >"},
       {u"TEXTAREA",
        {{u"MultiTextBoxF",
-         {Type(u"Text1", u"note"), Type(u"Text2", u"a<b>"), Type(u"Text3", u"40"),
-          Type(u"Text4", u"3x"), Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"note"), S::Type(u"Text2", u"a<b>"), S::Type(u"Text3", u"40"),
+          S::Type(u"Text4", u"3x"), S::Click(u"Command1")}}},
        nullptr},
       {u"CHECK",
        {{u"CheckBoxF",
-         {Type(u"Text1", u"agree"), Type(u"Text2", u"yes"), Do(K::kChoose, u"Option1"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"agree"), S::Type(u"Text2", u"yes"), S::Choose(u"Option1"),
+          S::Click(u"Command1")}}},
        "<input type=\"checkbox\" name = \"agree\" value = \"yes\" checked >"},
       {u"RADIO",
        {{u"RadioBoxF",
-         {Type(u"Text1", u"size"), Type(u"Text2", u"L"), Do(K::kChoose, u"Option1"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"size"), S::Type(u"Text2", u"L"), S::Choose(u"Option1"),
+          S::Click(u"Command1")}}},
        "<input type=\"radio\" name = \"size\" value = \"L\" checked >"},
       {u"LIST",
        {{u"ListBoxF",
-         {Type(u"Text1", u"size"), Do(K::kClick, u"Command1"), Do(K::kClick, u"Command1"),
-          Do(K::kSelect, u"List1", 1), Do(K::kClick, u"Command4"), Type(u"Text2", u"2"),
-          Do(K::kChoose, u"Option1"), Do(K::kClick, u"Command6")}},
+         {S::Type(u"Text1", u"size"), S::Click(u"Command1"), S::Click(u"Command1"),
+          S::Select(u"List1", 1), S::Click(u"Command4"), S::Type(u"Text2", u"2"),
+          S::Choose(u"Option1"), S::Click(u"Command6")}},
         {u"ListBoxSub",
-         {Type(u"Text1", u"Large"), Type(u"Text2", u"L"), Do(K::kCheck, u"Check1", 1),
-          Do(K::kClick, u"Command1")}},
+         {S::Type(u"Text1", u"Large"), S::Type(u"Text2", u"L"), S::Check(u"Check1", 1),
+          S::Click(u"Command1")}},
         {u"ListBoxSub",
-         {Type(u"Text1", u"Small"), Type(u"Text2", u"S"), Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"Small"), S::Type(u"Text2", u"S"), S::Click(u"Command1")}}},
        nullptr},
       {nullptr,
        {{u"Form1",
-         {Type(u"Text1", movie_path), Type(u"Cqulity", u"low"), Do(K::kCheck, u"Cloop", 0),
-          Type(u"Cwidth", u"320"), Type(u"Cheight", u"240"), Do(K::kClick, u"Command2")}}},
+         {S::Type(u"Text1", movie_path), S::Type(u"Cqulity", u"low"), S::Check(u"Cloop", 0),
+          S::Type(u"Cwidth", u"320"), S::Type(u"Cheight", u"240"), S::Click(u"Command2")}}},
        nullptr},
   };
   for (const auto& c : cases) {
