@@ -6,6 +6,7 @@
 
 #include "cli/automation_session.h"
 #include "cli/command.h"
+#include "cli/describe.h"
 #include "core/failure.h"
 #include "core/text.h"
 
@@ -71,7 +72,16 @@ void AddAutomateCommand(CLI::App& app, int& exit_status) {
                   "Map a drive letter to a host folder, e.g. C=/srv/mail (repeatable)");
   cmd->add_option("--max-line", options->max_line_bytes, "Longest request line taken, in bytes")
       ->capture_default_str();
-  cmd->callback([options, &exit_status] {
+  auto reference = std::make_shared<bool>(false);
+  cmd->add_flag("--reference", *reference,
+                "Print the members and dialogs, as the describe request gives them, in Markdown "
+                "(the reference part of docs/automation.md) and exit");
+  cmd->callback([options, reference, &exit_status] {
+    if (*reference) {
+      std::cout << DescribeMarkdown(DescribeControl());
+      exit_status = kExitOk;
+      return;
+    }
     try {
       exit_status = RunAutomate(std::cin, std::cout, *options);
     } catch (const Failure& f) {

@@ -1,5 +1,6 @@
 #include "cli/automation_session.h"
 
+#include "cli/describe.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
@@ -101,8 +102,12 @@ Response AutomationSession::Handle(const json& request) {
     return Invoke(op, request, response);
   } else if (op == "state") {
     response["state"] = State();
+  } else if (op == "describe") {
+    response["describe"] = DescribeControl();
   } else {
-    throw ProtocolError("unknown op \"" + op + "\"");
+    throw ProtocolError("unknown op \"" + op +
+                        "\"; the ops are create, release, document, call, get, put, state, "
+                        "describe");
   }
   return response;
 }
@@ -115,8 +120,13 @@ std::string AutomationSession::ControlHandle(const json& request) const {
 
 DispatchObject& AutomationSession::Control(const json& request) {
   const auto it = controls_.find(ControlHandle(request));
-  if (it == controls_.end())
-    throw ProtocolError("unknown control handle \"" + ControlHandle(request) + "\"");
+  if (it == controls_.end()) {
+    std::string known;
+    for (const auto& [name, object] : controls_) known += (known.empty() ? "" : ", ") + name;
+    throw ProtocolError(
+        "unknown control handle \"" + ControlHandle(request) + "\"; " +
+        (known.empty() ? "no control was created (op create)" : "the controls are " + known));
+  }
   return *it->second;
 }
 
@@ -150,17 +160,22 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
   if (request.contains("ui")) headless_->Push(ParseUiScript(request["ui"]));
   routing_->target = scripted ? static_cast<Desktop*>(headless_.get()) : live_.get();
 
+  bool failed = false;
   try {
     response["result"] = ToJson(control.Invoke(member, kind, args), documents_);
   } catch (const Failure& failure) {
+    failed = true;
     response["ok"] = false;
     response["error"] = {{"number", failure.number()},
                          {"description", ToUtf8(failure.description())}};
+    if (failure.number() == err::kNotSupported) response["hint"] = MemberNames();
   }
   routing_->target = headless_.get();
   if (!scripted) return response;
   response["events"] = EventsToJson(headless_->events());
-  // The user's script must be used up exactly by what opened.
+  // The user's script must be used up exactly by what opened. When the
+  // member failed on its own (a missing or wrong argument, say) before the
+  // script could be used, that failure is the answer.
   std::string mismatch;
   if (headless_->script_error()) {
     mismatch = "ui script: " + ToUtf8(*headless_->script_error());
@@ -171,8 +186,13 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
           mismatch + ")";
     }
   } else if (!headless_->ScriptDone()) {
-    mismatch = "ui script: " + std::to_string(headless_->Remaining()) +
-               " entry(ies) of the ui script were not used";
+    const std::string unused =
+        std::to_string(headless_->Remaining()) + " entry(ies) of the ui script were not used";
+    if (failed) {
+      response["ui_unused"] = unused;
+    } else {
+      mismatch = "ui script: " + unused;
+    }
   }
   headless_->ClearScript();
   if (!mismatch.empty()) {
@@ -181,6 +201,13 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
     return error;
   }
   return response;
+}
+
+std::string AutomationSession::MemberNames() {
+  std::string names;
+  for (const MemberInfo& m : CorabindTypeLibrary().dispatch.members)
+    names += (names.empty() ? "" : ", ") + ToUtf8(m.name);
+  return "the members are " + names + " (names in any case)";
 }
 
 Response AutomationSession::State() const {

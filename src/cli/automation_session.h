@@ -50,6 +50,7 @@ class AutomationSession {
   std::string ControlHandle(const nlohmann::json& request) const;
   DispatchObject& Control(const nlohmann::json& request);
   Response State() const;
+  static std::string MemberNames();
 
   std::shared_ptr<PathMap> paths_;
   std::shared_ptr<HeadlessDesktop> headless_;

@@ -26,6 +26,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include "platform/qt/display_probe.h"
 #include "platform/qt/qt_desktop.h"
 #endif
 
@@ -125,7 +126,9 @@ int Serve(const ServeOptions& options) {
   cli::AutomationSession::LiveDesktopMaker live;
 #ifdef CORABIND_HAVE_QT
   std::unique_ptr<qt::QtSession> qt_session;
-  if (!options.no_display && qt::QtSession::DisplayAvailable()) {
+  // Only a display that reaches a user: a dialog nobody can see would hold
+  // every call after it.
+  if (!options.no_display && !qt::WhyNoDisplay()) {
     qt_session = std::make_unique<qt::QtSession>();
     live = [](const PathMap& paths) { return std::make_shared<qt::QtDesktop>(paths); };
   }
@@ -156,6 +159,7 @@ int Serve(const ServeOptions& options) {
     }
     cli::ComposeOptions compose;
     compose.mail = "the mail";
+    compose.quiet = true;
     const std::string folder = request.value("folder", bridge_options.folder);
     std::ostringstream message, errors;
     if (cli::RunComposeHtml(compose, request["html"], folder, message, errors) != cli::kExitOk) {

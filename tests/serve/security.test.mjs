@@ -6,7 +6,7 @@ import { existsSync } from "node:fs";
 import { createServer } from "node:http";
 import { join } from "node:path";
 import { test } from "node:test";
-import { call, startBrowser, startServer, tempDir } from "./support.mjs";
+import { call, startBrowser, startServer, startX, tempDir } from "./support.mjs";
 
 // A call that would write a file if it ran.
 const saveCall = (path) => ({
@@ -95,8 +95,8 @@ test("a page of another origin cannot call, even knowing the secret", async (t) 
 });
 
 test("stopping ends an open dialog; a call meanwhile is told the server is busy", async (t) => {
-  // Qt's offscreen platform: real modal windows that nobody answers.
-  const server = await startServer(t, ["--busy-wait", "200"], { QT_QPA_PLATFORM: "offscreen" });
+  // A display of its own: real modal windows that nobody answers.
+  const server = await startServer(t, ["--busy-wait", "200"], { DISPLAY: await startX(t) });
   assert.equal((await call(server, { op: "create" })).status, 200);
   const open = call(server, { op: "call", control: "c1", method: "SetFormField", args: ["TEXT"] });
   let busy;

@@ -88,3 +88,19 @@ export async function startBrowser(t) {
   });
   return browser;
 }
+
+// A private X display (Xvfb, no TCP) for dialogs that nobody answers.
+export async function startX(t) {
+  const child = spawn("Xvfb", ["-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1024x768x24"], {
+    stdio: ["ignore", "ignore", "ignore", "pipe"],
+  });
+  t.after(() => child.kill("SIGKILL"));
+  let out = "";
+  return new Promise((resolve, reject) => {
+    child.stdio[3].on("data", (c) => {
+      out += c;
+      if (out.endsWith("\n")) resolve(`:${out.trim()}`);
+    });
+    child.on("exit", () => reject(new Error("Xvfb ended")));
+  });
+}
