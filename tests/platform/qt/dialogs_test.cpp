@@ -6,12 +6,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRawFont>
+#include <QStyle>
 #include <QTest>
+#include <QTextLayout>
 #include <algorithm>
 #include <deque>
 #include <filesystem>
@@ -29,6 +35,7 @@
 #include "flash/flash_dialog.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_desktop.h"
 #include "qt_test_support.h"
 
@@ -174,6 +181,65 @@ TEST_F(DialogsTest, SameMarkupAsTheHeadlessDesktop) {
   std::filesystem::remove(movie);
 }
 
+// The face that draws the character at `at` of `text` in `font`.
+QRawFont FaceOf(const QFont& font, const QString& text, int at) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const auto runs = layout.glyphRuns(at, 1);
+  return runs.isEmpty() ? QRawFont() : runs.front().rawFont();
+}
+
+// What a person reads: every caption whole inside its box in the fonts the
+// window uses (a wrapped label leaves no punctuation alone on a line),
+// labels off the edge, backslashes from a Latin face and Hangul from a
+// Korean one, one-line fields without Qt's 32767-character cap, and select
+// lists in a fixed-pitch face shared with their heading.
+void ExpectReadable(QDialog& d) {
+  const std::string form = d.objectName().toStdString();
+  for (QLabel* label : d.findChildren<QLabel*>()) {
+    const std::string what = form + "." + label->objectName().toStdString();
+    const QRect room = label->contentsRect();
+    const QRect drawn =
+        QFontMetrics(label->font())
+            .boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, label->text());
+    EXPECT_TRUE(room.contains(drawn)) << what << ": " << drawn.width() << "x" << drawn.height()
+                                      << " in " << room.width() << "x" << room.height();
+    EXPECT_TRUE(TextFits(label->font(), label->text(), room.size(), true)) << what;
+    EXPECT_GE(room.left(), 2) << what;
+  }
+  for (QAbstractButton* button : d.findChildren<QAbstractButton*>()) {
+    const std::string what = form + "." + button->objectName().toStdString();
+    if (qobject_cast<QPushButton*>(button)) {
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+      EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin,
+                button->width())
+          << what;
+    } else {
+      EXPECT_LE(button->sizeHint().width(), button->width()) << what;
+    }
+  }
+  const QString path = QStringLiteral("C:\\영화\\intro.swf");
+  for (QWidget* w : d.findChildren<QWidget*>()) {
+    if (!qobject_cast<QLabel*>(w) && !qobject_cast<QLineEdit*>(w) &&
+        !qobject_cast<QAbstractButton*>(w))
+      continue;
+    const std::string what = form + "." + w->objectName().toStdString();
+    const QRawFont backslash = FaceOf(w->font(), path, 2);
+    EXPECT_TRUE(backslash.supportsCharacter(QChar(u'\\')) &&
+                !backslash.supportsCharacter(QChar(u'영')))
+        << what << ": backslash from " << backslash.familyName().toStdString();
+    EXPECT_TRUE(FaceOf(w->font(), path, 3).supportsCharacter(QChar(u'영'))) << what;
+  }
+  for (QLineEdit* edit : d.findChildren<QLineEdit*>())
+    EXPECT_GT(edit->maxLength(), 32767) << form << "." << edit->objectName().toStdString();
+  for (QListWidget* list : d.findChildren<QListWidget*>()) {
+    EXPECT_TRUE(QFontInfo(list->font()).fixedPitch()) << form;
+    EXPECT_EQ(Child<QLabel>(d, "Label2").font(), list->font()) << form << ": heading";
+  }
+}
+
 // Every real dialog drawn from its own layout data: the window's size, each
 // control's box and parent, and the keyboard order from the first-focused
 // control; a close from the frame leaves the previous result.
@@ -207,6 +273,7 @@ TEST_F(DialogsTest, WindowsFollowTheirLayoutAndFrameCloseWritesNothing) {
         return w->name() == form.initial_focus();
       });
       if (first != order.end()) std::rotate(order.begin(), first, order.end());
+      ExpectReadable(d);
       QApplication::setActiveWindow(&d);
       EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
       for (const Widget* expected : order) {
@@ -215,6 +282,16 @@ TEST_F(DialogsTest, WindowsFollowTheirLayoutAndFrameCloseWritesNothing) {
         EXPECT_EQ(w ? w->objectName() : QString(), Q(expected->name()))
             << d.objectName().toStdString();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      if (d.objectName() == QStringLiteral("ListBoxF")) {
+        // The item dialog opens from Add.
+        WhenModal<QDialog>(
+            [](QDialog& sub) {
+              ExpectReadable(sub);
+              sub.close();
+            },
+            QStringLiteral("ListBoxSub"));
+        QTest::mouseClick(&Child<QPushButton>(d, "Command1"), Qt::LeftButton);
       }
       d.close();
     });
