@@ -18,6 +18,10 @@ W* FindAs(const Form& form, const std::u16string& name) {
 
 }  // namespace
 
+Failure UiScriptFailure(const std::u16string& what) {
+  return Failure(err::kInvalidCall, u"UI script: " + what);
+}
+
 std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step) {
   const std::u16string where = step.control + u" of " + form.name();
   switch (step.kind) {
@@ -49,8 +53,7 @@ std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step)
 }
 
 void ApplyStep(Form& form, const UiStep& step) {
-  if (const auto why = StepMismatch(form, step))
-    throw Failure(err::kInvalidCall, u"UI script: " + *why);
+  if (const auto why = StepMismatch(form, step)) throw UiScriptFailure(*why);
   switch (step.kind) {
     case UiStep::Kind::kType:
       if (auto* box = FindAs<TextBox>(form, step.control)) {
