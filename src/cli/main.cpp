@@ -6,6 +6,7 @@
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "cli/interactive_commands.h"
+#include "cli/send_command.h"
 
 int main(int argc, char** argv) {
   // Text files are written in the user's code set, as the control always has.
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   int status = corabind::cli::kExitOk;
   // One line per subcommand.
   corabind::cli::AddComposeCommand(app, status);
+  corabind::cli::AddSendCommand(app, status);
   corabind::cli::AddAutomateCommand(app, status);
   corabind::cli::AddInteractiveCommands(app, status);
 

@@ -4,6 +4,7 @@
 
 #include "control/orvane_control.h"
 #include "core/text.h"
+#include "mime/reference_rules.h"
 
 namespace corabind {
 
@@ -14,12 +15,6 @@ bool IsAsciiAlpha(char16_t c) {
 }
 bool IsAsciiDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
-}
-
-std::u16string SlashesToBackslashes(std::u16string_view text) {
-  std::u16string out(text);
-  std::replace(out.begin(), out.end(), u'/', u'\\');
-  return out;
 }
 
 }  // namespace
@@ -38,24 +33,7 @@ bool StartsWithUrlScheme(std::u16string_view text) {
 void ResolveImageInfo(OrvaneControl& control, const std::u16string& src,
                       const std::u16string& key) {
   if (src.size() <= 5) return;
-  const std::u16string_view view(src);
-  if (StartsWithIgnoringAsciiCase(view, u"file:")) {
-    // "file://" plus the path: exactly seven characters go, whatever
-    // follows them ("file:///C:/a" keeps a leading backslash).
-    control.InsertImageInfo(
-        key, SlashesToBackslashes(view.substr(std::min<std::size_t>(7, src.size()))));
-    return;
-  }
-  // Remote and inline resources ("https:", "data:", "cid:") are no local
-  // file; embedding them would only give empty parts.
-  if (StartsWithUrlScheme(view)) return;
-  if (src[1] == u':') {
-    control.InsertImageInfo(key, src);  // a drive path, taken as written
-    return;
-  }
-  std::u16string_view relative = view;
-  if (relative.front() == u'/') relative.remove_prefix(1);
-  control.InsertImageInfo(key, control.getBaseURL() + SlashesToBackslashes(relative));
+  if (auto path = LocalPath(src, control.getBaseURL())) control.InsertImageInfo(key, *path);
 }
 
 std::u16string GetFileName(std::u16string_view path) {
