@@ -115,18 +115,23 @@ std::string WithLf(std::string_view text) {
 // `utf8` in `charset`; failure 5 naming the first character it cannot carry.
 std::string Encode(const std::string& utf8, const std::string& charset) {
   if (EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf-8")) return utf8;
+  const GIConv known = g_iconv_open(charset.c_str(), "UTF-8");
+  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + charset);
+  g_iconv_close(known);
   gsize read = 0, written = 0;
   GError* error = nullptr;
   gchar* out = g_convert(utf8.data(), static_cast<gssize>(utf8.size()), charset.c_str(), "UTF-8",
                          &read, &written, &error);
   if (out == nullptr) {
-    const bool unknown = error != nullptr && error->code == G_CONVERT_ERROR_NO_CONVERSION;
     g_clear_error(&error);
-    if (unknown) Invalid("unknown charset " + charset);
     const std::u16string before = FromUtf8(utf8.substr(0, read));
     const std::u16string rest = FromUtf8(utf8.substr(read, 4));
+    char32_t code = rest.empty() ? 0 : rest[0];
+    if (rest.size() > 1 && code >= 0xD800 && code < 0xDC00) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (rest[1] - 0xDC00);
+    }
     char name[16];
-    std::snprintf(name, sizeof name, "U+%04X", rest.empty() ? 0u : unsigned{rest[0]});
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
     const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
     throw Failure(err::kOverflow, FromUtf8(std::string(name) + " on line " + std::to_string(line) +
                                            " cannot be written in " + charset +

@@ -20,7 +20,8 @@ struct Transfer {
   const MessageReader* read;
   const SmtpOptions* options;
   std::size_t size;
-  std::string last_reply;  // the server's last response lines
+  std::string last_reply;    // the server's last response lines
+  std::string last_refusal;  // its last 4xx or 5xx reply: why it said no
   std::string reply_so_far;
 };
 
@@ -45,6 +46,9 @@ int Debug(CURL*, curl_infotype type, char* text, std::size_t size, void* data) {
   if (line.size() < 4 || line[3] != '-') {
     t->last_reply = std::move(t->reply_so_far);
     t->reply_so_far.clear();
+    if (!t->last_reply.empty() && (t->last_reply[0] == '4' || t->last_reply[0] == '5')) {
+      t->last_refusal = t->last_reply;
+    }
   }
   return 0;
 }
@@ -85,7 +89,7 @@ void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) throw Failure(err::kInternal, u"libcurl could not be set up");
   CURL* c = curl.get();
-  Transfer transfer{&read, &options, size, {}, {}};
+  Transfer transfer{&read, &options, size, {}, {}, {}};
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> recipients(nullptr,
                                                                          curl_slist_free_all);
   for (const std::string& r : options.recipients) {
@@ -130,9 +134,9 @@ void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t
   const CURLcode status = curl_easy_perform(c);
   if (status == CURLE_OK) return;
   std::string text = error[0] != '\0' ? error : curl_easy_strerror(status);
-  if (!transfer.last_reply.empty() && status != CURLE_COULDNT_CONNECT) {
-    text += "; the server said: " + transfer.last_reply;
-  }
+  const std::string& reply =
+      transfer.last_refusal.empty() ? transfer.last_reply : transfer.last_refusal;
+  if (!reply.empty() && status != CURLE_COULDNT_CONNECT) text += "; the server said: " + reply;
   throw Failure(err::kDeviceIo, FromUtf8(text));
 }
 
