@@ -152,7 +152,7 @@ struct Mail::State {
   std::size_t parts = 0;
   std::string from;
   std::vector<std::string> recipients;
-  std::exception_ptr read_error;  // the lazy file streams report here
+  std::vector<fs::path> files;  // by placeholder index
 };
 
 namespace {
@@ -161,7 +161,11 @@ class Builder {
  public:
   Builder(const Page& page, const MailOptions& options, Mail::State& state)
       : page_(page), options_(options), state_(state) {
-    magic_ = magic_open(MAGIC_MIME_TYPE | MAGIC_ERROR);
+    // The type comes from the first bytes alone: archives are not opened and
+    // text is not studied, which a page's resources never need.
+    magic_ = magic_open(MAGIC_MIME_TYPE | MAGIC_ERROR | MAGIC_NO_CHECK_COMPRESS |
+                        MAGIC_NO_CHECK_TAR | MAGIC_NO_CHECK_CDF | MAGIC_NO_CHECK_ELF |
+                        MAGIC_NO_CHECK_ENCODING | MAGIC_NO_CHECK_JSON | MAGIC_NO_CHECK_CSV);
     if (magic_ && magic_load(magic_, nullptr) != 0) {
       magic_close(magic_);
       magic_ = nullptr;
@@ -313,7 +317,8 @@ class Builder {
       in.read(head, sizeof head);
       const auto [type, subtype] = TypeOf(head, static_cast<std::size_t>(in.gcount()));
       part = g_mime_part_new_with_type(type.c_str(), subtype.c_str());
-      content = NewLazyFileStream(file, &state_.read_error);
+      content = NewFilePlaceholder(state_.files.size());
+      state_.files.push_back(file);
     }
     if (in.bad()) {
       g_object_unref(content);
@@ -326,7 +331,10 @@ class Builder {
     const std::string name = ToUtf8(GetFileName(path));
     if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
     g_mime_part_set_content_id(part, cid.c_str());
-    SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64);
+    // A file's placeholder counts as base64 already, which GMime then
+    // copies as it is.
+    SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
+               style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
     parts_.push_back(GMIME_OBJECT(part));
     return cid;
   }
@@ -341,9 +349,9 @@ class Builder {
     return {type.substr(0, slash), type.substr(slash + 1)};
   }
 
-  static void SetContent(GMimePart* part, GMimeStream* stream, GMimeContentEncoding encoding) {
-    GMimeDataWrapper* wrapper =
-        g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
+  static void SetContent(GMimePart* part, GMimeStream* stream, GMimeContentEncoding encoding,
+                         GMimeContentEncoding stream_encoding = GMIME_CONTENT_ENCODING_DEFAULT) {
+    GMimeDataWrapper* wrapper = g_mime_data_wrapper_new_with_stream(stream, stream_encoding);
     g_object_unref(stream);
     g_mime_part_set_content(part, wrapper);
     g_object_unref(wrapper);
@@ -379,16 +387,15 @@ const std::vector<std::string>& Mail::recipients() const {
 
 void Mail::Write(const std::function<void(std::string_view)>& sink) const {
   std::exception_ptr sink_error;
-  state_->read_error = nullptr;
   GMimeFormatOptions* format = g_mime_format_options_new();
-  g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_DOS);
-  GMimeStream* stream = NewSinkStream(sink, &sink_error);
+  g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
+  GMimeStream* stream = NewSinkStream(
+      sink, [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);
   g_object_unref(stream);
   g_mime_format_options_free(format);
-  if (state_->read_error) std::rethrow_exception(state_->read_error);
   if (sink_error) std::rethrow_exception(sink_error);
   if (written < 0 || flushed != 0)
     throw Failure(err::kDeviceIo, u"the message could not be written");

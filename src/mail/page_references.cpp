@@ -1,6 +1,7 @@
 #include "mail/page_references.h"
 
 #include <memory>
+#include <unordered_set>
 
 #include "core/document.h"
 #include "core/text.h"
@@ -77,9 +78,7 @@ class Scanner {
     const auto where = locate_.attribute(e, name);
     if (!where) return;
     // One value may satisfy two rules (an embed's SRC): it is one reference.
-    for (const PageReference& r : scan_.references) {
-      if (r.where.begin == where->begin) return;
-    }
+    if (!seen_.insert(where->begin).second) return;
     scan_.references.push_back({match->src, match->key, *where, style_sheet, collected});
   }
 
@@ -90,6 +89,7 @@ class Scanner {
 
   const SourceLocator& locate_;
   PageScan scan_;
+  std::unordered_set<std::size_t> seen_;  // where each reference begins
 };
 
 }  // namespace

@@ -98,7 +98,8 @@ def write_fixture(folder):
         '.linked { background: url("../img/linked bg.png"); width: 120px; height: 60px; }\n')
     open(os.path.join(folder, "css/more.css"), "w").write(
         ".imported { background-image: url(../img/imported.png); width: 120px; height: 60px; }\n")
-    open(os.path.join(folder, "movie.swf"), "wb").write(b"FWS\x09" + bytes(range(40)))
+    # larger than the chunks a file is read and written in
+    open(os.path.join(folder, "movie.swf"), "wb").write(b"FWS\x09" + os.urandom(300 * 1024))
     open(os.path.join(folder, "mail.html"), "w", encoding="utf-8").write(
         '<!DOCTYPE html>\n<html><head><meta charset="ks_c_5601-1987">\n'
         '<link rel="stylesheet" href="css/main.css"></head>\n'
