@@ -259,7 +259,10 @@ class Builder {
   std::vector<Edit> CssEdits(std::string_view css, const std::string& folder) {
     std::vector<Edit> edits;
     for (const CssUrl& url : FindCssUrls(css)) {
-      const auto path = LocalPath(FromUtf8(url.value), FromUtf8(folder));
+      // "font.eot?#iefix" names font.eot; "#filter" names nothing to embed.
+      const std::string file = url.value.substr(0, url.value.find_first_of("?#"));
+      if (file.empty()) continue;
+      const auto path = LocalPath(FromUtf8(file), FromUtf8(folder));
       if (!path) continue;
       if (const auto cid = Embed(*path, url.import)) {
         edits.push_back({{url.begin, url.end}, "cid:" + *cid});
