@@ -32,12 +32,18 @@ class Scanner {
   void Visit(const Element& e, bool in_body) {
     const std::u16string tag = AsciiLower(e.tagName());
     if (in_body) {
-      for (const std::u16string name : {u"SRC", u"BACKGROUND"}) {
+      static const std::u16string kImageAttributes[] = {u"SRC", u"BACKGROUND"};
+      for (const std::u16string& name : kImageAttributes) {
         Add(e, name, MatchImageAttribute(e, name), false);
       }
-      Add(e, kFlashEmbedRule.url_name, MatchRule(e, kFlashEmbedRule), false);
-      Add(e, kObjectMovieRule.url_name, MatchRule(e, kObjectMovieRule), false);
-      if (tag == u"object" && RuleApplies(e, kObjectMovieRule)) MovieParameters(e);
+      // The tag is compared first here: the other rules only ever hold for
+      // their own element, and a long page has few of them.
+      if (tag == kFlashEmbedRule.tag) {
+        Add(e, kFlashEmbedRule.url_name, MatchRule(e, kFlashEmbedRule), false);
+      } else if (tag == kObjectMovieRule.tag && RuleApplies(e, kObjectMovieRule)) {
+        Add(e, kObjectMovieRule.url_name, MatchRule(e, kObjectMovieRule), false);
+        MovieParameters(e);
+      }
     }
     if (tag == u"link") {
       // As the document's style-sheet list has it: rel holds the token.
@@ -55,7 +61,7 @@ class Scanner {
         Locate(e, u"CONTENT", scan_.content_types);
       }
     }
-    if (!e.getAttribute(u"STYLE", 2).IsNull()) Locate(e, u"STYLE", scan_.css);
+    Locate(e, u"STYLE", scan_.css);
   }
 
   PageScan Result() { return std::move(scan_); }

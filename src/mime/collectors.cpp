@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "control/orvane_control.h"
 #include "core/document.h"
 #include "core/failure.h"
 #include "core/text.h"
+#include "mime/mime.h"
 #include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
@@ -22,18 +22,18 @@ using Children = std::vector<ElementPtr>;
 
 // A call on a missing element fails as a script host's call on Nothing does.
 const Element& Use(const ElementPtr& element) {
-  if (!element) throw Failure(err::kObjectNotSet, u"Object variable not set");
+  if (!element) throw ObjectNotSet();
   return *element;
 }
 
-void VisitOne(OrvaneControl& control, const Element& element, const ReferenceRule& rule) {
+void VisitOne(ControlData& control, const Element& element, const ReferenceRule& rule) {
   if (const auto match = MatchRule(element, rule))
     ResolveImageInfo(control, match->src, match->key);
 }
 
 // A failure anywhere ends the whole walk and reaches the caller; what was
 // registered before it stays.
-void Walk(OrvaneControl& control, const ElementPtr& root, const ReferenceRule& target) {
+void Walk(ControlData& control, const ElementPtr& root, const ReferenceRule& target) {
   struct Pending {
     Children children;
     std::size_t next = 0;
@@ -71,7 +71,7 @@ struct ImageFrame {
 
 class ImageWalk {
  public:
-  explicit ImageWalk(OrvaneControl& control) : control_(control) {}
+  explicit ImageWalk(ControlData& control) : control_(control) {}
 
   void Run(const ElementPtr& root) {
     stack_.emplace_back(root);
@@ -158,29 +158,29 @@ class ImageWalk {
     control_.library().desktop().MessageBox(text);
   }
 
-  OrvaneControl& control_;
+  ControlData& control_;
   std::vector<ImageFrame> stack_;
 };
 
 }  // namespace
 
-Variant OrvaneControl::GetImagesSub(const std::shared_ptr<Element>& images) {
-  ImageWalk(*this).Run(images);
+Variant mime::GetImagesSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  ImageWalk(control).Run(images);
   return {};
 }
 
-Variant OrvaneControl::GetFlashSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kFlashEmbedRule);
+Variant mime::GetFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kFlashEmbedRule);
   return {};
 }
 
-Variant OrvaneControl::GetStyleSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kStyleLinkRule);
+Variant mime::GetStyleSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kStyleLinkRule);
   return {};
 }
 
-Variant OrvaneControl::GetObjectFlashSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kObjectMovieRule);
+Variant mime::GetObjectFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kObjectMovieRule);
   return {};
 }
 

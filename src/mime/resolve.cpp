@@ -1,9 +1,7 @@
 #include "mime/resolve.h"
 
-#include <algorithm>
-
-#include "control/orvane_control.h"
 #include "core/text.h"
+#include "mime/mime.h"
 #include "mime/reference_rules.h"
 
 namespace corabind {
@@ -30,16 +28,24 @@ bool StartsWithUrlScheme(std::u16string_view text) {
   return false;
 }
 
-void ResolveImageInfo(OrvaneControl& control, const std::u16string& src,
-                      const std::u16string& key) {
+void ResolveImageInfo(ControlData& control, const std::u16string& src, const std::u16string& key) {
   if (src.size() <= 5) return;
-  if (auto path = LocalPath(src, control.getBaseURL())) control.InsertImageInfo(key, *path);
+  if (auto path = LocalPath(src, control.getBaseURL())) mime::InsertImageInfo(control, key, *path);
 }
 
 std::u16string GetFileName(std::u16string_view path) {
   const auto last = path.rfind(u'\\');
   if (last == std::u16string_view::npos) return {};
   return std::u16string(path.substr(last + 1));
+}
+
+void mime::InsertImageInfo(ControlData& control, const std::u16string& key,
+                           const std::u16string& value) {
+  // The index answers exactly what a scan of every item would.
+  if (!control.imageKeys()->ContainsText(key)) {
+    control.imageKeys()->Add(key);
+    control.imageValues()->Add(value);
+  }
 }
 
 }  // namespace corabind
