@@ -356,6 +356,9 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       "--get-images-layout", options->get_images_layout,
       "Write exactly what the control's GetImages returns (its fixed layout, for programs that "
       "rely on it) instead of standard MIME");
+  for (const char* standard_only : {"--from", "--to", "--cc", "--subject", "--charset"}) {
+    layout->excludes(compose->get_option(standard_only));
+  }
   compose
       ->add_option("--encoding", options->encoding,
                    "With --get-images-layout: charset of the written message, as iconv names it "

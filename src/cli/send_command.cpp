@@ -48,6 +48,7 @@ int Send(const SendOptions& options, std::ostream& err) {
 
   File file(nullptr, &std::fclose);
   if (!options.eml.empty()) {
+    if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
     EnvelopeFromOptions(options.compose, smtp);
     file.reset(std::fopen(options.eml.c_str(), "rb"));
     if (!file) throw RunError{"cannot read " + options.eml + ": " + std::strerror(errno)};

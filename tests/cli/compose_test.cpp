@@ -137,6 +137,7 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
        {"no-such-charset"},
        false},
       {"compose --encoding utf-8 " + emoji, 2, {"--get-images-layout"}, false},
+      {"compose --get-images-layout --subject x " + emoji, 2, {"--subject"}, false},
       {"compose " + emoji + " -o " + out, 0, {}, true},
       {"compose --charset euc-kr " + emoji + " -o " + out,
        1,
