@@ -15,8 +15,12 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "cli/compose_report.h"
+#include "cli/mail_input.h"
 #include "cli/output_encoding.h"
+#include "cli/printable.h"
 #include "control/orvane_control.h"
+#include "core/collection.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "mail/get_images_layout.h"
@@ -40,7 +44,7 @@ class StreamDesktop : public Desktop {
   explicit StreamDesktop(std::ostream* err) : err_(err) {}
   void ShowModal(Form&) override { Unavailable(); }
   void MessageBox(const std::u16string& text) override {
-    if (err_) *err_ << "corabind: message: " << ToUtf8(text) << '\n';
+    if (err_) *err_ << PrintableLines(ToUtf8(text), "corabind: message: ");
   }
   void ShowOpen(FileDialog&) override { Unavailable(); }
   void ShowSave(FileDialog&) override { Unavailable(); }
@@ -51,15 +55,6 @@ class StreamDesktop : public Desktop {
   }
   std::ostream* err_;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw RunError{"cannot read " + path.string() + ": " + std::strerror(errno)};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw RunError{"cannot read " + path.string()};
-  return std::move(bytes).str();
-}
 
 // Written next to the target and renamed over it: readers see the old file
 // or the whole new one, never a part. Dropped unless committed.
@@ -115,18 +110,26 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
 // The mail read and parsed once, with everything the writers need to find
 // its files.
 struct Source {
-  std::string utf8;
+  MailInput input;
   std::shared_ptr<html::HtmlDocument> document;
   std::shared_ptr<PathMap> paths;
   std::vector<fs::path> roots;
   mail::Page page;
 };
 
-std::unique_ptr<Source> Read(const ComposeOptions& options) {
+std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err) {
   auto source = std::make_unique<Source>();
-  const fs::path mail = options.mail;
-  source->utf8 = html::DecodeHtmlFile(ReadFile(mail));
-  source->document = html::ParseHtml(source->utf8);
+  try {
+    source->input = ReadMailInput(options.mail, options.input_charset);
+    RefuseOutputOverInput(source->input, options.output);
+  } catch (const MailInputError& e) {
+    if (e.usage) throw UsageError{e.what()};
+    throw RunError{e.what()};
+  }
+  const MailInput& input = source->input;
+  if (input.empty && !options.quiet)
+    err << "corabind: warning: " << input.name << " is empty; the HTML part is empty\n";
+  source->document = html::ParseHtml(input.utf8);
 
   source->paths = std::make_shared<PathMap>();
   for (const std::string& drive : options.drives) {
@@ -137,15 +140,14 @@ std::unique_ptr<Source> Read(const ComposeOptions& options) {
     }
   }
   std::error_code ec;
-  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
-  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
+  const fs::path folder = input.folder;
   source->roots.push_back(folder);
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
     source->roots.emplace_back(root);
   }
   mail::Page& page = source->page;
-  page.utf8 = source->utf8;
+  page.utf8 = input.utf8;
   page.root = source->document->root();
   page.body = source->document->body();
   page.document = source->document;
@@ -161,8 +163,9 @@ std::unique_ptr<Source> Read(const ComposeOptions& options) {
   return source;
 }
 
-// Every file that could not or may not be embedded, told once as it is met;
-// the caller refuses to go on while any is left, unless told to.
+// Every file that could not or may not be embedded, told once after the
+// run, when the reference the mail made for it is known; the caller refuses
+// to go on while any is left, unless told to.
 class Problems {
  public:
   Problems(const ComposeOptions& options, std::ostream& err) : options_(options), err_(err) {}
@@ -170,21 +173,20 @@ class Problems {
   ReadObserver Observer() {
     return [this](const std::u16string& path, const std::optional<fs::path>& host,
                   ReadProblem problem) {
-      const std::string where = host ? host->string() : ToUtf8(path);
-      const char* why = problem == ReadProblem::kRefused
-                            ? "outside the folders that may be embedded (see --allow-root)"
-                        : problem == ReadProblem::kUnreadable ? "cannot be read"
-                                                              : "not found";
-      if (told_.emplace(where, why).second) {
-        err_ << "corabind: " << (options_.allow_missing ? "warning" : "error") << ": " << where
-             << ": " << why << '\n';
-      }
+      if (seen_.insert(path).second) problems_.push_back({path, host, problem});
     };
   }
 
-  void Check(const char* left_out) const {
-    if (told_.empty() || options_.allow_missing) return;
-    throw RunError{std::to_string(told_.size()) +
+  // `reference_of` gives the reference the mail made for a control path.
+  void Tell(const std::function<std::u16string(const std::u16string&)>& reference_of,
+            const char* left_out) const {
+    for (const UnembeddedFile& problem : problems_) {
+      if (options_.allow_missing && options_.quiet) break;
+      err_ << "corabind: " << (options_.allow_missing ? "warning" : "error") << ": "
+           << DescribeUnembedded(problem, reference_of(problem.control_path)) << '\n';
+    }
+    if (problems_.empty() || options_.allow_missing) return;
+    throw RunError{std::to_string(problems_.size()) +
                    " file(s) could not be embedded; nothing written (--allow-missing writes "
                    "the message " +
                    left_out + ")"};
@@ -193,24 +195,37 @@ class Problems {
  private:
   const ComposeOptions& options_;
   std::ostream& err_;
-  std::map<std::string, std::string> told_;
+  std::vector<UnembeddedFile> problems_;
+  std::unordered_set<std::u16string> seen_;
 };
 
 // Writes through `write` to standard output or, whole or not at all, to the
 // output file.
-void Deliver(const ComposeOptions& options, std::ostream& out,
-             const std::function<void(const std::function<void(std::string_view)>&)>& write) {
+std::uintmax_t Deliver(
+    const ComposeOptions& options, std::ostream& out,
+    const std::function<void(const std::function<void(std::string_view)>&)>& write) {
+  std::uintmax_t written = 0;
   if (options.output.empty() || options.output == "-") {
     write([&](std::string_view bytes) {
       out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      written += bytes.size();
     });
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
   } else {
     AtomicFile file(options.output);
-    write([&](std::string_view bytes) { file.Write(bytes); });
+    write([&](std::string_view bytes) {
+      file.Write(bytes);
+      written += bytes.size();
+    });
     file.Commit();
   }
+  return written;
+}
+
+std::string Destination(const ComposeOptions& options) {
+  const bool to_stdout = options.output.empty() || options.output == "-";
+  return to_stdout ? "standard output" : Printable(options.output);
 }
 
 // Today's layout, exactly as the control's GetImages writes it.
@@ -225,7 +240,11 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
   std::size_t html_size = 0;
   const std::u16string message =
       mail::GetImagesLayout(control, source.page, options.keep_html, options.debug, &html_size);
-  problems.Check("with empty parts");
+  problems.Tell(
+      [&](const std::u16string& path) {
+        return ReferenceOf(*control.imageKeys(), *control.imageValues(), path);
+      },
+      "with empty parts");
 
   // Every byte is checked before any is written where a write cannot be
   // taken back (standard output); a file is only renamed into place whole.
@@ -243,7 +262,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
     if (at >= html_begin && at < html_begin + html_size) {
       const auto line = 1 + std::count(message.begin() + static_cast<std::ptrdiff_t>(html_begin),
                                        message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
-      where << options.mail << ", line " << line;
+      where << source.input.name << ", line " << line;
     } else {
       const auto line =
           1 + std::count(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
@@ -254,7 +273,9 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
   if (options.output.empty() || options.output == "-") encode([](std::string_view) {});
-  Deliver(options, out, encode);
+  const std::uintmax_t written = Deliver(options, out, encode);
+  if (options.list) ListParts(err, *control.imageKeys(), *control.imageValues(), *source.paths);
+  if (!options.quiet) Summarise(err, Destination(options), *control.imageKeys(), written);
 }
 
 mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, std::ostream& err) {
@@ -270,7 +291,8 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   mail_options.observer = problems.Observer();
   try {
     mail::Mail message = mail::ComposeMail(source.page, mail_options);
-    problems.Check("with those references left as written");
+    problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
+                  "with those references left as written");
     return message;
   } catch (const Failure& failure) {
     if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
@@ -279,12 +301,23 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  const std::unique_ptr<Source> source = Read(options);
+  const std::unique_ptr<Source> source = Read(options, err);
   if (options.get_images_layout) {
     ComposeGetImagesLayout(options, *source, out, err);
   } else {
     const mail::Mail message = ComposeStandard(options, *source, err);
-    Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
+    const std::uintmax_t written =
+        Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
+    if (options.list || !options.quiet) {
+      // The files as the control lists them: references and their paths.
+      Collection references, paths;
+      for (const auto& [reference, path] : message.embedded()) {
+        references.Add(Variant(reference));
+        paths.Add(Variant(path));
+      }
+      if (options.list) ListParts(err, references, paths, *source->paths);
+      if (!options.quiet) Summarise(err, Destination(options), references, written);
+    }
   }
   return kExitOk;
 }
@@ -292,7 +325,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
 }  // namespace
 
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
-  return ComposeStandard(options, *Read(options), err);
+  return ComposeStandard(options, *Read(options, err), err);
 }
 
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
@@ -304,7 +337,8 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
   } catch (const RunError& e) {
     err << "corabind compose: " << e.text << '\n';
   } catch (const Failure& failure) {
-    err << "corabind compose: " << options.mail << ": " << failure.what() << '\n';
+    err << "corabind compose: " << Printable(options.mail) << ": " << Printable(failure.what())
+        << '\n';
   } catch (const std::exception& e) {
     err << "corabind compose: " << e.what() << '\n';
   }
@@ -337,6 +371,9 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--input-charset", options.input_charset,
+                     "Charset of MAIL when it has no byte order mark, as iconv names it "
+                     "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
   command.add_flag("--allow-missing", options.allow_missing,
                    "Write the message even when files are missing or refused (their "
                    "references stay as written)");
@@ -348,7 +385,11 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       "compose",
       "Compose a standard multipart/related MIME message from an HTML mail and the local images, "
       "style sheets and Flash movies it refers to");
-  compose->add_option("MAIL", options->mail, "The HTML file of the mail")->required();
+  compose
+      ->add_option("MAIL", options->mail,
+                   "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
+                   "standard input with the working folder as base")
+      ->required();
   compose->add_option("-o,--output", options->output,
                       "Write the message here (replaced whole) instead of standard output");
   AddMailOptions(*compose, *options);
@@ -373,6 +414,10 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       ->add_flag("--debug", options->debug,
                  "With --get-images-layout: trace every step (message boxes go to stderr)")
       ->needs(layout);
+  compose->add_flag("--list", options->list,
+                    "Name every embedded file, its host path and size on standard error");
+  compose->add_flag("-q,--quiet", options->quiet,
+                    "Print nothing on success: no summary line, no warnings");
   compose->callback(
       [options, &exit_status] { exit_status = RunCompose(*options, std::cout, std::cerr); });
 }

@@ -153,6 +153,8 @@ struct Mail::State {
   std::string from;
   std::vector<std::string> recipients;
   std::vector<fs::path> files;  // by placeholder index
+  std::vector<Mail::Embedded> embedded;
+  std::map<std::u16string, std::u16string> references;  // control path -> first reference
 };
 
 namespace {
@@ -233,7 +235,9 @@ class Builder {
       if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
       const auto path = LocalPath(r.src, page_.base);
       if (!path) continue;
-      if (const auto cid = Embed(*path, r.style_sheet)) edits.push_back({r.where, "cid:" + *cid});
+      if (const auto cid = Embed(*path, r.style_sheet, r.key)) {
+        edits.push_back({r.where, "cid:" + *cid});
+      }
     }
     for (const SourceRange& css : scan.css) {
       for (Edit& e : CssEdits(Slice(css), ToUtf8(page_.base))) {
@@ -264,7 +268,7 @@ class Builder {
       if (file.empty()) continue;
       const auto path = LocalPath(FromUtf8(file), FromUtf8(folder));
       if (!path) continue;
-      if (const auto cid = Embed(*path, url.import)) {
+      if (const auto cid = Embed(*path, url.import, FromUtf8(url.value))) {
         edits.push_back({{url.begin, url.end}, "cid:" + *cid});
       }
     }
@@ -278,7 +282,9 @@ class Builder {
 
   // The Content-ID of the part holding the file `path` names, made on first
   // sight; nothing when the file is left out.
-  std::optional<std::string> Embed(const std::u16string& path, bool style_sheet) {
+  std::optional<std::string> Embed(const std::u16string& path, bool style_sheet,
+                                   const std::u16string& reference) {
+    state_.references.emplace(path, reference);
     const auto host = options_.resolve ? options_.resolve(path) : std::optional<fs::path>();
     if (!host) {
       Tell(path, host, ReadProblem::kNotFound);
@@ -339,6 +345,7 @@ class Builder {
     SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
                style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
     parts_.push_back(GMIME_OBJECT(part));
+    state_.embedded.push_back({state_.references[path], path});
     return cid;
   }
 
@@ -380,6 +387,13 @@ Mail& Mail::operator=(Mail&&) noexcept = default;
 
 std::size_t Mail::parts() const {
   return state_->parts;
+}
+const std::vector<Mail::Embedded>& Mail::embedded() const {
+  return state_->embedded;
+}
+std::u16string Mail::ReferenceOf(const std::u16string& path) const {
+  const auto found = state_->references.find(path);
+  return found == state_->references.end() ? std::u16string() : found->second;
 }
 const std::string& Mail::envelope_from() const {
   return state_->from;

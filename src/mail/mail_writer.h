@@ -56,6 +56,14 @@ class Mail {
   void Write(const std::function<void(std::string_view)>& sink) const;
 
   std::size_t parts() const;  // resource parts, the HTML not counted
+  // Each file embedded, in the order of the parts: the reference the page
+  // (or a style sheet) first made for it and its control path.
+  struct Embedded {
+    std::u16string reference, path;
+  };
+  const std::vector<Embedded>& embedded() const;
+  // The reference first made for a control path, embedded or not; "" if none.
+  std::u16string ReferenceOf(const std::u16string& path) const;
   // Bare addresses for the SMTP envelope.
   const std::string& envelope_from() const;
   const std::vector<std::string>& recipients() const;

@@ -85,7 +85,7 @@ TEST_F(ComposeTest, KeepsTheGetImagesLayoutOfTheBundledNewsletter) {
       Run("compose --get-images-layout " + Quote((example / "newsletter.html").string()) + " -o " +
           Quote(eml.string()));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err.rfind("corabind: composed ", 0), 0u) << run.err;
   EXPECT_EQ(Check(eml, example), "ok: 7 parts, 9 cid: references\n");
   const std::string message = Slurp(eml);
   EXPECT_NE(message.find("src=\"cid:images/photos/team%20photo.gif\""), std::string::npos);
@@ -167,7 +167,7 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
   }
   // Each missing file is told once, however often it is referenced.
   const Outcome run = Run("compose " + mail);
-  EXPECT_EQ(run.err.find("gone.gif"), run.err.rfind("gone.gif")) << run.err;
+  EXPECT_EQ(run.err.find("gone.gif: not found"), run.err.rfind("gone.gif: not found")) << run.err;
 }
 
 // Real readers, a real browser and a real SMTP server on a Korean mail with
