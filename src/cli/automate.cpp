@@ -7,12 +7,12 @@
 
 #include "cli/command.h"
 #include "cli/json_values.h"
-#include "cli/ui_script.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
 #include "platform/headless/headless_desktop.h"
+#include "platform/headless/ui_script.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"
