@@ -27,8 +27,10 @@ install(FILES ${PROJECT_BINARY_DIR}/CorabindConfig.cmake
 configure_file(${PROJECT_SOURCE_DIR}/cmake/corabind.pc.in ${PROJECT_BINARY_DIR}/corabind.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/corabind.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Named after the package, as Debian keeps documentation.
+set(CORABIND_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/corabind)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CORABIND_DOC_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CORABIND_DOC_DIR})
 
 # `scripts/dev package`: one Debian package with the library, the command and
 # the development files. Its run-time dependencies are read off the installed

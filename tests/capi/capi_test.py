@@ -4,6 +4,11 @@ registers and creates a control, parses a document, composes a message,
 builds a form field with a scripted user, reads failures, releases everything.
 
 usage: capi_test.py PREFIX   (the tree `cmake --install --prefix PREFIX` made)
+
+With CORABIND_PRELOAD naming the sanitizers' run-time (a sanitizer build of
+the library), the test restarts its own interpreter binary (not a wrapper
+script that may stand in for it) with the run-time preloaded and Python's own
+allocator bypassed, so the leak checker sees and scans every block.
 """
 import ctypes
 import glob
@@ -123,6 +128,10 @@ def call(api, control, member, args=(), ui=None, kind=METHOD, expect=OK):
 
 
 def main():
+    runtime = os.environ.pop("CORABIND_PRELOAD", None)
+    if runtime:
+        os.environ.update(LD_PRELOAD=runtime, PYTHONMALLOC="malloc")
+        os.execv(sys.executable, [sys.executable] + sys.argv)
     lib = load(sys.argv[1])
     api = Api(lib)
     work = tempfile.mkdtemp(prefix="corabind-capi-")

@@ -55,7 +55,8 @@ int main(int argc, char** argv) try {
   std::unique_ptr<corabind_element, void (*)(corabind_element*)> body(raw_body,
                                                                       corabind_element_release);
 
-  corabind_value args[5] = {Text(markup), {}, Text("C:\\"), {}, {}};
+  const std::string base = "C:\\";
+  corabind_value args[5] = {Text(markup), {}, Text(base), {}, {}};
   args[1].kind = CORABIND_ELEMENT;
   args[1].element = body.get();
   args[3].kind = CORABIND_DOCUMENT;
