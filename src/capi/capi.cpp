@@ -298,8 +298,8 @@ void FromVariant(const Variant& value, corabind_value& out) {
     out.kind = CORABIND_TEXT;
   } else {
     const auto& ref = std::get<ObjectRef>(s);
-    if (ref.collection) {
-      const auto& items = ref.collection->items();
+    if (const auto collection = ref.Get<Collection>()) {
+      const auto& items = collection->items();
       auto* copies =
           static_cast<corabind_value*>(std::calloc(items.size() + 1, sizeof(corabind_value)));
       if (!copies) throw std::bad_alloc();
@@ -307,13 +307,13 @@ void FromVariant(const Variant& value, corabind_value& out) {
       out.count = items.size();
       out.kind = CORABIND_COLLECTION;
       for (std::size_t i = 0; i < items.size(); ++i) FromVariant(items[i], copies[i]);
-    } else if (ref.document) {
-      out.document = new corabind_document{Tag::kDocument, ref.document};
+    } else if (auto document = ref.Get<Document>()) {
+      out.document = new corabind_document{Tag::kDocument, std::move(document)};
       out.kind = CORABIND_DOCUMENT;
-    } else if (ref.element) {
-      out.element = new corabind_element{Tag::kElement, ref.element};
+    } else if (auto element = ref.Get<Element>()) {
+      out.element = new corabind_element{Tag::kElement, std::move(element)};
       out.kind = CORABIND_ELEMENT;
-    } else if (ref.style_sheet) {
+    } else if (ref.Holds<StyleSheet>()) {
       throw Misuse(err::kTypeMismatch,
                    "the result is a style sheet, which this interface does not carry");
     } else {

@@ -46,6 +46,9 @@ class Failure : public std::exception {
   std::string what_;
 };
 
+// Failure 91, as a script host reports a call on Nothing.
+Failure ObjectNotSet();
+
 // "Unexpexted error #" + sign position + number + " occured: " + description.
 // The misspellings are the message the page has always shown; keep them.
 std::u16string FormatUnexpectedError(const Failure& failure);

@@ -145,7 +145,7 @@ bool ReadWhole(int fd, std::size_t expected, std::vector<unsigned char>& buffer)
 
 }  // namespace
 
-bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, bool, bool) {
+bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Base64Lines) {
   text_.clear();
   const std::optional<fs::path> host = resolve_ ? resolve_(path) : std::nullopt;
   if (!host) {

@@ -78,13 +78,14 @@ TEST(PosixBase64FileEncoderTest, ReadsOnlyWhatThePolicyAllows) {
   auto encoder = factory.Create();
   for (const Case& c : cases) {
     told.clear();
-    EXPECT_EQ(encoder->EncodeFile(c.path, false, true), !c.problem) << ToUtf8(c.path);
+    EXPECT_EQ(encoder->EncodeFile(c.path, FileRead::kBinary, Base64Lines::kBrokenAt76), !c.problem)
+        << ToUtf8(c.path);
     EXPECT_EQ(ToUtf8(encoder->EncodedText()), c.text) << ToUtf8(c.path);
     EXPECT_EQ(told, c.problem ? std::vector{*c.problem} : std::vector<ReadProblem>{});
   }
   // Unconfined, the same encoder reads anything it can find.
   auto open = PosixBase64FileEncoderFactory(resolve).Create();
-  EXPECT_TRUE(open->EncodeFile(u"mail/link.gif", false, true));
+  EXPECT_TRUE(open->EncodeFile(u"mail/link.gif", FileRead::kBinary, Base64Lines::kBrokenAt76));
   EXPECT_EQ(ToUtf8(open->EncodedText()), "c2VjcmV0");
   open->Clear();
   EXPECT_EQ(open->EncodedText(), u"");
