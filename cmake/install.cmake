@@ -48,4 +48,9 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # The development files need the pkg-config tool only to be found by it.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkg-config")
+# The dialogs on a desktop need Qt's platform plugins and the faces they are
+# drawn in; runs without a screen (ui scripts, compose, automate) do not.
+if(TARGET corabind_qt)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-nanum, fonts-dejavu-core")
+endif()
 include(CPack)

@@ -34,8 +34,8 @@
  * as the component server does: one library handle may be open per process
  * at a time. The library and every handle derived from it must be used by one
  * thread at a time; calls from several threads must be serialised by the
- * caller. Handles may move between threads. Documents and elements not yet
- * handed to a control may be used from another thread.
+ * caller. Handles may move between threads. Documents and elements belong to
+ * no library, but the same rule holds for them: one thread at a time.
  */
 #ifndef CORABIND_CORABIND_H
 #define CORABIND_CORABIND_H
