@@ -16,7 +16,10 @@
 #include <unordered_set>
 
 #include "cli/cid_rewrite.h"
+#include "cli/compose_report.h"
+#include "cli/mail_input.h"
 #include "cli/output_encoding.h"
+#include "cli/printable.h"
 #include "control/orvane_control.h"
 #include "core/failure.h"
 #include "core/text.h"
@@ -39,7 +42,7 @@ class StreamDesktop : public Desktop {
   explicit StreamDesktop(std::ostream* err) : err_(err) {}
   void ShowModal(Form&) override { Unavailable(); }
   void MessageBox(const std::u16string& text) override {
-    if (err_) *err_ << "corabind: message: " << ToUtf8(text) << '\n';
+    if (err_) *err_ << PrintableLines(ToUtf8(text), "corabind: message: ");
   }
   void ShowOpen(FileDialog&) override { Unavailable(); }
   void ShowSave(FileDialog&) override { Unavailable(); }
@@ -74,15 +77,6 @@ struct UsageError {
 struct RunError {
   std::string text;
 };
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw RunError{"cannot read " + path.string() + ": " + std::strerror(errno)};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw RunError{"cannot read " + path.string()};
-  return std::move(bytes).str();
-}
 
 // Written next to the target and renamed over it: readers see the old file
 // or the whole new one, never a part. Dropped unless committed.
@@ -153,9 +147,17 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  const fs::path mail = options.mail;
-  const std::string bytes = ReadFile(mail);
-  const std::string utf8 = html::DecodeHtmlFile(bytes);
+  MailInput input;
+  try {
+    input = ReadMailInput(options.mail, options.input_charset);
+    RefuseOutputOverInput(input, options.output);
+  } catch (const MailInputError& e) {
+    if (e.usage) throw UsageError{e.what()};
+    throw RunError{e.what()};
+  }
+  if (input.empty && !options.quiet)
+    err << "corabind: warning: " << input.name << " is empty; the HTML part is empty\n";
+  const std::string& utf8 = input.utf8;
   const std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
 
   auto paths = std::make_shared<PathMap>();
@@ -167,27 +169,20 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     }
   }
   std::error_code ec;
-  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
-  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
+  const fs::path folder = input.folder;
   std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
     roots.emplace_back(root);
   }
 
-  // Every file that could not or may not be embedded, told once.
-  std::map<std::string, std::string> problems;
+  // Every file that could not or may not be embedded, told once after the
+  // run, when the reference the mail made for it is known.
+  std::vector<UnembeddedFile> problems;
+  std::unordered_set<std::u16string> seen;
   auto observe = [&](const std::u16string& path, const std::optional<fs::path>& host,
                      ReadProblem problem) {
-    const std::string where = host ? host->string() : ToUtf8(path);
-    const char* why = problem == ReadProblem::kRefused
-                          ? "outside the folders that may be embedded (see --allow-root)"
-                      : problem == ReadProblem::kUnreadable ? "cannot be read"
-                                                            : "not found";
-    if (problems.emplace(where, why).second) {
-      err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": " << where << ": "
-          << why << '\n';
-    }
+    if (seen.insert(path).second) problems.push_back({path, host, problem});
   };
 
   const std::u16string base = FolderBase(*paths, folder);
@@ -216,6 +211,13 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   html = WithCrLf(html);
   const std::u16string message = control.GetImages(html, body, base, document, kFalse, debug);
 
+  for (const UnembeddedFile& problem : problems) {
+    if (options.allow_missing && options.quiet) break;
+    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
+        << DescribeUnembedded(problem, ReferenceOf(*control.imageKeys(), *control.imageValues(),
+                                                   problem.control_path))
+        << '\n';
+  }
   if (!problems.empty() && !options.allow_missing) {
     throw RunError{std::to_string(problems.size()) +
                    " file(s) could not be embedded; nothing written (--allow-missing writes "
@@ -239,7 +241,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
       const std::size_t offset = at - html_begin;
       const auto line =
           1 + std::count(html.begin(), html.begin() + static_cast<std::ptrdiff_t>(offset), u'\n');
-      where << mail.string() << ", line " << line;
+      where << input.name << ", line " << line;
     } else {
       const auto line =
           1 + std::count(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
@@ -250,17 +252,28 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
 
+  std::uintmax_t written = 0;
   if (options.output.empty() || options.output == "-") {
     encode([](std::string_view) {});
     encode([&](std::string_view bytes) {
       out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      written += bytes.size();
     });
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
   } else {
     AtomicFile file(options.output);
-    encode([&](std::string_view bytes) { file.Write(bytes); });
+    encode([&](std::string_view bytes) {
+      file.Write(bytes);
+      written += bytes.size();
+    });
     file.Commit();
+  }
+  if (options.list) ListParts(err, *control.imageKeys(), *control.imageValues(), *paths);
+  if (!options.quiet) {
+    const bool to_stdout = options.output.empty() || options.output == "-";
+    Summarise(err, to_stdout ? "standard output" : Printable(options.output), *control.imageKeys(),
+              written);
   }
   return kExitOk;
 }
@@ -276,7 +289,8 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
   } catch (const RunError& e) {
     err << "corabind compose: " << e.text << '\n';
   } catch (const Failure& failure) {
-    err << "corabind compose: " << options.mail << ": " << failure.what() << '\n';
+    err << "corabind compose: " << Printable(options.mail) << ": " << Printable(failure.what())
+        << '\n';
   } catch (const std::exception& e) {
     err << "corabind compose: " << e.what() << '\n';
   }
@@ -289,7 +303,11 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       app.add_subcommand("compose",
                          "Compose a multipart/related MIME message from an HTML mail and the local "
                          "images, style sheets and Flash movies it refers to");
-  compose->add_option("MAIL", options->mail, "The HTML file of the mail")->required();
+  compose
+      ->add_option("MAIL", options->mail,
+                   "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
+                   "standard input with the working folder as base")
+      ->required();
   compose->add_option("-o,--output", options->output,
                       "Write the message here (replaced whole) instead of standard output");
   compose->add_option("--encoding", options->encoding,
@@ -313,6 +331,13 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
   compose->add_flag("--allow-missing", options->allow_missing,
                     "Write the message even when files are missing or refused (their parts are "
                     "empty)");
+  compose->add_option("--input-charset", options->input_charset,
+                      "Charset of MAIL when it has no byte order mark, as iconv names it "
+                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
+  compose->add_flag("--list", options->list,
+                    "Name every embedded file, its host path and size on standard error");
+  compose->add_flag("-q,--quiet", options->quiet,
+                    "Print nothing on success: no summary line, no warnings");
   compose->add_flag("--debug", options->debug, "Trace every step (message boxes go to stderr)");
   compose->callback(
       [options, &exit_status] { exit_status = RunCompose(*options, std::cout, std::cerr); });

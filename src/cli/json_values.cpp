@@ -19,7 +19,13 @@ std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document) {
 
 std::shared_ptr<html::HtmlDocument> DocumentTable::Get(const std::string& handle) const {
   const auto it = documents_.find(handle);
-  if (it == documents_.end()) throw ProtocolError("unknown document handle \"" + handle + "\"");
+  if (it == documents_.end()) {
+    std::string known;
+    for (const auto& [name, document] : documents_) known += (known.empty() ? "" : ", ") + name;
+    throw ProtocolError(
+        "unknown document handle \"" + handle + "\"; " +
+        (known.empty() ? "no document was made (op document)" : "the documents are " + known));
+  }
   return it->second;
 }
 
@@ -119,7 +125,9 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
         return Variant(std::static_pointer_cast<Document>(documents.Get(inner.get<std::string>())));
       }
       if (key == "element") return Variant(SelectElement(inner, documents));
-      throw ProtocolError("unknown value form: " + value.dump());
+      throw ProtocolError("unknown value form: " + value.dump() +
+                          "; the forms are {\"empty\":true}, {\"nothing\":true}, "
+                          "{\"collection\":[...]}, {\"document\":H}, {\"element\":{...}}");
     }
     default:
       throw ProtocolError("unknown value form: " + value.dump());

@@ -66,30 +66,5 @@ TEST(InsertImageInfoTest, ReplacedAndAbsentCollections) {
   EXPECT_EQ(Texts(*control.imageValues()), (std::vector<std::u16string>{u"x", u"again", u"y"}));
 }
 
-TEST(ControlPropertiesTest, ReadingGivesTheSameObjectTheHostSeesGrow) {
-  Library lib;
-  OrvaneControl control(lib);
-  const auto keys = control.imageKeys();  // never used: created empty
-  EXPECT_EQ(keys->Count(), 0);
-  EXPECT_EQ(control.imageKeys(), keys);
-  control.InsertImageInfo(u"k", u"v");
-  EXPECT_EQ(keys->Count(), 1);
-  EXPECT_EQ(control.getBaseURL(), u"");
-}
-
-TEST(CollectionTest, IndexAgreesWithItems) {
-  Collection c;
-  c.Add(u"a");
-  c.Add(std::int32_t{5});
-  c.Add(u"a");
-  EXPECT_EQ(c.Count(), 3);
-  EXPECT_TRUE(c.ContainsText(u"a"));
-  EXPECT_FALSE(c.ContainsText(u"5"));
-  EXPECT_EQ(c.Item(2), Variant(std::int32_t{5}));
-  for (std::int32_t bad : {0, 4, -1}) {
-    testing::ExpectFailure(err::kSubscriptOutOfRange, [&] { (void)c.Item(bad); });
-  }
-}
-
 }  // namespace
 }  // namespace corabind

@@ -62,6 +62,7 @@ TEST(DispatchTest, InvokesByNameWithVariantsAndChecksArgumentCounts) {
       {u"InsertImageInfo", {Variant(Null{}), Variant(u"v")}, err::kInvalidUseOfNull},
       {u"InsertImageInfo", {Variant(replacement), Variant(u"v")}, err::kTypeMismatch},
       {u"GetImagesSub", {Variant(u"<img>")}, err::kTypeMismatch},
+      {u"GetImagesSub", {Variant(replacement)}, err::kTypeMismatch},  // another kind
       {u"getBaseURL", {Variant(u"x")}, err::kWrongArgumentCount},
       {u"imageKeys", {Variant(u"x")}, err::kTypeMismatch},
   };
@@ -77,13 +78,9 @@ TEST(DispatchTest, BooleansKeepTheirSixteenBitForm) {
     Variant v;
     VariantBool expected;
   } cases[] = {
-      {Variant::Boolean(true), kTrue},
-      {Variant::Boolean(false), kFalse},
-      {Variant(std::int32_t{1}), 1},
-      {Variant(std::int16_t{-1}), kTrue},
-      {Variant(), kFalse},
-      {Variant(u"True"), kTrue},
-      {Variant(u"1"), 1},
+      {Variant::Boolean(true), kTrue},    {Variant(std::int32_t{1}), 1},
+      {Variant(std::int16_t{-1}), kTrue}, {Variant(), kFalse},
+      {Variant(u"True"), kTrue},          {Variant(u"1"), 1},
   };
   for (const auto& c : cases) EXPECT_EQ(ArgumentAsBool(c.v), c.expected);
   ExpectFailure(err::kOverflow, [] { ArgumentAsBool(Variant(std::int32_t{40000})); });
