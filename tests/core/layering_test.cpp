@@ -27,7 +27,8 @@ const std::map<std::string, int> kFloor = {
     {"platform/qt", 5},
     {"mail", 5},
     {"server", 6},
-    {"cli", 7},
+    {"capi", 7},
+    {"cli", 8},
 };
 const std::set<std::string> kJobs = {"mime", "fields", "flash", "localfile"};
 
