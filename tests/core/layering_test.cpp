@@ -25,6 +25,7 @@ const std::map<std::string, int> kFloor = {
     {"platform/html", 5},
     {"platform/headless", 5},
     {"platform/qt", 5},
+    {"mail", 5},
     {"server", 6},
     {"capi", 7},
     {"cli", 8},
