@@ -15,14 +15,16 @@
 #include <sstream>
 #include <unordered_set>
 
-#include "cli/cid_rewrite.h"
 #include "cli/compose_report.h"
 #include "cli/mail_input.h"
 #include "cli/output_encoding.h"
 #include "cli/printable.h"
 #include "control/orvane_control.h"
+#include "core/collection.h"
 #include "core/failure.h"
 #include "core/text.h"
+#include "mail/get_images_layout.h"
+#include "mail/mail_writer.h"
 #include "mime/message_layout.h"
 #include "platform/html/charset.h"
 #include "platform/html/html_document.h"
@@ -52,30 +54,6 @@ class StreamDesktop : public Desktop {
     throw Failure(err::kNotSupported, u"compose shows no dialogs");
   }
   std::ostream* err_;
-};
-
-// Reads nothing: the first pass only needs to learn which references become
-// parts.
-class NullEncoderFactory : public Base64FileEncoderFactory {
-  class Null : public Base64FileEncoder {
-   public:
-    bool EncodeFile(const std::u16string&, FileRead, Base64Lines) override { return false; }
-    const std::u16string& EncodedText() const override { return text_; }
-    void Clear() override {}
-
-   private:
-    std::u16string text_;
-  };
-
- public:
-  std::unique_ptr<Base64FileEncoder> Create() override { return std::make_unique<Null>(); }
-};
-
-struct UsageError {
-  std::string text;
-};
-struct RunError {
-  std::string text;
 };
 
 // Written next to the target and renamed over it: readers see the old file
@@ -122,23 +100,6 @@ class AtomicFile {
   bool committed_ = false;
 };
 
-// Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
-// brought into line.
-std::u16string WithCrLf(const std::u16string& text) {
-  std::u16string out;
-  out.reserve(text.size() + text.size() / 32);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r' || c == u'\n') {
-      out += u"\r\n";
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // The control path of a folder, ending in a backslash.
 std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   std::u16string base = paths.ToControl(folder);
@@ -146,76 +107,146 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   return base;
 }
 
-int ComposeInput(const ComposeOptions& options, const MailInput& input, std::ostream& out,
-                 std::ostream& err) {
+// The mail read and parsed once, with everything the writers need to find
+// its files.
+struct Source {
+  MailInput input;
+  std::shared_ptr<html::HtmlDocument> document;
+  std::shared_ptr<PathMap> paths;
+  std::vector<fs::path> roots;
+  mail::Page page;
+};
+
+// `given`, when set, is the mail already as text (from `corabind serve`).
+std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
+                             const MailInput* given = nullptr) {
+  auto source = std::make_unique<Source>();
+  try {
+    source->input = given ? *given : ReadMailInput(options.mail, options.input_charset);
+    if (!given) RefuseOutputOverInput(source->input, options.output);
+  } catch (const MailInputError& e) {
+    if (e.usage) throw UsageError{e.what()};
+    throw RunError{e.what()};
+  }
+  const MailInput& input = source->input;
   if (input.empty && !options.quiet)
     err << "corabind: warning: " << input.name << " is empty; the HTML part is empty\n";
-  const std::string& utf8 = input.utf8;
-  const std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
+  source->document = html::ParseHtml(input.utf8);
 
-  auto paths = std::make_shared<PathMap>();
+  source->paths = std::make_shared<PathMap>();
   for (const std::string& drive : options.drives) {
     try {
-      paths->MapDriveSpec(drive);
+      source->paths->MapDriveSpec(drive);
     } catch (const Failure& failure) {
       throw UsageError{"--drive " + drive + ": " + failure.what()};
     }
   }
   std::error_code ec;
   const fs::path folder = input.folder;
-  std::vector<fs::path> roots{folder};
+  source->roots.push_back(folder);
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
-    roots.emplace_back(root);
+    source->roots.emplace_back(root);
   }
-
-  // Every file that could not or may not be embedded, told once after the
-  // run, when the reference the mail made for it is known.
-  std::vector<UnembeddedFile> problems;
-  std::unordered_set<std::u16string> seen;
-  auto observe = [&](const std::u16string& path, const std::optional<fs::path>& host,
-                     ReadProblem problem) {
-    if (seen.insert(path).second) problems.push_back({path, host, problem});
+  mail::Page& page = source->page;
+  page.utf8 = input.utf8;
+  page.root = source->document->root();
+  page.body = source->document->body();
+  page.document = source->document;
+  page.base = FolderBase(*source->paths, folder);
+  const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {
+    if (!r) return std::nullopt;
+    return mail::SourceRange{r->begin, r->end};
   };
+  page.locate.attribute = [convert](const Element& e, std::u16string_view name) {
+    return convert(html::AttributeSource(e, name));
+  };
+  page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
+  return source;
+}
 
-  const std::u16string base = FolderBase(*paths, folder);
-  const std::shared_ptr<Element> body = document->body();
-  const VariantBool debug = options.debug ? kTrue : kFalse;
+// Every file that could not or may not be embedded, told once after the
+// run, when the reference the mail made for it is known; the caller refuses
+// to go on while any is left, unless told to.
+class Problems {
+ public:
+  Problems(const ComposeOptions& options, std::ostream& err) : options_(options), err_(err) {}
 
-  std::u16string html;
-  if (options.keep_html) {
-    html = FromUtf8(utf8);
-  } else {
-    // A silent first pass learns which references become parts; the keys
-    // are the same in the real pass, which reads the same document.
-    Library scout_library(Services{std::make_shared<StreamDesktop>(nullptr), nullptr,
-                                   std::make_shared<NullEncoderFactory>()});
-    OrvaneControl scout(scout_library);
-    scout.GetImages(u"", body, base, document, kFalse, kFalse);
-    const auto keys = scout.imageKeys();
-    html = FromUtf8(
-        RewriteToCid(utf8, [&](const std::u16string& key) { return keys->ContainsText(key); }));
+  ReadObserver Observer() {
+    return [this](const std::u16string& path, const std::optional<fs::path>& host,
+                  ReadProblem problem) {
+      if (seen_.insert(path).second) problems_.push_back({path, host, problem});
+    };
   }
 
+  // `reference_of` gives the reference the mail made for a control path.
+  void Tell(const std::function<std::u16string(const std::u16string&)>& reference_of,
+            const char* left_out) const {
+    for (const UnembeddedFile& problem : problems_) {
+      if (options_.allow_missing && options_.quiet) break;
+      err_ << "corabind: " << (options_.allow_missing ? "warning" : "error") << ": "
+           << DescribeUnembedded(problem, reference_of(problem.control_path)) << '\n';
+    }
+    if (problems_.empty() || options_.allow_missing) return;
+    throw RunError{std::to_string(problems_.size()) +
+                   " file(s) could not be embedded; nothing written (--allow-missing writes "
+                   "the message " +
+                   left_out + ")"};
+  }
+
+ private:
+  const ComposeOptions& options_;
+  std::ostream& err_;
+  std::vector<UnembeddedFile> problems_;
+  std::unordered_set<std::u16string> seen_;
+};
+
+// Writes through `write` to standard output or, whole or not at all, to the
+// output file.
+std::uintmax_t Deliver(
+    const ComposeOptions& options, std::ostream& out,
+    const std::function<void(const std::function<void(std::string_view)>&)>& write) {
+  std::uintmax_t written = 0;
+  if (options.output.empty() || options.output == "-") {
+    write([&](std::string_view bytes) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      written += bytes.size();
+    });
+    out.flush();
+    if (!out) throw RunError{"cannot write the message to standard output"};
+  } else {
+    AtomicFile file(options.output);
+    write([&](std::string_view bytes) {
+      file.Write(bytes);
+      written += bytes.size();
+    });
+    file.Commit();
+  }
+  return written;
+}
+
+std::string Destination(const ComposeOptions& options) {
+  const bool to_stdout = options.output.empty() || options.output == "-";
+  return to_stdout ? "standard output" : Printable(options.output);
+}
+
+// Today's layout, exactly as the control's GetImages writes it.
+void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source, std::ostream& out,
+                            std::ostream& err) {
+  Problems problems(options, err);
   Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,
                            std::make_shared<PosixBase64FileEncoderFactory>(
-                               ResolveThrough(paths), ReadPolicy::ConfinedTo(roots), observe)});
+                               ResolveThrough(source.paths), ReadPolicy::ConfinedTo(source.roots),
+                               problems.Observer())});
   OrvaneControl control(library);
-  html = WithCrLf(html);
-  const std::u16string message = control.GetImages(html, body, base, document, kFalse, debug);
-
-  for (const UnembeddedFile& problem : problems) {
-    if (options.allow_missing && options.quiet) break;
-    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
-        << DescribeUnembedded(problem, ReferenceOf(*control.imageKeys(), *control.imageValues(),
-                                                   problem.control_path))
-        << '\n';
-  }
-  if (!problems.empty() && !options.allow_missing) {
-    throw RunError{std::to_string(problems.size()) +
-                   " file(s) could not be embedded; nothing written (--allow-missing writes "
-                   "the message with empty parts)"};
-  }
+  std::size_t html_size = 0;
+  const std::u16string message =
+      mail::GetImagesLayout(control, source.page, options.keep_html, options.debug, &html_size);
+  problems.Tell(
+      [&](const std::u16string& path) {
+        return ReferenceOf(*control.imageKeys(), *control.imageValues(), path);
+      },
+      "with empty parts");
 
   // Every byte is checked before any is written where a write cannot be
   // taken back (standard output); a file is only renamed into place whole.
@@ -230,11 +261,10 @@ int ComposeInput(const ComposeOptions& options, const MailInput& input, std::ost
     const std::size_t at = *bad;
     const std::size_t html_begin = kMessageHeader.size();  // the HTML follows the header
     std::ostringstream where;
-    if (at >= html_begin && at < html_begin + html.size()) {
-      const std::size_t offset = at - html_begin;
-      const auto line =
-          1 + std::count(html.begin(), html.begin() + static_cast<std::ptrdiff_t>(offset), u'\n');
-      where << input.name << ", line " << line;
+    if (at >= html_begin && at < html_begin + html_size) {
+      const auto line = 1 + std::count(message.begin() + static_cast<std::ptrdiff_t>(html_begin),
+                                       message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
+      where << source.input.name << ", line " << line;
     } else {
       const auto line =
           1 + std::count(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
@@ -244,48 +274,77 @@ int ComposeInput(const ComposeOptions& options, const MailInput& input, std::ost
                    " cannot be written in " + options.encoding +
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
+  if (options.output.empty() || options.output == "-") encode([](std::string_view) {});
+  const std::uintmax_t written = Deliver(options, out, encode);
+  if (options.list) ListParts(err, *control.imageKeys(), *control.imageValues(), *source.paths);
+  if (!options.quiet) Summarise(err, Destination(options), *control.imageKeys(), written);
+}
 
-  std::uintmax_t written = 0;
-  if (options.output.empty() || options.output == "-") {
-    encode([](std::string_view) {});
-    encode([&](std::string_view bytes) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      written += bytes.size();
-    });
-    out.flush();
-    if (!out) throw RunError{"cannot write the message to standard output"};
-  } else {
-    AtomicFile file(options.output);
-    encode([&](std::string_view bytes) {
-      file.Write(bytes);
-      written += bytes.size();
-    });
-    file.Commit();
+mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, std::ostream& err) {
+  Problems problems(options, err);
+  mail::MailOptions mail_options;
+  mail_options.from = options.from;
+  mail_options.to = options.to;
+  mail_options.cc = options.cc;
+  mail_options.subject = options.subject;
+  mail_options.charset = options.charset;
+  mail_options.resolve = ResolveThrough(source.paths);
+  mail_options.policy = ReadPolicy::ConfinedTo(source.roots);
+  mail_options.observer = problems.Observer();
+  try {
+    mail::Mail message = mail::ComposeMail(source.page, mail_options);
+    problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
+                  "with those references left as written");
+    return message;
+  } catch (const Failure& failure) {
+    if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
+    throw;
   }
-  if (options.list) ListParts(err, *control.imageKeys(), *control.imageValues(), *paths);
-  if (!options.quiet) {
-    const bool to_stdout = options.output.empty() || options.output == "-";
-    Summarise(err, to_stdout ? "standard output" : Printable(options.output), *control.imageKeys(),
-              written);
+}
+
+int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  const std::unique_ptr<Source> source = Read(options, err);
+  if (options.get_images_layout) {
+    ComposeGetImagesLayout(options, *source, out, err);
+  } else {
+    const mail::Mail message = ComposeStandard(options, *source, err);
+    const std::uintmax_t written =
+        Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
+    if (options.list || !options.quiet) {
+      // The files as the control lists them: references and their paths.
+      Collection references, paths;
+      for (const auto& [reference, path] : message.embedded()) {
+        references.Add(Variant(reference));
+        paths.Add(Variant(path));
+      }
+      if (options.list) ListParts(err, references, paths, *source->paths);
+      if (!options.quiet) Summarise(err, Destination(options), references, written);
+    }
   }
   return kExitOk;
 }
 
-int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  MailInput input;
-  try {
-    input = ReadMailInput(options.mail, options.input_charset);
-    RefuseOutputOverInput(input, options.output);
-  } catch (const MailInputError& e) {
-    if (e.usage) throw UsageError{e.what()};
-    throw RunError{e.what()};
-  }
-  return ComposeInput(options, input, out, err);
+}  // namespace
+
+mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
+  return ComposeStandard(options, *Read(options, err), err);
 }
 
-int Guarded(const ComposeOptions& options, std::ostream& err, const std::function<int()>& run) {
+mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
+                                 const std::string& folder, std::ostream& err) {
+  MailInput input;
+  input.name = options.mail;
+  input.utf8 = utf8;
+  input.empty = utf8.empty();
+  std::error_code ec;
+  input.folder = fs::canonical(folder, ec);
+  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + folder};
+  return ComposeStandard(options, *Read(options, err, &input), err);
+}
+
+int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
   try {
-    return run();
+    return Compose(options, out, err);
   } catch (const UsageError& e) {
     err << "corabind compose: " << e.text << '\n';
     return kExitUsage;
@@ -300,32 +359,46 @@ int Guarded(const ComposeOptions& options, std::ostream& err, const std::functio
   return kExitFailure;
 }
 
-}  // namespace
-
-int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  return Guarded(options, err, [&] { return Compose(options, out, err); });
-}
-
-int RunComposeHtml(const ComposeOptions& options, const std::string& utf8,
-                   const std::string& folder, std::ostream& out, std::ostream& err) {
-  return Guarded(options, err, [&] {
-    MailInput input;
-    input.name = options.mail;
-    input.utf8 = utf8;
-    input.empty = utf8.empty();
-    std::error_code ec;
-    input.folder = fs::canonical(folder, ec);
-    if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + folder};
-    return ComposeInput(options, input, out, err);
-  });
+void AddMailOptions(CLI::App& command, ComposeOptions& options) {
+  command.add_option("--from", options.from, "The From address (\"Name <user@host>\")");
+  command.add_option("--to", options.to, "A To address or list of addresses (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--cc", options.cc, "A Cc address or list of addresses (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--subject", options.subject, "The Subject (UTF-8)");
+  command.add_option("--charset", options.charset,
+                     "IANA charset the HTML part is written in (default utf-8), e.g. euc-kr");
+  command
+      .add_option("--allow-root", options.allow_roots,
+                  "Also embed files from this folder and below (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command
+      .add_option("--drive", options.drives,
+                  "Map a drive letter of the mail's paths to a folder: X=/some/folder "
+                  "(repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--input-charset", options.input_charset,
+                     "Charset of MAIL when it has no byte order mark, as iconv names it "
+                     "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
+  command.add_flag("--allow-missing", options.allow_missing,
+                   "Write the message even when files are missing or refused (their "
+                   "references stay as written)");
 }
 
 void AddComposeCommand(CLI::App& app, int& exit_status) {
   auto options = std::make_shared<ComposeOptions>();
-  CLI::App* compose =
-      app.add_subcommand("compose",
-                         "Compose a multipart/related MIME message from an HTML mail and the local "
-                         "images, style sheets and Flash movies it refers to");
+  CLI::App* compose = app.add_subcommand(
+      "compose",
+      "Compose a standard multipart/related MIME message from an HTML mail and the local images, "
+      "style sheets and Flash movies it refers to");
   compose
       ->add_option("MAIL", options->mail,
                    "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
@@ -333,35 +406,32 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       ->required();
   compose->add_option("-o,--output", options->output,
                       "Write the message here (replaced whole) instead of standard output");
-  compose->add_option("--encoding", options->encoding,
-                      "Charset of the written message, as iconv names it (default CP949, which "
-                      "the HTML part's ks_c_5601-1987 label means)");
+  AddMailOptions(*compose, *options);
+  CLI::Option* layout = compose->add_flag(
+      "--get-images-layout", options->get_images_layout,
+      "Write exactly what the control's GetImages returns (its fixed layout, for programs that "
+      "rely on it) instead of standard MIME");
+  for (const char* standard_only : {"--from", "--to", "--cc", "--subject", "--charset"}) {
+    layout->excludes(compose->get_option(standard_only));
+  }
   compose
-      ->add_option("--allow-root", options->allow_roots,
-                   "Also embed files from this folder and below (repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+      ->add_option("--encoding", options->encoding,
+                   "With --get-images-layout: charset of the written message, as iconv names it "
+                   "(default CP949, which the HTML part's ks_c_5601-1987 label means)")
+      ->needs(layout);
   compose
-      ->add_option("--drive", options->drives,
-                   "Map a drive letter of the mail's paths to a folder: X=/some/folder "
-                   "(repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  compose->add_flag("--keep-html", options->keep_html,
-                    "Hand the HTML over verbatim instead of pointing references at cid: parts");
-  compose->add_flag("--allow-missing", options->allow_missing,
-                    "Write the message even when files are missing or refused (their parts are "
-                    "empty)");
-  compose->add_option("--input-charset", options->input_charset,
-                      "Charset of MAIL when it has no byte order mark, as iconv names it "
-                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
+      ->add_flag("--keep-html", options->keep_html,
+                 "With --get-images-layout: hand the HTML over verbatim instead of pointing "
+                 "references at cid: parts")
+      ->needs(layout);
+  compose
+      ->add_flag("--debug", options->debug,
+                 "With --get-images-layout: trace every step (message boxes go to stderr)")
+      ->needs(layout);
   compose->add_flag("--list", options->list,
                     "Name every embedded file, its host path and size on standard error");
   compose->add_flag("-q,--quiet", options->quiet,
                     "Print nothing on success: no summary line, no warnings");
-  compose->add_flag("--debug", options->debug, "Trace every step (message boxes go to stderr)");
   compose->callback(
       [options, &exit_status] { exit_status = RunCompose(*options, std::cout, std::cerr); });
 }

@@ -7,12 +7,19 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "mail/mail_writer.h"
 
 namespace corabind::cli {
 
 struct ComposeOptions {
-  std::string mail;                      // the HTML file
-  std::string output;                    // "" for standard output
+  std::string mail;    // the HTML file
+  std::string output;  // "" for standard output
+  // Standard MIME (the default).
+  std::string from, subject;
+  std::vector<std::string> to, cc;
+  std::string charset = "utf-8";  // of the HTML part
+  // Exactly what the control's GetImages returns.
+  bool get_images_layout = false;
   std::string encoding = "CP949";        // the HTML part is labelled ks_c_5601-1987
   std::vector<std::string> allow_roots;  // folders besides the mail's that may be read
   std::vector<std::string> drives;       // "X=/host/folder"
@@ -26,13 +33,29 @@ struct ComposeOptions {
 
 // Exit statuses of compose.
 
+// Failures of a command: a wrong command line, or a job that failed.
+struct UsageError {
+  std::string text;
+};
+struct RunError {
+  std::string text;
+};
+
+// The standard message for `options` (problems with files are told on
+// `err`); what send sends. Throws UsageError, RunError or Failure.
+mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err);
+
+// The same for a mail held as UTF-8 text, its relative references read
+// from `folder` (`options.mail` only names it in messages); what serve
+// composes and sends.
+mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
+                                 const std::string& folder, std::ostream& err);
+
+// Adds the options compose and send share to `command`.
+void AddMailOptions(CLI::App& command, ComposeOptions& options);
+
 // Runs compose; diagnostics and message boxes go to `err`.
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err);
-
-// The same for a mail held as text (UTF-8): its relative references are
-// read from `folder`, and `options.mail` only names it in messages.
-int RunComposeHtml(const ComposeOptions& options, const std::string& utf8,
-                   const std::string& folder, std::ostream& out, std::ostream& err);
 
 // Adds the compose subcommand to `app`; when it runs, its status is stored
 // in `exit_status`.

@@ -8,6 +8,7 @@
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "cli/interactive_commands.h"
+#include "cli/send_command.h"
 #include "serve/serve_command.h"
 
 namespace {
@@ -19,6 +20,13 @@ const std::map<std::string, std::string> kExamples = {
      "  corabind compose --input-charset latin1 --list old.html -o old.eml\n\n"
      "Exit status: 0 written; 1 a file could not be embedded, MAIL could not be read or "
      "decoded, or a character could not be encoded (nothing written); 2 usage."},
+    {"send",
+     "  CORABIND_SMTP_PASSWORD=... corabind send mail.html --smtp smtp://mail.example.com:587 "
+     "--user kim \\\n      --from 'Kim <kim@example.com>' --to lee@example.org --subject Hello\n"
+     "  corabind send --eml mail.eml --smtp smtps://mail.example.com --from kim@example.com "
+     "--to lee@example.org\n\n"
+     "Exit status: 0 the server accepted the message; 1 it could not be composed or the server "
+     "refused it (its reply is quoted); 2 usage."},
     {"automate",
      "  corabind automate --reference   # the members and dialogs, in Markdown\n"
      "  printf '%s\\n' '{\"id\":1,\"op\":\"describe\"}' | corabind automate"},
@@ -59,6 +67,7 @@ int main(int argc, char** argv) {
   int status = corabind::cli::kExitOk;
   // One line per subcommand.
   corabind::cli::AddComposeCommand(app, status);
+  corabind::cli::AddSendCommand(app, status);
   corabind::cli::AddAutomateCommand(app, status);
   corabind::cli::AddInteractiveCommands(app, status);
   corabind::serve::AddServeCommand(app, status);
@@ -66,8 +75,8 @@ int main(int argc, char** argv) {
     const auto example = kExamples.find(sub->get_name());
     if (example == kExamples.end()) continue;
     // The dialog commands end alike; a script tells a cancel by the status.
-    const bool dialog = sub->get_name() != "compose" && sub->get_name() != "automate" &&
-                        sub->get_name() != "screenshots";
+    const bool dialog = sub->get_name() != "compose" && sub->get_name() != "send" &&
+                        sub->get_name() != "automate" && sub->get_name() != "screenshots";
     sub->footer("Example:\n" + example->second +
                 (dialog ? "\n\nExit status: 0 done, its result printed; 1 the user cancelled or "
                           "closed the window (nothing printed), or the call failed; 2 usage."

@@ -10,6 +10,7 @@
 #include "core/failure.h"
 #include "core/text.h"
 #include "mime/mime.h"
+#include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
 namespace corabind {
@@ -25,47 +26,14 @@ const Element& Use(const ElementPtr& element) {
   return *element;
 }
 
-// The text of a URL attribute, or nothing when it is absent: a link without
-// HREF or an embed without SRC names no resource, and must not end the walk.
-std::optional<std::u16string> UrlAttribute(const Element& element, const std::u16string& name,
-                                           std::int32_t flags) {
-  const Variant value = element.getAttribute(name, flags);
-  if (value.IsNull()) return std::nullopt;
-  return value.ToText();
-}
-
-// What one of GetFlashSub, GetStyleSub and GetObjectFlashSub looks for.
-struct Target {
-  std::u16string_view tag;        // compared with the lower-cased tag name
-  std::u16string condition_name;  // attribute read with flags 0
-  bool lower_condition;           // lower-case its value before comparing
-  std::u16string_view condition_value;
-  std::u16string url_name;  // src is read with flags 0, key with key_flags
-  std::int32_t key_flags;
-};
-
-bool ConditionHolds(const Element& element, const Target& target) {
-  const Variant value = element.getAttribute(target.condition_name, 0);
-  if (value.IsNull()) return false;  // an absent attribute compares unequal
-  const std::u16string text = value.ToText();
-  return (target.lower_condition ? AsciiLower(text) : text) == target.condition_value;
-}
-
-void VisitOne(ControlData& control, const Element& element, const Target& target) {
-  // Both conditions are read every time; neither short-cuts the other.
-  const bool tag_matches = AsciiLower(element.tagName()) == target.tag;
-  const bool condition_holds = ConditionHolds(element, target);
-  if (!tag_matches || !condition_holds) return;
-  const auto src = UrlAttribute(element, target.url_name, 0);
-  if (!src) return;
-  const auto key = UrlAttribute(element, target.url_name, target.key_flags);
-  if (!key) return;
-  ResolveImageInfo(control, *src, *key);
+void VisitOne(ControlData& control, const Element& element, const ReferenceRule& rule) {
+  if (const auto match = MatchRule(element, rule))
+    ResolveImageInfo(control, match->src, match->key);
 }
 
 // A failure anywhere ends the whole walk and reaches the caller; what was
 // registered before it stays.
-void Walk(ControlData& control, const ElementPtr& root, const Target& target) {
+void Walk(ControlData& control, const ElementPtr& root, const ReferenceRule& target) {
   struct Pending {
     Children children;
     std::size_t next = 0;
@@ -194,11 +162,6 @@ class ImageWalk {
   std::vector<ImageFrame> stack_;
 };
 
-const Target kFlash{u"embed", u"TYPE", true, u"application/x-shockwave-flash", u"SRC", 2};
-const Target kStyle{u"link", u"REL", true, u"stylesheet", u"HREF", 2};
-const Target kObjectFlash{
-    u"object", u"CLASSID", false, u"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000", u"MOVIE", 0};
-
 }  // namespace
 
 Variant mime::GetImagesSub(ControlData& control, const std::shared_ptr<Element>& images) {
@@ -207,17 +170,17 @@ Variant mime::GetImagesSub(ControlData& control, const std::shared_ptr<Element>&
 }
 
 Variant mime::GetFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
-  Walk(control, images, kFlash);
+  Walk(control, images, kFlashEmbedRule);
   return {};
 }
 
 Variant mime::GetStyleSub(ControlData& control, const std::shared_ptr<Element>& images) {
-  Walk(control, images, kStyle);
+  Walk(control, images, kStyleLinkRule);
   return {};
 }
 
 Variant mime::GetObjectFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
-  Walk(control, images, kObjectFlash);
+  Walk(control, images, kObjectMovieRule);
   return {};
 }
 

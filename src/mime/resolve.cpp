@@ -1,9 +1,8 @@
 #include "mime/resolve.h"
 
-#include <algorithm>
-
 #include "core/text.h"
 #include "mime/mime.h"
+#include "mime/reference_rules.h"
 
 namespace corabind {
 
@@ -14,12 +13,6 @@ bool IsAsciiAlpha(char16_t c) {
 }
 bool IsAsciiDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
-}
-
-std::u16string SlashesToBackslashes(std::u16string_view text) {
-  std::u16string out(text);
-  std::replace(out.begin(), out.end(), u'/', u'\\');
-  return out;
 }
 
 }  // namespace
@@ -37,24 +30,7 @@ bool StartsWithUrlScheme(std::u16string_view text) {
 
 void ResolveImageInfo(ControlData& control, const std::u16string& src, const std::u16string& key) {
   if (src.size() <= 5) return;
-  const std::u16string_view view(src);
-  if (StartsWithIgnoringAsciiCase(view, u"file:")) {
-    // "file://" plus the path: exactly seven characters go, whatever
-    // follows them ("file:///C:/a" keeps a leading backslash).
-    mime::InsertImageInfo(control, key,
-                          SlashesToBackslashes(view.substr(std::min<std::size_t>(7, src.size()))));
-    return;
-  }
-  // Remote and inline resources ("https:", "data:", "cid:") are no local
-  // file; embedding them would only give empty parts.
-  if (StartsWithUrlScheme(view)) return;
-  if (src[1] == u':') {
-    mime::InsertImageInfo(control, key, src);  // a drive path, taken as written
-    return;
-  }
-  std::u16string_view relative = view;
-  if (relative.front() == u'/') relative.remove_prefix(1);
-  mime::InsertImageInfo(control, key, control.getBaseURL() + SlashesToBackslashes(relative));
+  if (auto path = LocalPath(src, control.getBaseURL())) mime::InsertImageInfo(control, key, *path);
 }
 
 std::u16string GetFileName(std::u16string_view path) {

@@ -182,14 +182,7 @@ void Bridge::Route() {
   }
   http_->Post("/call", checked(true, queued(options_.call, "application/json")));
   http_->Post("/compose", checked(true, queued(options_.compose, "message/rfc822")));
-  if (options_.send) {
-    http_->Post("/send", checked(true, queued(options_.send, "application/json")));
-  } else {
-    http_->Post("/send", checked(true, [](const httplib::Request&, httplib::Response& res) {
-                  Answer(res, 501,
-                         "this build has no mail sender; compose the message and send it yourself");
-                }));
-  }
+  http_->Post("/send", checked(true, queued(options_.send, "application/json")));
   http_->Post("/info", checked(false, [this](const httplib::Request&, httplib::Response& res) {
                 res.set_content(nlohmann::json{{"folder", options_.folder},
                                                {"send", static_cast<bool>(options_.send)}}

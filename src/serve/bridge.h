@@ -51,7 +51,8 @@ struct BridgeOptions {
   std::function<std::string(const std::string& request_body, int& status)> call;
   // Composes a mail: {"html":..., "folder":...} to the message's bytes.
   std::function<std::string(const std::string& request_body, int& status)> compose;
-  std::function<std::string(const std::string& request_body, int& status)> send;  // may be empty
+  // Composes and sends it: {... "server":"host:port", "from", "to":[...], "subject"}.
+  std::function<std::string(const std::string& request_body, int& status)> send;
 };
 
 class Bridge {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -19,6 +20,8 @@
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/text.h"
+#include "mail/mail_writer.h"
+#include "mail/smtp_sender.h"
 #include "serve/bridge.h"
 #ifdef CORABIND_HAVE_QT
 #include <QApplication>
@@ -78,6 +81,42 @@ json ParseBody(const std::string& body, int& status) {
   json request = json::parse(body, nullptr, false);
   if (request.is_discarded() || !request.is_object()) status = 400;
   return request;
+}
+
+// Composes the editor's mail, {"html","folder","from","to":[...],"subject"},
+// and hands it to `use`. Returns the refusal to answer with, or "" when
+// all went well.
+std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
+                     const std::function<void(mail::Mail&)>& use) {
+  const json request = ParseBody(body, status);
+  if (status != 200 || !request.contains("html") || !request["html"].is_string()) {
+    status = 400;
+    return Refusal("takes {\"html\":\"...\",\"folder\":\"...\",\"from\",\"to\",\"subject\"}");
+  }
+  cli::ComposeOptions options;
+  options.mail = "the mail";
+  options.quiet = true;
+  std::ostringstream problems;
+  try {
+    options.from = request.value("from", "");
+    options.subject = request.value("subject", "");
+    options.to = request.value("to", std::vector<std::string>{});
+    mail::Mail message = cli::ComposeTextForSending(
+        options, request["html"], request.value("folder", default_folder), problems);
+    use(message);
+    return {};
+  } catch (const json::exception& e) {
+    status = 400;
+    return Refusal(e.what());
+  } catch (const cli::UsageError& e) {
+    problems << e.text;
+  } catch (const cli::RunError& e) {
+    problems << e.text;
+  } catch (const Failure& f) {
+    problems << ToUtf8(f.description());
+  }
+  status = 422;
+  return Refusal(problems.str());
 }
 
 void OpenInBrowser(const std::string& url) {
@@ -152,21 +191,40 @@ int Serve(const ServeOptions& options) {
     return response.dump(-1, ' ', false, json::error_handler_t::replace);
   };
   bridge_options.compose = [&](const std::string& body, int& status) {
+    std::string message;
+    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+      m.Write([&](std::string_view bytes) { message.append(bytes); });
+    });
+    return refused.empty() ? message : refused;
+  };
+  bridge_options.send = [&](const std::string& body, int& status) {
     const json request = ParseBody(body, status);
-    if (status != 200 || !request.contains("html") || !request["html"].is_string()) {
+    const std::string server = request.is_object() ? request.value("server", "") : "";
+    if (server.empty()) {
       status = 400;
-      return Refusal("compose takes {\"html\":\"...\",\"folder\":\"...\"}");
+      return Refusal("send needs \"server\": host:port of the SMTP server");
     }
-    cli::ComposeOptions compose;
-    compose.mail = "the mail";
-    compose.quiet = true;
-    const std::string folder = request.value("folder", bridge_options.folder);
-    std::ostringstream message, errors;
-    if (cli::RunComposeHtml(compose, request["html"], folder, message, errors) != cli::kExitOk) {
-      status = 422;
-      return Refusal(errors.str());
-    }
-    return std::move(message).str();
+    std::size_t recipients = 0;
+    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+      std::string bytes;
+      m.Write([&](std::string_view piece) { bytes.append(piece); });
+      mail::SmtpOptions smtp;
+      smtp.url = server.find("://") == std::string::npos ? "smtp://" + server : server;
+      smtp.from = m.envelope_from();
+      smtp.recipients = m.recipients();
+      recipients = smtp.recipients.size();
+      std::size_t at = 0;
+      mail::SendMail(
+          smtp,
+          [&](char* buffer, std::size_t size) {
+            const std::size_t n = std::min(size, bytes.size() - at);
+            bytes.copy(buffer, n, at);
+            at += n;
+            return n;
+          },
+          bytes.size());
+    });
+    return refused.empty() ? json{{"sent", true}, {"recipients", recipients}}.dump() : refused;
   };
   Bridge bridge(bridge_options);
   const int port = bridge.Bind(options.port);

@@ -2,10 +2,10 @@
 // the control, with the user's part scripted (the server has no display).
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { existsSync, readFileSync, writeFileSync, mkdirSync } from "node:fs";
+import { existsSync, mkdirSync, readdirSync, readFileSync, writeFileSync } from "node:fs";
 import { join } from "node:path";
 import { test } from "node:test";
-import { startBrowser, startServer, tempDir } from "./support.mjs";
+import { startBrowser, startServer, startSmtp, tempDir } from "./support.mjs";
 
 // A 1x1 PNG and GIF: real image files for the message's parts.
 const kPng = Buffer.from(
@@ -119,4 +119,22 @@ test("corabind.js: the page's document for GetImages, properties, failures", asy
     window.editor.control.SetFormField(document.body).catch((e) => [e.name, e.number]),
   );
   assert.deepEqual(failure, ["CorabindError", 13]);
+});
+
+test("send delivers the mail to an SMTP server", async (t) => {
+  const dir = tempDir(t);
+  writeFileSync(join(dir, "dot.gif"), kGif);
+  const smtp = await startSmtp(t, join(dir, "maildir"));
+  const { page } = await openEditor(t, dir);
+  await page.evaluate((port) => {
+    window.editor.body.innerHTML = '<p>보냅니다 <img src="dot.gif"></p>';
+    document.querySelector("[name=server]").value = `127.0.0.1:${port}`;
+  }, smtp.port);
+  await page.click("#send");
+  await page.waitForFunction(() => /^(Sent|Send:)/.test(document.querySelector("#status").textContent));
+  assert.equal(await status(page), "Sent to you@example.com.");
+  const inbox = join(dir, "maildir", "new");
+  const [file] = readdirSync(inbox);
+  assert.match(checkMessage(join(inbox, file), [join(dir, "dot.gif")]), /보냅니다/);
+  assert.match(readFileSync(join(inbox, file), "utf8"), /^Subject: =\?UTF-8\?/im);
 });

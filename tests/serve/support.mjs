@@ -1,6 +1,7 @@
 // Starts `corabind serve` and Debian's chromium for a test, and stops both.
 import { spawn } from "node:child_process";
 import { request } from "node:http";
+import { connect, createServer } from "node:net";
 import { mkdtempSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -103,4 +104,26 @@ export async function startX(t) {
     });
     child.on("exit", () => reject(new Error("Xvfb ended")));
   });
+}
+
+// Debian's aiosmtpd on a free loopback port, keeping each message it takes
+// as a file in `maildir`/new.
+export async function startSmtp(t, maildir) {
+  const probe = createServer();
+  await new Promise((resolve) => probe.listen(0, "127.0.0.1", resolve));
+  const port = probe.address().port;
+  await new Promise((resolve) => probe.close(resolve));
+  const child = spawn("/usr/bin/python3", [
+    "-m", "aiosmtpd", "-n", "-l", `127.0.0.1:${port}`, "-c", "aiosmtpd.handlers.Mailbox", maildir,
+  ]);
+  t.after(() => child.kill("SIGKILL"));
+  for (;;) {  // until it accepts connections
+    const up = await new Promise((resolve) => {
+      const socket = connect(port, "127.0.0.1", () => resolve(true) || socket.end());
+      socket.on("error", () => resolve(false));
+    });
+    if (up) return { port };
+    if (child.exitCode !== null) throw new Error("aiosmtpd ended");
+    await new Promise((resolve) => setImmediate(resolve));
+  }
 }

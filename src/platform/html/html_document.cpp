@@ -210,6 +210,23 @@ std::shared_ptr<HtmlElement> HtmlDocument::ElementByTagName(std::u16string_view 
   return nullptr;
 }
 
+std::optional<SourceRange> AttributeSource(const Element& element, std::u16string_view name) {
+  const auto* html = dynamic_cast<const HtmlElement*>(&element);
+  const Attribute* a = html == nullptr ? nullptr : html->FindAttribute(name);
+  if (a == nullptr || a->raw_begin == kNoNode) return std::nullopt;
+  return SourceRange{a->raw_begin, a->raw_end};
+}
+
+std::optional<SourceRange> TextSource(const Element& element) {
+  const auto* html = dynamic_cast<const HtmlElement*>(&element);
+  if (html == nullptr) return std::nullopt;
+  const Node& node = html->document().tree().nodes[html->node()];
+  if (node.first_child == kNoNode || node.first_child != node.last_child) return std::nullopt;
+  const Node& text = html->document().tree().nodes[node.first_child];
+  if (text.kind != NodeKind::kText || text.source_begin == kNoNode) return std::nullopt;
+  return SourceRange{text.source_begin, text.source_end};
+}
+
 // ---- factories ----
 
 std::shared_ptr<HtmlDocument> ParseHtml(std::string_view utf8) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,7 @@ class HtmlElement final : public Element {
   // The attribute with this name (ASCII case-insensitive), or nullptr.
   const Attribute* FindAttribute(std::u16string_view name) const;
   std::uint32_t node() const { return node_; }
+  const HtmlDocument& document() const { return *document_; }
 
  private:
   const HtmlDocument* document_ = nullptr;
@@ -77,6 +79,18 @@ class HtmlDocument final : public Document, public std::enable_shared_from_this<
   std::unique_ptr<HtmlElement[]> elements_;  // one object per element node
   std::vector<std::u16string> sheet_hrefs_;  // document order
 };
+
+// Byte offsets of a stretch of the parsed source.
+struct SourceRange {
+  std::size_t begin, end;
+};
+// Where the value of `element`'s attribute `name` stands in the source it
+// was parsed from, quotes excluded; nullopt when it is absent, has no value
+// written, or `element` is not of this model.
+std::optional<SourceRange> AttributeSource(const Element& element, std::u16string_view name);
+// Where the text of `element` (a style or script element: one text child)
+// stands in the source; nullopt when it has none.
+std::optional<SourceRange> TextSource(const Element& element);
 
 // Parses a whole document. Input nested deeper than kMaxNestingDepth, or
 // larger than kMaxInputBytes, is failure 5 (invalid argument). Invalid UTF-8

@@ -18,6 +18,8 @@ struct Attribute {
   std::u16string name;   // qualified name as the DOM reports it ("href", "xlink:href")
   std::u16string value;  // character references decoded
   std::u16string raw;    // as written in the source, quotes removed
+  // Byte offsets of `raw` in the parsed source; kNoNode when not known.
+  std::uint32_t raw_begin = kNoNode, raw_end = kNoNode;
 };
 
 struct Node {
@@ -32,6 +34,9 @@ struct Node {
   // Elements: the local name (lower case for HTML). Text and comments: data.
   std::u16string data;
   std::vector<Attribute> attributes;
+  // Text: byte offsets of the data as written in the parsed source; kNoNode
+  // when not known.
+  std::uint32_t source_begin = kNoNode, source_end = kNoNode;
 };
 
 struct Tree {

@@ -82,6 +82,19 @@ std::u16string RawValue(const GumboAttribute& a) {
   return FromUtf8(text);
 }
 
+// Where RawValue's text stands in the source: the value token less its quotes.
+void LocateRawValue(const GumboAttribute& a, Attribute& out) {
+  const GumboStringPiece& original = a.original_value;
+  if (original.data == nullptr || original.data == a.original_name.data) return;
+  std::size_t begin = a.value_start.offset, end = begin + original.length;
+  if (original.length > 0 && (original.data[0] == '"' || original.data[0] == '\'')) {
+    ++begin;
+    if (original.length > 1 && original.data[original.length - 1] == original.data[0]) --end;
+  }
+  out.raw_begin = static_cast<std::uint32_t>(begin);
+  out.raw_end = static_cast<std::uint32_t>(end);
+}
+
 const GumboVector& ChildrenOf(const GumboNode& node) {
   return node.type == GUMBO_NODE_DOCUMENT ? node.v.document.children : node.v.element.children;
 }
@@ -129,6 +142,7 @@ Tree BuildTree(const GumboOutput& output, std::size_t max_depth) {
         for (unsigned int i = 0; i < e.attributes.length; ++i) {
           const auto& a = *static_cast<const GumboAttribute*>(e.attributes.data[i]);
           node.attributes.push_back({AttributeName(a), FromCString(a.value), RawValue(a)});
+          LocateRawValue(a, node.attributes.back());
         }
         break;
       }
@@ -141,6 +155,11 @@ Tree BuildTree(const GumboOutput& output, std::size_t max_depth) {
       case GUMBO_NODE_WHITESPACE:
         node.kind = NodeKind::kText;
         node.data = FromCString(g.v.text.text);
+        if (g.v.text.original_text.data != nullptr) {
+          node.source_begin = static_cast<std::uint32_t>(g.v.text.start_pos.offset);
+          node.source_end =
+              static_cast<std::uint32_t>(g.v.text.start_pos.offset + g.v.text.original_text.length);
+        }
         break;
       case GUMBO_NODE_DOCUMENT:
         continue;

@@ -1,0 +1,141 @@
+#include "cli/send_command.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "cli/command.h"
+#include "cli/compose_command.h"
+#include "core/failure.h"
+#include "mail/mail_writer.h"
+#include "mail/smtp_sender.h"
+
+namespace corabind::cli {
+
+namespace {
+
+struct SendOptions {
+  ComposeOptions compose;
+  std::string eml;  // a message composed before, instead of MAIL
+  std::string smtp, tls, user;
+};
+
+using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
+
+// The envelope of a message composed before: from the options alone.
+void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp) {
+  if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
+  smtp.from = mail::AddressesOf(options.from).front();
+  for (const auto* list : {&options.to, &options.cc}) {
+    for (const std::string& text : *list) {
+      for (std::string& a : mail::AddressesOf(text)) smtp.recipients.push_back(std::move(a));
+    }
+  }
+}
+
+int Send(const SendOptions& options, std::ostream& err) {
+  mail::SmtpOptions smtp;
+  smtp.url = options.smtp;
+  if (options.tls == "required") smtp.tls = mail::Tls::kRequired;
+  if (options.tls == "try") smtp.tls = mail::Tls::kTry;
+  if (options.tls == "none") smtp.tls = mail::Tls::kNone;
+  smtp.user = options.user;
+  if (const char* password = std::getenv("CORABIND_SMTP_PASSWORD")) smtp.password = password;
+
+  File file(nullptr, &std::fclose);
+  if (!options.eml.empty()) {
+    if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
+    EnvelopeFromOptions(options.compose, smtp);
+    file.reset(std::fopen(options.eml.c_str(), "rb"));
+    if (!file) throw RunError{"cannot read " + options.eml + ": " + std::strerror(errno)};
+  } else {
+    if (options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE"};
+    // Written to an unnamed temporary file first: the server is only
+    // contacted once the whole message exists.
+    const mail::Mail message = ComposeForSending(options.compose, err);
+    smtp.from = message.envelope_from();
+    smtp.recipients = message.recipients();
+    if (smtp.from.empty()) throw UsageError{"--from is needed to send"};
+    if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+    file.reset(std::tmpfile());
+    if (!file) throw RunError{std::string("cannot make a temporary file: ") + std::strerror(errno)};
+    message.Write([&](std::string_view bytes) {
+      if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        throw RunError{std::string("cannot write a temporary file: ") + std::strerror(errno)};
+      }
+    });
+    if (std::fflush(file.get()) != 0) throw RunError{"cannot write a temporary file"};
+  }
+  if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) throw RunError{"cannot read the message"};
+  const long size = std::ftell(file.get());
+  std::rewind(file.get());
+  if (size < 0) throw RunError{"cannot read the message"};
+
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  std::size_t shown = 0;
+  if (terminal) {
+    smtp.progress = [&](std::size_t sent, std::size_t total) {
+      if (total < (1u << 20) || sent - shown < (1u << 18)) return;
+      shown = sent;
+      err << "\rcorabind send: " << sent * 100 / total << "% of " << total / 1024 << " KiB"
+          << std::flush;
+    };
+  }
+  mail::SendMail(
+      smtp,
+      [&](char* buffer, std::size_t length) {
+        const std::size_t n = std::fread(buffer, 1, length, file.get());
+        if (n == 0 && std::ferror(file.get())) throw RunError{"cannot read the message"};
+        return n;
+      },
+      static_cast<std::size_t>(size));
+  if (shown) err << '\n';
+  err << "corabind send: accepted by the server for " << smtp.recipients.size() << " recipient(s), "
+      << size << " bytes\n";
+  return kExitOk;
+}
+
+int RunSend(const SendOptions& options, std::ostream& err) {
+  try {
+    return Send(options, err);
+  } catch (const UsageError& e) {
+    err << "corabind send: " << e.text << '\n';
+    return kExitUsage;
+  } catch (const RunError& e) {
+    err << "corabind send: " << e.text << '\n';
+  } catch (const Failure& failure) {
+    err << "corabind send: " << failure.what() << '\n';
+    if (failure.number() == err::kInvalidCall) return kExitUsage;
+  } catch (const std::exception& e) {
+    err << "corabind send: " << e.what() << '\n';
+  }
+  return kExitFailure;
+}
+
+}  // namespace
+
+void AddSendCommand(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<SendOptions>();
+  CLI::App* send = app.add_subcommand(
+      "send", "Compose a mail as compose does (or take one composed before) and send it over SMTP");
+  send->add_option("MAIL", options->compose.mail, "The HTML file of the mail");
+  send->add_option("--eml", options->eml, "Send this message file, composed before, instead");
+  send->add_option("--smtp", options->smtp, "The server: smtp://host[:port] or smtps://host[:port]")
+      ->required();
+  send->add_option("--tls", options->tls,
+                   "required (the default, except to this machine), try (STARTTLS when offered) "
+                   "or none")
+      ->check(CLI::IsMember({"required", "try", "none"}));
+  send->add_option("--user", options->user,
+                   "Log in as this user; the password comes from CORABIND_SMTP_PASSWORD or "
+                   "~/.netrc, never from the command line");
+  AddMailOptions(*send, options->compose);
+  send->callback([options, &exit_status] { exit_status = RunSend(*options, std::cerr); });
+}
+
+}  // namespace corabind::cli

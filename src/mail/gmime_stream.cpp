@@ -1,0 +1,220 @@
+#include "mail/gmime_stream.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/failure.h"
+#include "core/text.h"
+
+namespace corabind::mail {
+
+namespace {
+
+// Marks a placeholder: no other byte of a message GMime writes with base64
+// and quoted-printable bodies and encoded headers can be a control character.
+constexpr char kMark = '\x01';
+
+// What a stream does; GMime calls reach it through the C structure below.
+class Io {
+ public:
+  virtual ~Io() = default;
+  virtual ssize_t Read(char*, std::size_t) { return -1; }
+  virtual ssize_t Write(const char*, std::size_t) { return -1; }
+  virtual bool Eos() const { return false; }
+  virtual int Reset() { return -1; }
+  virtual int Flush() { return 0; }
+};
+
+struct IoStream {
+  GMimeStream parent;
+  Io* io;
+};
+struct IoStreamClass {
+  GMimeStreamClass parent_class;
+};
+
+Io& IoOf(GMimeStream* stream) {
+  return *reinterpret_cast<IoStream*>(stream)->io;
+}
+
+void Finalize(GObject* object) {
+  delete reinterpret_cast<IoStream*>(object)->io;
+  G_OBJECT_CLASS(g_type_class_peek(GMIME_TYPE_STREAM))->finalize(object);
+}
+
+void ClassInit(gpointer klass, gpointer) {
+  G_OBJECT_CLASS(klass)->finalize = Finalize;
+  auto* s = static_cast<GMimeStreamClass*>(klass);
+  s->read = [](GMimeStream* stream, char* buf, std::size_t len) -> ssize_t {
+    const ssize_t n = IoOf(stream).Read(buf, len);
+    if (n > 0) stream->position += n;
+    return n;
+  };
+  s->write = [](GMimeStream* stream, const char* buf, std::size_t len) -> ssize_t {
+    const ssize_t n = IoOf(stream).Write(buf, len);
+    if (n > 0) stream->position += n;
+    return n;
+  };
+  s->flush = [](GMimeStream* stream) { return IoOf(stream).Flush(); };
+  s->close = [](GMimeStream*) { return 0; };
+  s->eos = [](GMimeStream* stream) -> gboolean { return IoOf(stream).Eos() ? TRUE : FALSE; };
+  s->reset = [](GMimeStream* stream) { return IoOf(stream).Reset(); };
+  s->seek = [](GMimeStream*, gint64, GMimeSeekWhence) -> gint64 { return -1; };
+  s->tell = [](GMimeStream* stream) -> gint64 { return stream->position; };
+  s->length = [](GMimeStream*) -> gint64 { return -1; };
+  s->substream = [](GMimeStream*, gint64, gint64) -> GMimeStream* { return nullptr; };
+}
+
+GType IoStreamType() {
+  static const GType type =
+      g_type_register_static_simple(GMIME_TYPE_STREAM, "CorabindIoStream", sizeof(IoStreamClass),
+                                    ClassInit, sizeof(IoStream), nullptr, GTypeFlags(0));
+  return type;
+}
+
+GMimeStream* Wrap(std::unique_ptr<Io> io) {
+  auto* stream = static_cast<IoStream*>(g_object_new(IoStreamType(), nullptr));
+  stream->io = io.release();
+  g_mime_stream_construct(&stream->parent, 0, -1);
+  return &stream->parent;
+}
+
+// Collects the message into large pieces, each LF turned into CR LF, and
+// puts each file's base64 where its placeholder stands.
+class Sink : public Io {
+ public:
+  Sink(std::function<void(std::string_view)> sink,
+       std::function<std::filesystem::path(std::size_t)> file_of, std::exception_ptr* error)
+      : sink_(std::move(sink)), file_of_(std::move(file_of)), error_(error) {
+    buffer_.reserve(kPiece + 2 * 4096);
+  }
+  ssize_t Write(const char* buf, std::size_t len) override {
+    try {
+      const std::size_t before = buffer_.size();
+      AppendWithCrLf(buffer_, std::string_view(buf, len));
+      if (std::memchr(buffer_.data() + before, kMark, buffer_.size() - before) != nullptr ||
+          open_mark_) {
+        Splice();
+      }
+      if (buffer_.size() >= kPiece && !open_mark_) Emit();
+      return static_cast<ssize_t>(len);
+    } catch (...) {
+      if (error_ && !*error_) *error_ = std::current_exception();
+      return -1;
+    }
+  }
+  int Flush() override {
+    try {
+      Emit();
+      return 0;
+    } catch (...) {
+      if (error_ && !*error_) *error_ = std::current_exception();
+      return -1;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kPiece = 1 << 18;
+  static constexpr std::size_t kChunk = 57 * 1024;  // whole lines of base64
+
+  static void AppendWithCrLf(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+      const auto lf = text.find('\n');
+      out.append(text.substr(0, lf));
+      if (lf == std::string_view::npos) break;
+      out += "\r\n";
+      text.remove_prefix(lf + 1);
+    }
+  }
+
+  void Emit() {
+    if (!buffer_.empty()) sink_(buffer_);
+    buffer_.clear();
+  }
+
+  // Replaces every complete placeholder in the buffer by its file.
+  void Splice() {
+    open_mark_ = false;
+    std::size_t at;
+    while ((at = buffer_.find(kMark)) != std::string::npos) {
+      const std::size_t end = buffer_.find(kMark, at + 1);
+      if (end == std::string::npos) {
+        open_mark_ = true;  // the rest of it comes with the next write
+        return;
+      }
+      const std::size_t index = std::stoul(buffer_.substr(at + 1, end - at - 1));
+      std::string after = buffer_.substr(end + 1);
+      buffer_.resize(at);
+      Emit();
+      EncodeFile(file_of_(index));
+      buffer_ += after;
+    }
+  }
+
+  // GMime's base64 of the file, in lines ending CR LF.
+  void EncodeFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail(path);
+    struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{fd};
+    std::vector<unsigned char> in(kChunk), encoded(GMIME_BASE64_ENCODE_LEN(kChunk));
+    int state = 0;
+    guint32 save = 0;
+    for (;;) {
+      std::size_t have = 0;
+      bool end = false;
+      while (have < kChunk) {
+        const ssize_t n = ::read(fd, in.data() + have, kChunk - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(path);
+        if (n == 0) {
+          end = true;
+          break;
+        }
+        have += static_cast<std::size_t>(n);
+      }
+      const std::size_t length =
+          end ? g_mime_encoding_base64_encode_close(in.data(), have, encoded.data(), &state, &save)
+              : g_mime_encoding_base64_encode_step(in.data(), have, encoded.data(), &state, &save);
+      AppendWithCrLf(buffer_,
+                     std::string_view(reinterpret_cast<const char*>(encoded.data()), length));
+      if (end) break;
+      if (buffer_.size() >= kPiece) Emit();
+    }
+  }
+
+  [[noreturn]] static void Fail(const std::filesystem::path& path) {
+    throw Failure(err::kDeviceIo,
+                  FromUtf8("cannot read " + path.string() + ": " + std::strerror(errno)));
+  }
+
+  std::function<void(std::string_view)> sink_;
+  std::function<std::filesystem::path(std::size_t)> file_of_;
+  std::exception_ptr* error_;
+  std::string buffer_;
+  bool open_mark_ = false;
+};
+
+}  // namespace
+
+GMimeStream* NewFilePlaceholder(std::size_t index) {
+  const std::string text = kMark + std::to_string(index) + kMark;
+  return g_mime_stream_mem_new_with_buffer(text.data(), text.size());
+}
+
+GMimeStream* NewSinkStream(const std::function<void(std::string_view)>& sink,
+                           const std::function<std::filesystem::path(std::size_t)>& file_of,
+                           std::exception_ptr* error) {
+  return Wrap(std::make_unique<Sink>(sink, file_of, error));
+}
+
+}  // namespace corabind::mail

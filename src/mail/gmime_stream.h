@@ -1,0 +1,32 @@
+// GMime streams over C++ code: where a message is written to, and what
+// stands for a file until then. GMime owns every
+// stream made here (drop it with g_object_unref).
+#pragma once
+
+#include <gmime/gmime.h>
+
+#include <cstddef>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <string_view>
+
+namespace corabind::mail {
+
+// The content of a file's part until it is written: a few bytes standing
+// for the file `index`, which the sink below replaces by the file's base64.
+// So GMime lays out the message while each file is read, a chunk at a time,
+// only as the message is written, never held whole, and never more than one
+// file open at once.
+GMimeStream* NewFilePlaceholder(std::size_t index);
+
+// Every byte written goes to `sink`, in pieces of a quarter MiB, each LF made
+// CR LF (the message is written with LF line ends), each placeholder
+// replaced by the base64 of the file `file_of` names for it. An exception
+// from either (a file that cannot be read any more, a full disk) fails the
+// write and is kept in `error`.
+GMimeStream* NewSinkStream(const std::function<void(std::string_view)>& sink,
+                           const std::function<std::filesystem::path(std::size_t)>& file_of,
+                           std::exception_ptr* error);
+
+}  // namespace corabind::mail

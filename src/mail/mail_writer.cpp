@@ -1,0 +1,436 @@
+#include "mail/mail_writer.h"
+
+#include <gmime/gmime.h>
+#include <magic.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "mail/css_urls.h"
+#include "mail/gmime_stream.h"
+#include "mime/reference_rules.h"
+#include "mime/resolve.h"
+
+namespace corabind::mail {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void InitGMime() {
+  static std::once_flag once;  // GMime has one process-wide set-up of its own
+  std::call_once(once, [] { g_mime_init(); });
+}
+
+// Owns one GObject reference.
+template <class T>
+struct GRef {
+  T* p = nullptr;
+  explicit GRef(T* object = nullptr) : p(object) {}
+  GRef(const GRef&) = delete;
+  GRef& operator=(const GRef&) = delete;
+  ~GRef() {
+    if (p) g_object_unref(p);
+  }
+};
+
+[[noreturn]] void Invalid(const std::string& text) {
+  throw Failure(err::kInvalidCall, FromUtf8(text));
+}
+
+void AddMailboxes(InternetAddressList* list, std::vector<std::string>& out) {
+  for (int i = 0; i < internet_address_list_length(list); ++i) {
+    InternetAddress* address = internet_address_list_get_address(list, i);
+    if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
+      out.emplace_back(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
+      AddMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out);
+    }
+  }
+}
+
+// Parses an address list into `into` (a header's list) and the envelope.
+void ParseAddresses(const std::string& text, InternetAddressList* into,
+                    std::vector<std::string>& envelope) {
+  GRef<InternetAddressList> list(internet_address_list_parse(nullptr, text.c_str()));
+  std::vector<std::string> found;
+  if (list.p) AddMailboxes(list.p, found);
+  const bool bare = std::all_of(found.begin(), found.end(), [](const std::string& a) {
+    return a.find('@') != std::string::npos && a.front() != '@' && a.back() != '@';
+  });
+  if (found.empty() || !bare) Invalid("not an e-mail address: " + text);
+  internet_address_list_append(into, list.p);
+  envelope.insert(envelope.end(), found.begin(), found.end());
+}
+
+std::string FolderOf(const std::u16string& control_path) {
+  const auto slash = control_path.rfind(u'\\');
+  return ToUtf8(control_path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
+}
+
+struct Edit {
+  SourceRange where;
+  std::string text;
+};
+
+// `text` with each edit's range replaced; an edit overlapping an earlier one
+// is dropped (one value is only ever rewritten once).
+std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Edit& a, const Edit& b) { return a.where.begin < b.where.begin; });
+  std::string out;
+  out.reserve(text.size() + 32 * edits.size());
+  std::size_t at = 0;
+  for (const Edit& e : edits) {
+    if (e.where.begin < at || e.where.end > text.size()) continue;
+    out.append(text.substr(at, e.where.begin - at));
+    out += e.text;
+    at = e.where.end;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+// Mail text lines end in one kind of break; GMime writes it as CR LF.
+std::string WithLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// `utf8` in `charset`; failure 5 naming the first character it cannot carry.
+std::string Encode(const std::string& utf8, const std::string& charset) {
+  if (EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf-8")) return utf8;
+  const GIConv known = g_iconv_open(charset.c_str(), "UTF-8");
+  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + charset);
+  g_iconv_close(known);
+  gsize read = 0, written = 0;
+  GError* error = nullptr;
+  gchar* out = g_convert(utf8.data(), static_cast<gssize>(utf8.size()), charset.c_str(), "UTF-8",
+                         &read, &written, &error);
+  if (out == nullptr) {
+    g_clear_error(&error);
+    const std::u16string before = FromUtf8(utf8.substr(0, read));
+    const std::u16string rest = FromUtf8(utf8.substr(read, 4));
+    char32_t code = rest.empty() ? 0 : rest[0];
+    if (rest.size() > 1 && code >= 0xD800 && code < 0xDC00) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (rest[1] - 0xDC00);
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
+    const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
+    throw Failure(err::kOverflow, FromUtf8(std::string(name) + " on line " + std::to_string(line) +
+                                           " cannot be written in " + charset +
+                                           "; nothing written (utf-8 keeps every character)"));
+  }
+  std::string bytes(out, written);
+  g_free(out);
+  return bytes;
+}
+
+}  // namespace
+
+struct Mail::State {
+  ~State() {
+    if (message) g_object_unref(message);
+  }
+  GMimeMessage* message = nullptr;
+  std::size_t parts = 0;
+  std::string from;
+  std::vector<std::string> recipients;
+  std::vector<fs::path> files;  // by placeholder index
+  std::vector<Mail::Embedded> embedded;
+  std::map<std::u16string, std::u16string> references;  // control path -> first reference
+};
+
+namespace {
+
+class Builder {
+ public:
+  Builder(const Page& page, const MailOptions& options, Mail::State& state)
+      : page_(page), options_(options), state_(state) {
+    // The type comes from the first bytes alone: archives are not opened and
+    // text is not studied, which a page's resources never need.
+    magic_ = magic_open(MAGIC_MIME_TYPE | MAGIC_ERROR | MAGIC_NO_CHECK_COMPRESS |
+                        MAGIC_NO_CHECK_TAR | MAGIC_NO_CHECK_CDF | MAGIC_NO_CHECK_ELF |
+                        MAGIC_NO_CHECK_ENCODING | MAGIC_NO_CHECK_JSON | MAGIC_NO_CHECK_CSV);
+    if (magic_ && magic_load(magic_, nullptr) != 0) {
+      magic_close(magic_);
+      magic_ = nullptr;
+    }
+  }
+  ~Builder() {
+    if (magic_) magic_close(magic_);
+    for (GMimeObject* part : parts_) g_object_unref(part);
+  }
+  Builder(const Builder&) = delete;
+  Builder& operator=(const Builder&) = delete;
+
+  void Run() {
+    GMimeMessage* message = g_mime_message_new(TRUE);
+    state_.message = message;
+    std::vector<std::string> from;
+    if (!options_.from.empty()) {
+      ParseAddresses(options_.from, g_mime_message_get_from(message), from);
+      state_.from = from.front();
+    }
+    for (const std::string& to : options_.to) {
+      ParseAddresses(to, g_mime_message_get_to(message), state_.recipients);
+    }
+    for (const std::string& cc : options_.cc) {
+      ParseAddresses(cc, g_mime_message_get_cc(message), state_.recipients);
+    }
+    const auto at = state_.from.rfind('@');
+    domain_ = at == std::string::npos ? "localhost" : state_.from.substr(at + 1);
+    char* id = g_mime_utils_generate_message_id(domain_.c_str());
+    g_mime_message_set_message_id(message, id);
+    token_ = std::string(id).substr(0, std::string(id).find('@'));
+    g_free(id);
+    if (!options_.subject.empty()) {
+      g_mime_message_set_subject(message, options_.subject.c_str(), "utf-8");
+    }
+    GDateTime* now = g_date_time_new_now_local();
+    g_mime_message_set_date(message, now);
+    g_date_time_unref(now);
+
+    const std::string html = Encode(WithLf(PageText()), options_.charset);
+    GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
+                                             options_.charset.c_str());
+    SetContent(GMIME_PART(root), g_mime_stream_mem_new_with_buffer(html.data(), html.size()),
+               GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+
+    GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
+    g_mime_multipart_add(related, GMIME_OBJECT(root));
+    g_object_unref(root);
+    for (GMimeObject* part : parts_) g_mime_multipart_add(related, part);
+    state_.parts = parts_.size();
+    g_mime_message_set_mime_part(message, GMIME_OBJECT(related));
+    g_object_unref(related);
+  }
+
+ private:
+  // The page's source with every embedded reference pointing at its part and
+  // every charset declaration agreeing with the part's label.
+  std::string PageText() {
+    const PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
+    std::vector<Edit> edits;
+    for (const PageReference& r : scan.references) {
+      const std::string_view written = Slice(r.where);
+      if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
+      const auto path = LocalPath(r.src, page_.base);
+      if (!path) continue;
+      if (const auto cid = Embed(*path, r.style_sheet, r.key)) {
+        edits.push_back({r.where, "cid:" + *cid});
+      }
+    }
+    for (const SourceRange& css : scan.css) {
+      for (Edit& e : CssEdits(Slice(css), ToUtf8(page_.base))) {
+        e.where.begin += css.begin;
+        e.where.end += css.begin;
+        edits.push_back(std::move(e));
+      }
+    }
+    for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
+    for (const SourceRange& type : scan.content_types) {
+      edits.push_back({type, "text/html; charset=" + options_.charset});
+    }
+    return ApplyEdits(page_.utf8, std::move(edits));
+  }
+
+  std::string_view Slice(const SourceRange& r) const {
+    if (r.begin > r.end || r.end > page_.utf8.size()) return {};
+    return page_.utf8.substr(r.begin, r.end - r.begin);
+  }
+
+  // The edits pointing a style sheet's url()s at their parts; relative URLs
+  // are against `folder`, the sheet's own location.
+  std::vector<Edit> CssEdits(std::string_view css, const std::string& folder) {
+    std::vector<Edit> edits;
+    for (const CssUrl& url : FindCssUrls(css)) {
+      // "font.eot?#iefix" names font.eot; "#filter" names nothing to embed.
+      const std::string file = url.value.substr(0, url.value.find_first_of("?#"));
+      if (file.empty()) continue;
+      const auto path = LocalPath(FromUtf8(file), FromUtf8(folder));
+      if (!path) continue;
+      if (const auto cid = Embed(*path, url.import, FromUtf8(url.value))) {
+        edits.push_back({{url.begin, url.end}, "cid:" + *cid});
+      }
+    }
+    return edits;
+  }
+
+  void Tell(const std::u16string& path, const std::optional<fs::path>& host, ReadProblem why) {
+    if (!told_.insert(path).second) return;
+    if (options_.observer) options_.observer(path, host, why);
+  }
+
+  // The Content-ID of the part holding the file `path` names, made on first
+  // sight; nothing when the file is left out.
+  std::optional<std::string> Embed(const std::u16string& path, bool style_sheet,
+                                   const std::u16string& reference) {
+    state_.references.emplace(path, reference);
+    const auto host = options_.resolve ? options_.resolve(path) : std::optional<fs::path>();
+    if (!host) {
+      Tell(path, host, ReadProblem::kNotFound);
+      return std::nullopt;
+    }
+    std::error_code ec;
+    const fs::path file = fs::canonical(*host, ec);
+    if (ec || !fs::is_regular_file(file, ec)) {
+      Tell(path, host, ReadProblem::kNotFound);
+      return std::nullopt;
+    }
+    if (options_.policy.confined() && !options_.policy.Allows(file)) {
+      Tell(path, host, ReadProblem::kRefused);
+      return std::nullopt;
+    }
+    if (const auto seen = cids_.find(file); seen != cids_.end()) return seen->second;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+      Tell(path, host, ReadProblem::kUnreadable);
+      return std::nullopt;
+    }
+    const std::string cid =
+        "part" + std::to_string(cids_.size() + 1) + "." + token_ + "@" + domain_;
+    cids_.emplace(file, cid);
+
+    GMimePart* part;
+    GMimeStream* content;
+    if (style_sheet) {
+      // Browsers insist on text/css for a linked sheet in standards mode;
+      // the sheet's own references are pointed at their parts as well.
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      const std::string css = bytes.str();
+      const std::string text = ApplyEdits(css, CssEdits(css, FolderOf(path)));
+      part = g_mime_part_new_with_type("text", "css");
+      content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
+    } else {
+      char head[4096];
+      in.read(head, sizeof head);
+      const auto [type, subtype] = TypeOf(head, static_cast<std::size_t>(in.gcount()));
+      part = g_mime_part_new_with_type(type.c_str(), subtype.c_str());
+      content = NewFilePlaceholder(state_.files.size());
+      state_.files.push_back(file);
+    }
+    if (in.bad()) {
+      g_object_unref(content);
+      g_object_unref(part);
+      cids_.erase(file);
+      Tell(path, host, ReadProblem::kUnreadable);
+      return std::nullopt;
+    }
+    g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
+    const std::string name = ToUtf8(GetFileName(path));
+    if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
+    g_mime_part_set_content_id(part, cid.c_str());
+    // A file's placeholder counts as base64 already, which GMime then
+    // copies as it is.
+    SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
+               style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
+    parts_.push_back(GMIME_OBJECT(part));
+    state_.embedded.push_back({state_.references[path], path});
+    return cid;
+  }
+
+  std::pair<std::string, std::string> TypeOf(const char* head, std::size_t size) const {
+    const char* found = magic_ ? magic_buffer(magic_, head, size) : nullptr;
+    const std::string type = found ? found : "";
+    const auto slash = type.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == type.size()) {
+      return {"application", "octet-stream"};
+    }
+    return {type.substr(0, slash), type.substr(slash + 1)};
+  }
+
+  static void SetContent(GMimePart* part, GMimeStream* stream, GMimeContentEncoding encoding,
+                         GMimeContentEncoding stream_encoding = GMIME_CONTENT_ENCODING_DEFAULT) {
+    GMimeDataWrapper* wrapper = g_mime_data_wrapper_new_with_stream(stream, stream_encoding);
+    g_object_unref(stream);
+    g_mime_part_set_content(part, wrapper);
+    g_object_unref(wrapper);
+    g_mime_part_set_content_encoding(part, encoding);
+  }
+
+  const Page& page_;
+  const MailOptions& options_;
+  Mail::State& state_;
+  magic_t magic_ = nullptr;
+  std::string domain_, token_;
+  std::map<fs::path, std::string> cids_;  // canonical file -> Content-ID
+  std::set<std::u16string> told_;
+  std::vector<GMimeObject*> parts_;
+};
+
+}  // namespace
+
+Mail::Mail(std::unique_ptr<State> state) : state_(std::move(state)) {}
+Mail::~Mail() = default;
+Mail::Mail(Mail&&) noexcept = default;
+Mail& Mail::operator=(Mail&&) noexcept = default;
+
+std::size_t Mail::parts() const {
+  return state_->parts;
+}
+const std::vector<Mail::Embedded>& Mail::embedded() const {
+  return state_->embedded;
+}
+std::u16string Mail::ReferenceOf(const std::u16string& path) const {
+  const auto found = state_->references.find(path);
+  return found == state_->references.end() ? std::u16string() : found->second;
+}
+const std::string& Mail::envelope_from() const {
+  return state_->from;
+}
+const std::vector<std::string>& Mail::recipients() const {
+  return state_->recipients;
+}
+
+void Mail::Write(const std::function<void(std::string_view)>& sink) const {
+  std::exception_ptr sink_error;
+  GMimeFormatOptions* format = g_mime_format_options_new();
+  g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
+  GMimeStream* stream = NewSinkStream(
+      sink, [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
+  const ssize_t written =
+      g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
+  const int flushed = g_mime_stream_flush(stream);
+  g_object_unref(stream);
+  g_mime_format_options_free(format);
+  if (sink_error) std::rethrow_exception(sink_error);
+  if (written < 0 || flushed != 0)
+    throw Failure(err::kDeviceIo, u"the message could not be written");
+}
+
+Mail ComposeMail(const Page& page, const MailOptions& options) {
+  InitGMime();
+  auto state = std::make_unique<Mail::State>();
+  Builder(page, options, *state).Run();
+  return Mail(std::move(state));
+}
+
+std::vector<std::string> AddressesOf(const std::string& list) {
+  InitGMime();
+  std::vector<std::string> found;
+  GRef<InternetAddressList> header(internet_address_list_new());
+  ParseAddresses(list, header.p, found);
+  return found;
+}
+
+}  // namespace corabind::mail

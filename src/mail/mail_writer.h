@@ -1,0 +1,89 @@
+// Standard MIME mail from an HTML page and the local files it uses: a
+// multipart/related message built and written by GMime, every part's content
+// type from how the page uses it or from its bytes (libmagic), every
+// reference pointed at its part's Content-ID. Used by `corabind compose` and
+// `corabind send`; it knows nothing of the command line.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/page_references.h"
+#include "platform/posix/base64_file_encoder_posix.h"
+
+namespace corabind {
+class Document;
+class Element;
+}  // namespace corabind
+
+namespace corabind::mail {
+
+// A parsed page: the UTF-8 source it was parsed from, its elements, and
+// where the parser found things in that source.
+struct Page {
+  std::string_view utf8;
+  std::shared_ptr<Element> root;  // the html element
+  std::shared_ptr<Element> body;  // may be null (a frameset)
+  std::shared_ptr<Document> document;
+  SourceLocator locate;
+  std::u16string base;  // control path of the page's folder, ending in a backslash
+};
+
+struct MailOptions {
+  std::string from;  // RFC 5322 address lists, UTF-8 names allowed
+  std::vector<std::string> to, cc;
+  std::string subject;            // UTF-8
+  std::string charset = "utf-8";  // IANA name the HTML part is written in
+  HostPathResolver resolve;       // control path -> host file
+  ReadPolicy policy = ReadPolicy::Unconfined();
+  ReadObserver observer;  // told of each file that is left out
+};
+
+// A composed message; its files are read again only while it is written.
+class Mail {
+ public:
+  ~Mail();
+  Mail(Mail&&) noexcept;
+  Mail& operator=(Mail&&) noexcept;
+
+  // The whole message, lines ending in CR LF, handed to `sink` in pieces.
+  // Peak memory does not grow with the files. Failure when a file cannot be
+  // read any more, or whatever `sink` throws.
+  void Write(const std::function<void(std::string_view)>& sink) const;
+
+  std::size_t parts() const;  // resource parts, the HTML not counted
+  // Each file embedded, in the order of the parts: the reference the page
+  // (or a style sheet) first made for it and its control path.
+  struct Embedded {
+    std::u16string reference, path;
+  };
+  const std::vector<Embedded>& embedded() const;
+  // The reference first made for a control path, embedded or not; "" if none.
+  std::u16string ReferenceOf(const std::u16string& path) const;
+  // Bare addresses for the SMTP envelope.
+  const std::string& envelope_from() const;
+  const std::vector<std::string>& recipients() const;
+
+  struct State;
+
+ private:
+  friend Mail ComposeMail(const Page& page, const MailOptions& options);
+  explicit Mail(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+// Embeds every local file the page names (a file that cannot be read is told
+// to the observer and its references left as written). Failure 5 for an
+// address that does not parse or an unknown charset; failure 6 for a
+// character of the page that the charset cannot carry.
+Mail ComposeMail(const Page& page, const MailOptions& options);
+
+// The bare addresses (user@host) of an RFC 5322 address list; failure 5
+// naming the text when it holds none or does not parse.
+std::vector<std::string> AddressesOf(const std::string& list);
+
+}  // namespace corabind::mail

@@ -1,0 +1,43 @@
+// Sending a message over SMTP with libcurl: STARTTLS, AUTH, the envelope,
+// and the server's own words when it says no.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corabind::mail {
+
+enum class Tls {
+  kRequired,  // STARTTLS or smtps://, or no send at all
+  kTry,       // STARTTLS when the server offers it
+  kNone,      // plain text
+};
+
+struct SmtpOptions {
+  std::string url;  // smtp://host[:port] or smtps://host[:port]
+  // Unset: required, except to a loopback address where it is tried.
+  std::optional<Tls> tls;
+  std::string user;      // AUTH when not empty
+  std::string password;  // with `user`; empty: from ~/.netrc
+  std::string from;      // envelope sender (bare address)
+  std::vector<std::string> recipients;
+  // Called now and then with the bytes sent so far and the total.
+  std::function<void(std::size_t sent, std::size_t total)> progress;
+};
+
+// Reads the next bytes of the message into the buffer; 0 at its end.
+using MessageReader = std::function<std::size_t(char* buffer, std::size_t size)>;
+
+// Sends `size` bytes read through `read`. Returns only once the server has
+// accepted the data; otherwise Failure quoting the server's last reply (or
+// why no server could be reached).
+void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size);
+
+// Whether the host of an smtp:// or smtps:// URL is this machine
+// (localhost, 127.0.0.0/8, ::1).
+bool IsLoopbackUrl(const std::string& url);
+
+}  // namespace corabind::mail

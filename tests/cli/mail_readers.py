@@ -1,0 +1,273 @@
+#!/usr/bin/env python3
+"""Real mail readers on what `corabind compose` and `corabind send` write.
+
+usage: mail_readers.py CORABIND WORK_FOLDER
+
+Writes a Korean mail folder (text outside EUC-KR, a Korean-named and a
+blank-named image, CSS url() in a linked sheet, an @imported sheet and a style
+attribute, a Flash movie with <param>, a remote image), composes it, and
+checks it with Python's email package (policy.default), with headless
+Chromium (as .mhtml: every image's colour and the Korean text must show) and
+through a real aiosmtpd server. Prints "ok" or the first failure.
+"""
+import email
+import email.policy
+import os
+import re
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+import zlib
+
+KOREAN = "똠방각하 햏 안녕"
+# file -> colour; every image is one solid, distinct colour
+IMAGES = {"img/사진.png": (255, 0, 0), "img/blank name.png": (0, 160, 0),
+          "img/linked bg.png": (0, 0, 255), "img/inline.png": (255, 200, 0),
+          "img/imported.png": (200, 0, 200)}
+TEXT_COLOUR = (0, 200, 200)
+
+
+class Failed(Exception):
+    pass
+
+
+def expect(condition, text):
+    if not condition:
+        raise Failed(text)
+
+
+def png(rgb, size=4):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = b"".join(b"\0" + bytes(rgb) * size for _ in range(size))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+def pixels(path):
+    """The set of RGB colours of an 8-bit, non-interlaced RGB or RGBA PNG."""
+    data = open(path, "rb").read()
+    pos, idat, width = 8, b"", 0
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            expect(depth == 8 and colour in (2, 6), "unexpected screenshot format")
+            step = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw, stride, seen = zlib.decompress(idat), width * step, {}
+    prior = bytearray(stride)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - step] if i >= step else 0
+            b, c = prior[i], prior[i - step] if i >= step else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        for x in range(0, stride, step):
+            rgb = tuple(line[x:x + 3])
+            seen[rgb] = seen.get(rgb, 0) + 1
+        prior = line
+    return seen
+
+
+def write_fixture(folder):
+    for name, rgb in IMAGES.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
+        open(os.path.join(folder, name), "wb").write(png(rgb))
+    os.makedirs(os.path.join(folder, "css"))
+    open(os.path.join(folder, "css/main.css"), "w").write(
+        '@import "more.css";\n/* url(not-a-file.png) */\n'
+        '.linked { background: url("../img/linked bg.png"); width: 120px; height: 60px; }\n')
+    open(os.path.join(folder, "css/more.css"), "w").write(
+        ".imported { background-image: url(../img/imported.png); width: 120px; height: 60px; }\n")
+    # larger than the chunks a file is read and written in
+    open(os.path.join(folder, "movie.swf"), "wb").write(b"FWS\x09" + os.urandom(300 * 1024))
+    open(os.path.join(folder, "mail.html"), "w", encoding="utf-8").write(
+        '<!DOCTYPE html>\n<html><head><meta charset="ks_c_5601-1987">\n'
+        '<link rel="stylesheet" href="css/main.css"></head>\n'
+        '<body style="margin:0">\n'
+        '<p style="color: rgb%s; font-size: 40px">%s</p>\n'
+        '<img src="img/사진.png" width="120" height="60"><img src="img/blank name.png" width="120" height="60">\n'
+        '<div class="linked"></div><div class="imported"></div>\n'
+        "<div style=\"background: url('img/inline.png'); width: 120px; height: 60px\"></div>\n"
+        '<object classid="clsid:D27CDB6E-AE6D-11cf-96B8-444553540000" movie="movie.swf" width="1" height="1">'
+        '<param name="movie" value="movie.swf"></object>\n'
+        '<img src="https://mail.example.invalid/remote.png" width="1" height="1">\n'
+        "</body></html>\n" % (str(TEXT_COLOUR).replace(" ", ""), KOREAN))
+
+
+def check_message(raw, folder, expect_parts=8):
+    """The checks every standard message must pass; returns the HTML."""
+    expect(all(b < 128 for b in raw), "a byte outside ASCII")
+    lines = raw.split(b"\r\n")
+    expect(lines[-1] == b"" and all(b"\n" not in l and b"\r" not in l for l in lines), "a bare line end")
+    expect(max(len(l) for l in lines) <= 78, "a line longer than 78 octets")
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+    expect(message.get_content_type() == "multipart/related" and
+           message.get_param("type") == "text/html", "not multipart/related; type=text/html")
+    for header in ("From", "To", "Subject", "Date", "Message-ID", "MIME-Version"):
+        expect(message[header] is not None, "no " + header)
+    boundary = message.get_boundary().encode()
+    parts = list(message.iter_parts())
+    expect(raw.count(boundary) == len(parts) + 2, "the boundary occurs in a part")  # header too
+    for part in message.walk():
+        expect(not part.defects, "defects: %r" % part.defects)
+    root, resources = parts[0], parts[1:]
+    expect(root.get_content_type() == "text/html" and root.get_content_charset() == "utf-8",
+           "the root is not UTF-8 HTML")
+    html = root.get_content()
+    ids = {}
+    for part in resources:
+        cid = part["Content-ID"].strip("<>")
+        expect(re.fullmatch(r"[A-Za-z0-9.!#$%&'*+/=?^_`{|}~-]+@[A-Za-z0-9.-]+", cid), "bad Content-ID " + cid)
+        expect(cid not in ids, "Content-ID twice: " + cid)
+        expect(part.get_content_disposition() == "inline", "not inline: " + cid)
+        ids[cid] = part
+    expect(len(resources) == expect_parts, "%d parts" % len(resources))
+    texts = [html] + [p.get_content() for p in resources if p.get_content_type() == "text/css"]
+    used = set()
+    for text in texts:
+        for url in re.findall(r"cid:([^\"')\s>]+)", text):
+            cid = urllib.parse.unquote(url)
+            expect(cid in ids, "cid:%s names no part" % url)
+            used.add(cid)
+    expect(used == set(ids), "a part nobody refers to")
+    by_name = {os.path.basename(n): n for n in list(IMAGES) + ["movie.swf", "css/main.css", "css/more.css"]}
+    for part in resources:
+        name = part.get_filename()
+        expect(name in by_name, "unexpected file name %r" % name)
+        if part.get_content_type() == "text/css":
+            continue  # its url()s now name parts
+        expected = open(os.path.join(folder, by_name[name]), "rb").read()
+        expect(part.get_payload(decode=True) == expected, name + " differs from its file")
+    css = [p for p in resources if p.get_content_type() == "text/css"]
+    expect(len(css) == 2, "the two style sheets are not text/css")
+    expect(KOREAN in html and "ks_c_5601" not in html and 'charset="utf-8"' in html,
+           "the HTML's text or charset declaration is wrong")
+    expect('value="cid:' in html and "https://mail.example.invalid/remote.png" in html,
+           "the movie parameter or the remote image is wrong")
+    return message
+
+
+def chromium_shows(eml, work):
+    browser = shutil.which("chromium")
+    if browser is None:
+        return "skip: chromium"
+    mhtml = os.path.join(work, "mail.mhtml")
+    shutil.copyfile(eml, mhtml)
+    profile = tempfile.mkdtemp(dir=work)
+    base = [browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            "--hide-scrollbars", "--user-data-dir=" + profile, "--window-size=800,600"]
+    shot = os.path.join(work, "shot.png")
+    subprocess.run(base + ["--screenshot=" + shot, "file://" + mhtml], capture_output=True, timeout=120)
+    expect(os.path.exists(shot), "chromium took no screenshot")
+    seen = pixels(shot)
+    for name, rgb in IMAGES.items():
+        expect(seen.get(rgb, 0) >= 1000, "%s (colour %r) does not show" % (name, rgb))
+    expect(seen.get(TEXT_COLOUR, 0) >= 200, "the text does not show")
+    dom = subprocess.run(base + ["--dump-dom", "file://" + mhtml], capture_output=True,
+                         timeout=120).stdout.decode("utf-8", "replace")
+    expect(KOREAN in dom, "the Korean text is not what the browser read")
+    return "ok"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def smtp_delivers(corabind, folder, work):
+    try:
+        import aiosmtpd  # noqa: F401
+    except ImportError:
+        return "skip: aiosmtpd"
+    inbox = os.path.join(work, "inbox")
+    os.makedirs(inbox)
+    port = free_port()
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__)))
+    server = subprocess.Popen([sys.executable, "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:%d" % port,
+                               "-c", "smtp_sink.Sink", inbox], env=env)
+    try:
+        for _ in range(200):  # until it listens
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                break
+            except OSError:
+                time.sleep(0.05)
+        url = "smtp://127.0.0.1:%d" % port
+        common = [corabind, "send", "--smtp", url, "--from", "김철수 <kim@example.com>",
+                  "--subject", "봄 소식 spring"]
+        run = subprocess.run(common + [os.path.join(folder, "mail.html"), "--to", "lee@example.org",
+                                       "--cc", "Park <park@example.net>"], capture_output=True)
+        expect(run.returncode == 0, "send failed: %s" % run.stderr.decode())
+        received = __import__("json").load(open(os.path.join(inbox, "0.json")))
+        expect(received["from"] == "kim@example.com" and
+               received["to"] == ["lee@example.org", "park@example.net"], "envelope %r" % received)
+        message = check_message(received["data"].encode(), folder)
+        expect(str(message["Subject"]) == "봄 소식 spring" and "김철수" in str(message["From"]) and
+               "park@example.net" in str(message["Cc"]), "headers")
+
+        eml = os.path.join(work, "again.eml")
+        open(eml, "wb").write(received["data"].encode())
+        run = subprocess.run(common + ["--eml", eml, "--to", "lee@example.org"], capture_output=True)
+        expect(run.returncode == 0, "send --eml failed: %s" % run.stderr.decode())
+        again = __import__("json").load(open(os.path.join(inbox, "1.json")))
+        expect(again["data"] == received["data"], "--eml did not send the file as it is")
+
+        refused = subprocess.run(common + ["--eml", eml, "--to", "nobody@example.com"], capture_output=True)
+        expect(refused.returncode != 0 and b"550" in refused.stderr and b"no such user" in refused.stderr,
+               "a refused recipient: %r" % refused.stderr)
+        nobody = subprocess.run([corabind, "send", "--smtp", "smtp://127.0.0.1:%d" % free_port(), "--eml",
+                                 eml, "--from", "kim@example.com", "--to", "lee@example.org"],
+                                capture_output=True)
+        expect(nobody.returncode != 0 and b"onnect" in nobody.stderr and b"accepted" not in nobody.stderr,
+               "nobody listening: %r" % nobody.stderr)
+        expect(len(os.listdir(inbox)) == 2, "a refused send reached the inbox")
+    finally:
+        server.terminate()
+        server.wait()
+    return "ok"
+
+
+def main():
+    corabind, work = sys.argv[1], sys.argv[2]
+    folder = os.path.join(work, "mail")
+    write_fixture(folder)
+    eml = os.path.join(work, "mail.eml")
+    run = subprocess.run([corabind, "compose", os.path.join(folder, "mail.html"), "-o", eml,
+                          "--from", "김철수 <kim@example.com>", "--to", "이영희 <lee@example.org>",
+                          "--subject", "봄 소식: 똠 햏"], capture_output=True)
+    expect(run.returncode == 0, "compose failed: %s" % run.stderr.decode())
+    message = check_message(open(eml, "rb").read(), folder)
+    expect(str(message["Subject"]) == "봄 소식: 똠 햏", "the Subject")
+    print("email: ok")
+    print("chromium: " + chromium_shows(eml, work))
+    print("smtp: " + smtp_delivers(corabind, folder, work))
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except Failed as failure:
+        print("FAIL: %s" % failure)
+        sys.exit(1)
