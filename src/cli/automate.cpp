@@ -1,30 +1,18 @@
 #include "cli/automate.h"
 
 #include <iostream>
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "cli/automation_session.h"
 #include "cli/command.h"
 #include "cli/describe.h"
-#include "cli/json_values.h"
-#include "control/type_library.h"
 #include "core/failure.h"
-#include "core/library.h"
 #include "core/text.h"
-#include "platform/headless/headless_desktop.h"
-#include "platform/headless/ui_script.h"
-#include "platform/posix/base64_file_encoder_posix.h"
-#include "platform/posix/path_map.h"
-#include "platform/posix/posix_file_system.h"
-#include "server/component_server.h"
-#include "server/dispatch_object.h"
 
 namespace corabind::cli {
 
 using nlohmann::json;
-// Responses keep their keys in the order written: id and ok first.
-using Response = nlohmann::ordered_json;
 
 namespace {
 
@@ -48,179 +36,10 @@ LineRead ReadLine(std::istream& in, std::string& line, std::size_t max) {
   return too_long ? LineRead::kTooLong : LineRead::kLine;
 }
 
-class Session {
- public:
-  explicit Session(const AutomateOptions& options) {
-    auto paths = std::make_shared<PathMap>();
-    for (const auto& mapping : options.drives) paths->MapDriveSpec(mapping);
-    paths_ = paths;
-    desktop_ = std::make_shared<HeadlessDesktop>(*paths_);
-
-    // The same road a script host takes: the class factory of the loaded
-    // library, then late-bound calls.
-    void* factory = nullptr;
-    const std::string clsid = ToUtf8(kClassId);
-    if (DllGetClassObject(clsid.c_str(), &factory) != kS_OK || !factory) {
-      throw Failure(err::kCannotCreateObject, u"The library does not serve its own class");
-    }
-    factory_ = static_cast<ClassFactory*>(factory);
-    factory_->library().set_services(
-        Services{desktop_, std::make_shared<PosixFileSystem>(paths_),
-                 std::make_shared<PosixBase64FileEncoderFactory>(ResolveThrough(paths_))});
-  }
-
-  Response Handle(const json& request) {
-    if (!request.is_object()) throw ProtocolError("a request is a JSON object");
-    const json id = request.contains("id") ? request["id"] : json(nullptr);
-    if (!request.contains("op") || !request["op"].is_string())
-      throw ProtocolError("a request needs \"op\"");
-    const std::string op = request["op"];
-    Response response{{"id", id}, {"ok", true}};
-    if (op == "create") {
-      const std::string handle = "c" + std::to_string(next_control_++);
-      controls_.emplace(handle, factory_->CreateInstance());
-      response["control"] = handle;
-    } else if (op == "release") {
-      if (controls_.erase(ControlHandle(request)) == 0)
-        throw ProtocolError("unknown control handle");
-    } else if (op == "document") {
-      if (!request.contains("html") || !request["html"].is_string())
-        throw ProtocolError("\"document\" needs \"html\"");
-      response["document"] =
-          documents_.Add(html::ParseHtml(request["html"].get_ref<const std::string&>()));
-    } else if (op == "call" || op == "get" || op == "put") {
-      return Invoke(op, request, response);
-    } else if (op == "state") {
-      response["state"] = State();
-    } else if (op == "describe") {
-      response["describe"] = DescribeControl();
-    } else {
-      throw ProtocolError("unknown op \"" + op +
-                          "\"; the ops are create, release, document, call, get, put, state, "
-                          "describe");
-    }
-    return response;
-  }
-
- private:
-  std::string ControlHandle(const json& request) const {
-    if (!request.contains("control") || !request["control"].is_string())
-      throw ProtocolError("\"control\" is missing");
-    return request["control"];
-  }
-
-  DispatchObject& Control(const json& request) {
-    const auto it = controls_.find(ControlHandle(request));
-    if (it == controls_.end()) {
-      std::string known;
-      for (const auto& [name, object] : controls_) known += (known.empty() ? "" : ", ") + name;
-      throw ProtocolError(
-          "unknown control handle \"" + ControlHandle(request) + "\"; " +
-          (known.empty() ? "no control was created (op create)" : "the controls are " + known));
-    }
-    return *it->second;
-  }
-
-  Response Invoke(const std::string& op, const json& request, Response& response) {
-    DispatchObject& control = Control(request);
-    std::vector<Variant> args;
-    std::u16string member;
-    InvokeKind kind = InvokeKind::kMethod;
-    if (op == "call") {
-      if (!request.contains("method") || !request["method"].is_string())
-        throw ProtocolError("\"call\" needs \"method\"");
-      member = FromUtf8(request["method"].get<std::string>());
-      if (request.contains("args")) {
-        if (!request["args"].is_array()) throw ProtocolError("\"args\" takes an array");
-        for (const auto& a : request["args"]) args.push_back(ToVariant(a, documents_));
-      }
-    } else {
-      if (!request.contains("property") || !request["property"].is_string())
-        throw ProtocolError("\"" + op + "\" needs \"property\"");
-      member = FromUtf8(request["property"].get<std::string>());
-      kind = op == "get" ? InvokeKind::kPropertyGet : InvokeKind::kPropertyPutRef;
-      if (op == "put") {
-        if (!request.contains("value")) throw ProtocolError("\"put\" needs \"value\"");
-        args.push_back(ToVariant(request["value"], documents_));
-      }
-    }
-    desktop_->ClearScript();
-    desktop_->ClearEvents();
-    desktop_->ClearScriptError();
-    if (request.contains("ui")) desktop_->Push(ParseUiScript(request["ui"]));
-
-    bool failed = false;
-    try {
-      response["result"] = ToJson(control.Invoke(member, kind, args), documents_);
-    } catch (const Failure& failure) {
-      failed = true;
-      response["ok"] = false;
-      response["error"] = {{"number", failure.number()},
-                           {"description", ToUtf8(failure.description())}};
-      if (failure.number() == err::kNotSupported) response["hint"] = MemberNames();
-    }
-    response["events"] = EventsToJson(desktop_->events());
-    // The user's script must be used up exactly by what opened. When the
-    // member failed on its own (a missing or wrong argument, say) before
-    // the script could be used, that failure is the answer.
-    std::string mismatch;
-    if (desktop_->script_error()) {
-      mismatch = ToUtf8(*desktop_->script_error());
-    } else if (!desktop_->ScriptDone()) {
-      const std::string unused =
-          std::to_string(desktop_->Remaining()) + " entry(ies) of the ui script were not used";
-      if (failed) {
-        response["ui_unused"] = unused;
-      } else {
-        mismatch = unused;
-      }
-    }
-    desktop_->ClearScript();
-    if (!mismatch.empty()) {
-      Response error{
-          {"id", response["id"]}, {"ok", false}, {"protocol_error", "ui script: " + mismatch}};
-      error["events"] = response["events"];
-      return error;
-    }
-    return response;
-  }
-
-  static std::string MemberNames() {
-    std::string names;
-    for (const MemberInfo& m : CorabindTypeLibrary().dispatch.members)
-      names += (names.empty() ? "" : ", ") + ToUtf8(m.name);
-    return "the members are " + names + " (names in any case)";
-  }
-
-  Response State() const {
-    const SharedState& s = factory_->library().state();
-    return Response{{"FieldTagResult", ToUtf8(s.FieldTagResult)},
-                    {"FlashTagResult", ToUtf8(s.FlashTagResult)},
-                    {"EditElement", s.EditElement != nullptr},
-                    {"IsModify", s.IsModify != kFalse},
-                    {"ItemText", ToUtf8(s.ItemText)},
-                    {"ItemValue", ToUtf8(s.ItemValue)},
-                    {"ItemSelected", s.ItemSelected},
-                    {"ItemAccepted", s.ItemAccepted != kFalse},
-                    {"IsItemModify", s.IsItemModify != kFalse}};
-  }
-
-  std::shared_ptr<const PathMap> paths_;
-  std::shared_ptr<HeadlessDesktop> desktop_;
-  ClassFactory* factory_ = nullptr;
-  std::map<std::string, std::shared_ptr<DispatchObject>> controls_;
-  DocumentTable documents_;
-  int next_control_ = 1;
-};
-
-Response ProtocolErrorResponse(const json& id, const std::string& what) {
-  return Response{{"id", id}, {"ok", false}, {"protocol_error", what}};
-}
-
 }  // namespace
 
 int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& options) {
-  Session session(options);
+  AutomationSession session(options.drives);
   std::string line;
   for (;;) {
     const LineRead read = ReadLine(in, line, options.max_line_bytes);
@@ -232,22 +51,10 @@ int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& opti
     } else if (line.find_first_not_of(" \t") == std::string::npos) {
       continue;
     } else {
-      json request;
-      json id = nullptr;
       try {
-        request = json::parse(line);
-        if (request.is_object() && request.contains("id")) id = request["id"];
-        response = session.Handle(request);
+        response = session.Answer(json::parse(line));
       } catch (const json::exception& e) {
-        response = ProtocolErrorResponse(id, std::string("invalid request: ") + e.what());
-      } catch (const ProtocolError& e) {
-        response = ProtocolErrorResponse(id, e.what());
-      } catch (const std::invalid_argument& e) {  // a malformed ui script
-        response = ProtocolErrorResponse(id, e.what());
-      } catch (const Failure& f) {
-        // A failure outside a member call (for instance a document that
-        // cannot be parsed) is the request's fault.
-        response = ProtocolErrorResponse(id, ToUtf8(FormatUnexpectedError(f)));
+        response = ProtocolErrorResponse(nullptr, std::string("invalid request: ") + e.what());
       }
     }
     out << response.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;

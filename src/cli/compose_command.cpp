@@ -117,11 +117,13 @@ struct Source {
   mail::Page page;
 };
 
-std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err) {
+// `given`, when set, is the mail already as text (from `corabind serve`).
+std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
+                             const MailInput* given = nullptr) {
   auto source = std::make_unique<Source>();
   try {
-    source->input = ReadMailInput(options.mail, options.input_charset);
-    RefuseOutputOverInput(source->input, options.output);
+    source->input = given ? *given : ReadMailInput(options.mail, options.input_charset);
+    if (!given) RefuseOutputOverInput(source->input, options.output);
   } catch (const MailInputError& e) {
     if (e.usage) throw UsageError{e.what()};
     throw RunError{e.what()};
@@ -326,6 +328,18 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
 
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
   return ComposeStandard(options, *Read(options, err), err);
+}
+
+mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
+                                 const std::string& folder, std::ostream& err) {
+  MailInput input;
+  input.name = options.mail;
+  input.utf8 = utf8;
+  input.empty = utf8.empty();
+  std::error_code ec;
+  input.folder = fs::canonical(folder, ec);
+  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + folder};
+  return ComposeStandard(options, *Read(options, err, &input), err);
 }
 
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {

@@ -45,6 +45,12 @@ struct RunError {
 // `err`); what send sends. Throws UsageError, RunError or Failure.
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err);
 
+// The same for a mail held as UTF-8 text, its relative references read
+// from `folder` (`options.mail` only names it in messages); what serve
+// composes and sends.
+mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
+                                 const std::string& folder, std::ostream& err);
+
 // Adds the options compose and send share to `command`.
 void AddMailOptions(CLI::App& command, ComposeOptions& options);
 

@@ -33,6 +33,8 @@ class DocumentTable {
  public:
   std::string Add(std::shared_ptr<html::HtmlDocument> document);
   std::shared_ptr<html::HtmlDocument> Get(const std::string& handle) const;
+  // Forgets a document; false when the handle is unknown.
+  bool Remove(const std::string& handle) { return documents_.erase(handle) != 0; }
   // The handle of a document, registering it when it is new.
   std::string HandleOf(const std::shared_ptr<Document>& document);
 

@@ -9,6 +9,7 @@
 #include "cli/compose_command.h"
 #include "cli/interactive_commands.h"
 #include "cli/send_command.h"
+#include "serve/serve_command.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
   corabind::cli::AddSendCommand(app, status);
   corabind::cli::AddAutomateCommand(app, status);
   corabind::cli::AddInteractiveCommands(app, status);
+  corabind::serve::AddServeCommand(app, status);
   for (CLI::App* sub : app.get_subcommands({})) {
     const auto example = kExamples.find(sub->get_name());
     if (example == kExamples.end()) continue;

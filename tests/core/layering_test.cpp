@@ -29,6 +29,7 @@ const std::map<std::string, int> kFloor = {
     {"server", 6},
     {"capi", 7},
     {"cli", 8},
+    {"serve", 8},
 };
 const std::set<std::string> kJobs = {"mime", "fields", "flash", "localfile"};
 

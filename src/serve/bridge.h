@@ -1,0 +1,88 @@
+// The HTTP side of `corabind serve`: a loopback server through which the
+// bundled editor page (or any page it serves) calls the control. Calls run
+// one at a time on the thread that owns the library and the desktop (the
+// main thread, where Qt's windows must live); the server's threads only
+// check, queue and answer.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+namespace corabind::serve {
+
+// Runs jobs one at a time on the thread that calls Serve().
+class CallQueue {
+ public:
+  enum class Outcome { kDone, kBusy, kStopping };
+
+  // From any thread: waits up to `wait` for the running job to finish, then
+  // runs `job` on the serving thread and returns when it is done.
+  Outcome Run(const std::function<void()>& job, std::chrono::milliseconds wait);
+  // On the owning thread: runs jobs until Stop().
+  void Serve();
+  // Any job already running finishes; no other starts.
+  void Stop();
+  bool stopping() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  const std::function<void()>* job_ = nullptr;
+  bool busy_ = false, done_ = false, stop_ = false;
+};
+
+struct BridgeOptions {
+  std::string secret;  // every call carries it in X-Corabind-Secret
+  std::string folder;  // where a composed mail's relative references are read
+  std::size_t max_body = std::size_t{32} << 20;
+  std::chrono::milliseconds busy_wait{10000};  // how long a call waits for the one before it
+  std::chrono::seconds io_timeout{20};         // reading a request, writing an answer
+  // Answers a call in the automation protocol (runs on the serving thread).
+  std::function<std::string(const std::string& request_body, int& status)> call;
+  // Composes a mail: {"html":..., "folder":...} to the message's bytes.
+  std::function<std::string(const std::string& request_body, int& status)> compose;
+  // Composes and sends it: {... "server":"host:port", "from", "to":[...], "subject"}.
+  std::function<std::string(const std::string& request_body, int& status)> send;
+};
+
+class Bridge {
+ public:
+  explicit Bridge(BridgeOptions options);
+  ~Bridge();
+  Bridge(const Bridge&) = delete;
+  Bridge& operator=(const Bridge&) = delete;
+
+  // Binds 127.0.0.1:`port` (0: any free port) and returns the port.
+  int Bind(int port);
+  // Serves on a thread of its own until Stop().
+  void Start();
+  // Serves calls on this thread until Stop() (from a signal, /shutdown or
+  // another thread); `interrupt` is then run once, from the stopping thread,
+  // to end any dialog the running call has open.
+  void ServeCalls();
+  void Stop();
+  void set_interrupt(std::function<void()> interrupt) { interrupt_ = std::move(interrupt); }
+
+ private:
+  void Route();
+
+  BridgeOptions options_;
+  std::unique_ptr<httplib::Server> http_;
+  CallQueue calls_;
+  std::function<void()> interrupt_;
+  std::once_flag stopped_;
+  std::unique_ptr<std::thread> listener_;
+  int port_ = 0;
+};
+
+}  // namespace corabind::serve

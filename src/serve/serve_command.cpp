@@ -1,0 +1,293 @@
+#include "serve/serve_command.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "cli/automation_session.h"
+#include "cli/command.h"
+#include "cli/compose_command.h"
+#include "control/type_library.h"
+#include "core/failure.h"
+#include "core/text.h"
+#include "mail/mail_writer.h"
+#include "mail/smtp_sender.h"
+#include "serve/bridge.h"
+#ifdef CORABIND_HAVE_QT
+#include <QApplication>
+#include <QDialog>
+#include <QMetaObject>
+#include <QTimer>
+
+#include "platform/qt/display_probe.h"
+#include "platform/qt/qt_desktop.h"
+#endif
+
+extern char** environ;
+
+namespace corabind::serve {
+
+namespace {
+
+using nlohmann::json;
+
+struct ServeOptions {
+  int port = 0;
+  bool open = false;
+  bool no_display = false;
+  std::string folder;
+  std::vector<std::string> drives;
+  std::size_t max_body = std::size_t{32} << 20;
+  int busy_wait_ms = 10000;
+};
+
+// 256 bits from the system's entropy source, as hex.
+std::string NewSecret() {
+  std::random_device entropy;
+  std::string out;
+  for (int i = 0; i < 8; ++i) {
+    char word[9];
+    std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(entropy()));
+    out += word;
+  }
+  return out;
+}
+
+// The names of the control's properties: corabind.js reads them as
+// properties and calls every other name as a method.
+json PropertyNames() {
+  json names = json::array();
+  for (const auto& member : CorabindTypeLibrary().dispatch.members) {
+    if (member.kind == MemberKind::kProperty) names.push_back(ToUtf8(member.name));
+  }
+  return names;
+}
+
+std::string Refusal(const std::string& why) {
+  return json{{"refused", why}}.dump();
+}
+
+json ParseBody(const std::string& body, int& status) {
+  json request = json::parse(body, nullptr, false);
+  if (request.is_discarded() || !request.is_object()) status = 400;
+  return request;
+}
+
+// Composes the editor's mail, {"html","folder","from","to":[...],"subject"},
+// and hands it to `use`. Returns the refusal to answer with, or "" when
+// all went well.
+std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
+                     const std::function<void(mail::Mail&)>& use) {
+  const json request = ParseBody(body, status);
+  if (status != 200 || !request.contains("html") || !request["html"].is_string()) {
+    status = 400;
+    return Refusal("takes {\"html\":\"...\",\"folder\":\"...\",\"from\",\"to\",\"subject\"}");
+  }
+  cli::ComposeOptions options;
+  options.mail = "the mail";
+  options.quiet = true;
+  std::ostringstream problems;
+  try {
+    options.from = request.value("from", "");
+    options.subject = request.value("subject", "");
+    options.to = request.value("to", std::vector<std::string>{});
+    mail::Mail message = cli::ComposeTextForSending(
+        options, request["html"], request.value("folder", default_folder), problems);
+    use(message);
+    return {};
+  } catch (const json::exception& e) {
+    status = 400;
+    return Refusal(e.what());
+  } catch (const cli::UsageError& e) {
+    problems << e.text;
+  } catch (const cli::RunError& e) {
+    problems << e.text;
+  } catch (const Failure& f) {
+    problems << ToUtf8(f.description());
+  }
+  status = 422;
+  return Refusal(problems.str());
+}
+
+void OpenInBrowser(const std::string& url) {
+  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+      0) {
+    std::cerr << "corabind serve: cannot start xdg-open; open the address above yourself\n";
+    return;
+  }
+  std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();  // no zombie left behind
+}
+
+#ifdef CORABIND_HAVE_QT
+// Ends whatever the running call has open on the screen, and whatever it
+// opens after, so the call returns and the server can stop.
+void CloseEveryWindowFromNowOn() {
+  QMetaObject::invokeMethod(
+      qApp,
+      [] {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, [] {
+          for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible()) continue;
+            if (auto* dialog = qobject_cast<QDialog*>(window)) {
+              dialog->reject();
+            } else {
+              window->close();
+            }
+          }
+        });
+        timer->start(20);
+      },
+      Qt::QueuedConnection);
+}
+#endif
+
+int Serve(const ServeOptions& options) {
+  // Signals are taken by one thread of our own, never by whichever thread
+  // the kernel picks (the server's threads inherit this mask).
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR2}) sigaddset(&stop_signals, s);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  cli::AutomationSession::LiveDesktopMaker live;
+#ifdef CORABIND_HAVE_QT
+  std::unique_ptr<qt::QtSession> qt_session;
+  // Only a display that reaches a user: a dialog nobody can see would hold
+  // every call after it.
+  if (!options.no_display && !qt::WhyNoDisplay()) {
+    qt_session = std::make_unique<qt::QtSession>();
+    live = [](const PathMap& paths) { return std::make_shared<qt::QtDesktop>(paths); };
+  }
+#endif
+  cli::AutomationSession session(options.drives, live);
+  const json properties = PropertyNames();
+
+  BridgeOptions bridge_options;
+  bridge_options.secret = NewSecret();
+  bridge_options.folder =
+      options.folder.empty() ? std::filesystem::current_path().string() : options.folder;
+  bridge_options.max_body = options.max_body;
+  bridge_options.busy_wait = std::chrono::milliseconds(options.busy_wait_ms);
+  bridge_options.call = [&](const std::string& body, int& status) {
+    const json request = ParseBody(body, status);
+    if (status != 200) return Refusal("a call is one JSON object");
+    cli::Response response = session.Answer(request);
+    if (response.contains("protocol_error")) status = 400;
+    if (response.contains("control") && request.value("op", "") == "create")
+      response["properties"] = properties;
+    return response.dump(-1, ' ', false, json::error_handler_t::replace);
+  };
+  bridge_options.compose = [&](const std::string& body, int& status) {
+    std::string message;
+    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+      m.Write([&](std::string_view bytes) { message.append(bytes); });
+    });
+    return refused.empty() ? message : refused;
+  };
+  bridge_options.send = [&](const std::string& body, int& status) {
+    const json request = ParseBody(body, status);
+    const std::string server = request.is_object() ? request.value("server", "") : "";
+    if (server.empty()) {
+      status = 400;
+      return Refusal("send needs \"server\": host:port of the SMTP server");
+    }
+    std::size_t recipients = 0;
+    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+      std::string bytes;
+      m.Write([&](std::string_view piece) { bytes.append(piece); });
+      mail::SmtpOptions smtp;
+      smtp.url = server.find("://") == std::string::npos ? "smtp://" + server : server;
+      smtp.from = m.envelope_from();
+      smtp.recipients = m.recipients();
+      recipients = smtp.recipients.size();
+      std::size_t at = 0;
+      mail::SendMail(
+          smtp,
+          [&](char* buffer, std::size_t size) {
+            const std::size_t n = std::min(size, bytes.size() - at);
+            bytes.copy(buffer, n, at);
+            at += n;
+            return n;
+          },
+          bytes.size());
+    });
+    return refused.empty() ? json{{"sent", true}, {"recipients", recipients}}.dump() : refused;
+  };
+  Bridge bridge(bridge_options);
+  const int port = bridge.Bind(options.port);
+  if (port <= 0) {
+    std::cerr << "corabind serve: cannot listen on 127.0.0.1:" << options.port << '\n';
+    return cli::kExitFailure;
+  }
+#ifdef CORABIND_HAVE_QT
+  if (qt_session) bridge.set_interrupt(CloseEveryWindowFromNowOn);
+#endif
+
+  std::thread signal_thread([&] {
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    bridge.Stop();
+  });
+  bridge.Start();
+  // The secret travels after '#': browsers never send that part, so it
+  // reaches no server log and no Referer.
+  const std::string url =
+      "http://127.0.0.1:" + std::to_string(port) + "/#secret=" + bridge_options.secret;
+  std::cout << "corabind serve: " << url << std::endl;
+  if (options.open) OpenInBrowser(url);
+
+  bridge.ServeCalls();
+  pthread_kill(signal_thread.native_handle(), SIGUSR2);
+  signal_thread.join();
+  std::cout << "corabind serve: stopped" << std::endl;
+  return cli::kExitOk;
+}
+
+}  // namespace
+
+void AddServeCommand(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<ServeOptions>();
+  auto* cmd = app.add_subcommand(
+      "serve",
+      "Serve the control to browser pages on 127.0.0.1, with a mail editor at / (prints the "
+      "address with its secret)");
+  cmd->add_option("--port", options->port, "Port to listen on (0: any free port)")
+      ->capture_default_str();
+  cmd->add_flag("--open", options->open, "Open the editor in the desktop's browser");
+  cmd->add_flag("--no-display", options->no_display,
+                "Show no dialogs even where a display is; calls must carry a ui script");
+  cmd->add_option("--folder", options->folder,
+                  "Where a composed mail's relative references are read (default: the "
+                  "current folder)");
+  cmd->add_option("--drive", options->drives,
+                  "Map a drive letter to a host folder, e.g. C=/srv/mail (repeatable)");
+  cmd->add_option("--max-body", options->max_body, "Largest request body taken, in bytes")
+      ->capture_default_str();
+  cmd->add_option("--busy-wait", options->busy_wait_ms,
+                  "How long a call waits for the one before it, in ms, before it is answered "
+                  "busy (503)")
+      ->capture_default_str();
+  cmd->callback([options, &exit_status] {
+    try {
+      exit_status = Serve(*options);
+    } catch (const Failure& f) {
+      std::cerr << "corabind serve: " << ToUtf8(f.description()) << '\n';
+      exit_status = cli::kExitFailure;
+    }
+  });
+}
+
+}  // namespace corabind::serve
