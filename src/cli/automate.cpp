@@ -80,8 +80,17 @@ class Session {
       controls_.emplace(handle, factory_->CreateInstance());
       response["control"] = handle;
     } else if (op == "release") {
-      if (controls_.erase(ControlHandle(request)) == 0)
-        throw ProtocolError("unknown control handle");
+      // A long-running host lets go of what it no longer needs: a document
+      // by its handle, a control with the documents its results handed out.
+      if (request.contains("document")) {
+        if (!request["document"].is_string() ||
+            !documents_.Release(request["document"].get<std::string>()))
+          throw ProtocolError("unknown document handle");
+      } else {
+        const std::string handle = ControlHandle(request);
+        if (controls_.erase(handle) == 0) throw ProtocolError("unknown control handle");
+        documents_.ReleaseOwnedBy(handle);
+      }
     } else if (op == "document") {
       if (!request.contains("html") || !request["html"].is_string())
         throw ProtocolError("\"document\" needs \"html\"");
@@ -92,7 +101,7 @@ class Session {
     } else if (op == "state") {
       response["state"] = State();
     } else {
-      throw ProtocolError("unknown op \"" + op + "\"");
+      throw ProtocolError("unknown op " + Quoted(op));
     }
     return response;
   }
@@ -107,7 +116,7 @@ class Session {
   DispatchObject& Control(const json& request) {
     const auto it = controls_.find(ControlHandle(request));
     if (it == controls_.end())
-      throw ProtocolError("unknown control handle \"" + ControlHandle(request) + "\"");
+      throw ProtocolError("unknown control handle " + Quoted(ControlHandle(request)));
     return *it->second;
   }
 
@@ -140,7 +149,8 @@ class Session {
     if (request.contains("ui")) desktop_->Push(ParseUiScript(request["ui"]));
 
     try {
-      response["result"] = ToJson(control.Invoke(member, kind, args), documents_);
+      response["result"] =
+          ToJson(control.Invoke(member, kind, args), documents_, ControlHandle(request));
     } catch (const Failure& failure) {
       response["ok"] = false;
       response["error"] = {{"number", failure.number()},
@@ -186,6 +196,22 @@ class Session {
   int next_control_ = 1;
 };
 
+// Nesting deeper than this is refused while parsing: the JSON library copies,
+// prints and compares values recursively, and a request 100,000 levels deep
+// would overflow the stack. No request of the protocol needs more than a few.
+constexpr int kMaxJsonDepth = 64;
+
+json ParseRequest(const std::string& line) {
+  return json::parse(line, [](int depth, json::parse_event_t event, json&) {
+    if (depth >= kMaxJsonDepth &&
+        (event == json::parse_event_t::object_start || event == json::parse_event_t::array_start)) {
+      throw ProtocolError("request nested deeper than " + std::to_string(kMaxJsonDepth) +
+                          " levels");
+    }
+    return true;
+  });
+}
+
 Response ProtocolErrorResponse(const json& id, const std::string& what) {
   return Response{{"id", id}, {"ok", false}, {"protocol_error", what}};
 }
@@ -208,11 +234,11 @@ int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& opti
       json request;
       json id = nullptr;
       try {
-        request = json::parse(line);
+        request = ParseRequest(line);
         if (request.is_object() && request.contains("id")) id = request["id"];
         response = session.Handle(request);
       } catch (const json::exception& e) {
-        response = ProtocolErrorResponse(id, std::string("invalid request: ") + e.what());
+        response = ProtocolErrorResponse(id, "invalid request: " + DiagnosticText(e.what()));
       } catch (const ProtocolError& e) {
         response = ProtocolErrorResponse(id, e.what());
       } catch (const std::invalid_argument& e) {  // a malformed ui script

@@ -11,25 +11,39 @@ namespace corabind::cli {
 
 using nlohmann::json;
 
-std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document) {
+std::string Quoted(std::string_view text) {
+  return "\"" + DiagnosticText(text, 80) + "\"";
+}
+
+std::string QuotedValue(const json& value) {
+  return DiagnosticText(value.dump(-1, ' ', false, json::error_handler_t::replace), 80);
+}
+
+std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document,
+                               const std::string& owner) {
   std::string handle = "d" + std::to_string(next_++);
-  documents_.emplace(handle, std::move(document));
+  documents_.emplace(handle, Entry{std::move(document), owner});
   return handle;
+}
+
+void DocumentTable::ReleaseOwnedBy(const std::string& owner) {
+  std::erase_if(documents_, [&](const auto& entry) { return entry.second.owner == owner; });
 }
 
 std::shared_ptr<html::HtmlDocument> DocumentTable::Get(const std::string& handle) const {
   const auto it = documents_.find(handle);
-  if (it == documents_.end()) throw ProtocolError("unknown document handle \"" + handle + "\"");
-  return it->second;
+  if (it == documents_.end()) throw ProtocolError("unknown document handle " + Quoted(handle));
+  return it->second.document;
 }
 
-std::string DocumentTable::HandleOf(const std::shared_ptr<Document>& document) {
-  for (const auto& [handle, doc] : documents_) {
-    if (doc == document) return handle;
+std::string DocumentTable::HandleOf(const std::shared_ptr<Document>& document,
+                                    const std::string& owner) {
+  for (const auto& [handle, entry] : documents_) {
+    if (entry.document == document) return handle;
   }
   auto html = std::dynamic_pointer_cast<html::HtmlDocument>(document);
   if (!html) throw ProtocolError("a document of another model cannot be handed out");
-  return Add(std::move(html));
+  return Add(std::move(html), owner);
 }
 
 namespace {
@@ -65,14 +79,14 @@ std::shared_ptr<Element> SelectElement(const json& selector, DocumentTable& docu
       const std::string number = select.substr(colon + 1);
       if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos ||
           number.size() > 9) {
-        throw ProtocolError("\"" + select + "\": the index after ':' must be a number");
+        throw ProtocolError(Quoted(select) + ": the index after ':' must be a number");
       }
       index = std::stoul(number);
     }
     if (tag.empty()) throw ProtocolError("\"select\" is empty");
     found = doc->ElementByTagName(FromUtf8(tag), index);
   }
-  if (!found) throw ProtocolError("no element matches \"" + select + "\"");
+  if (!found) throw ProtocolError("no element matches " + Quoted(select));
   return found;
 }
 
@@ -90,12 +104,12 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
     case json::value_t::number_unsigned: {
       if (value.is_number_unsigned() &&
           value.get<std::uint64_t>() > std::numeric_limits<std::int32_t>::max()) {
-        throw ProtocolError("integer " + value.dump() + " does not fit 32 bits");
+        throw ProtocolError("integer " + QuotedValue(value) + " does not fit 32 bits");
       }
       const auto v = value.get<std::int64_t>();
       if (v < std::numeric_limits<std::int32_t>::min() ||
           v > std::numeric_limits<std::int32_t>::max()) {
-        throw ProtocolError("integer " + value.dump() + " does not fit 32 bits");
+        throw ProtocolError("integer " + QuotedValue(value) + " does not fit 32 bits");
       }
       return Variant(static_cast<std::int32_t>(v));
     }
@@ -103,7 +117,7 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
       return Variant(value.get<double>());
     case json::value_t::object: {
       if (value.size() != 1)
-        throw ProtocolError("a value object has exactly one key: " + value.dump());
+        throw ProtocolError("a value object has exactly one key: " + QuotedValue(value));
       const std::string& key = value.begin().key();
       const json& inner = value.begin().value();
       if (key == "empty" && inner == true) return Variant();
@@ -119,14 +133,14 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
         return Variant(std::static_pointer_cast<Document>(documents.Get(inner.get<std::string>())));
       }
       if (key == "element") return Variant(SelectElement(inner, documents));
-      throw ProtocolError("unknown value form: " + value.dump());
+      throw ProtocolError("unknown value form: " + QuotedValue(value));
     }
     default:
-      throw ProtocolError("unknown value form: " + value.dump());
+      throw ProtocolError("unknown value form: " + QuotedValue(value));
   }
 }
 
-json ToJson(const Variant& value, DocumentTable& documents) {
+json ToJson(const Variant& value, DocumentTable& documents, const std::string& owner) {
   const auto& s = value.storage();
   if (value.IsEmpty()) return json{{"empty", true}};
   if (value.IsNull()) return nullptr;
@@ -138,17 +152,18 @@ json ToJson(const Variant& value, DocumentTable& documents) {
   const auto& ref = std::get<ObjectRef>(s);
   if (ref.collection) {
     json items = json::array();
-    for (const auto& item : ref.collection->items()) items.push_back(ToJson(item, documents));
+    for (const auto& item : ref.collection->items())
+      items.push_back(ToJson(item, documents, owner));
     return json{{"collection", items}};
   }
-  if (ref.document) return json{{"document", documents.HandleOf(ref.document)}};
+  if (ref.document) return json{{"document", documents.HandleOf(ref.document, owner)}};
   if (ref.element) {
     return json{{"element",
                  {{"tagName", ToUtf8(ref.element->tagName())},
                   {"outerHTML", ToUtf8(ref.element->outerHTML())}}}};
   }
   if (ref.style_sheet)
-    return json{{"styleSheet", {{"href", ToJson(ref.style_sheet->href(), documents)}}}};
+    return json{{"styleSheet", {{"href", ToJson(ref.style_sheet->href(), documents, owner)}}}};
   return json{{"nothing", true}};
 }
 

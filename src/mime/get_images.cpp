@@ -17,6 +17,17 @@ namespace corabind {
 
 namespace {
 
+bool HasControlCharacter(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+}
+
+// A file URL loses its "file://"; anything else, a relative path that merely
+// starts with "file" included, is the path as it stands.
+std::u16string PathOf(const std::u16string& value) {
+  if (!StartsWithIgnoringAsciiCase(value, u"file:")) return value;
+  return value.substr(std::min<std::size_t>(7, value.size()));
+}
+
 class MessageBuild {
  public:
   MessageBuild(OrvaneControl& control, bool debug) : control_(control), debug_(debug) {}
@@ -26,11 +37,12 @@ class MessageBuild {
   void Unit(F&& step) {
     try {
       step();
-    } catch (const Failure& failure) {
+    } catch (const std::exception& e) {
+      // Running out of memory on one huge part, say, loses that unit only.
       if (!debug_) return;
       try {
-        control_.library().desktop().MessageBox(FormatUnexpectedError(failure));
-      } catch (const Failure&) {
+        control_.library().desktop().MessageBox(FormatUnexpectedError(AsFailure(e)));
+      } catch (const std::exception&) {
         // No way left to tell anyone; the build goes on regardless.
       }
     }
@@ -99,16 +111,20 @@ class MessageBuild {
 
  private:
   void Part(std::u16string& message, const std::u16string& key, const std::u16string& value) {
+    if (HasControlCharacter(key) || HasControlCharacter(GetFileName(PathOf(value)))) {
+      // A line break in a key or name would end the header line and let the
+      // page write headers, or whole parts, of its own.
+      TraceLazy([&] {
+        return u"Part left out: its key or file name holds a control character: " +
+               FromUtf8(DiagnosticText(ToUtf8(key)));
+      });
+      return;
+    }
     Trace(u"image key: " + key);
     Trace(u"image value: " + value);
     Trace(u"Step 1: left 4th: " + value.substr(0, 4));
-    // A file URL loses its "file://"; anything else, a relative path that
-    // merely starts with "file" included, is the path as it stands.
-    std::u16string path = value;
-    if (StartsWithIgnoringAsciiCase(value, u"file:")) {
-      path = value.substr(std::min<std::size_t>(7, value.size()));
-      Trace(u"Step 2: mid 8th: " + path);
-    }
+    const std::u16string path = PathOf(value);
+    if (path.size() != value.size()) Trace(u"Step 2: mid 8th: " + path);
     Trace(u"Step 3: encoding...");
     Unit([&] {
       if (!encoder_) encoder_ = control_.library().encoders().Create();
@@ -170,11 +186,12 @@ std::u16string OrvaneControl::GetImages(const std::u16string& html,
                                         const std::shared_ptr<Document>& myDom,
                                         VariantBool /*getImage: accepted, changes nothing*/,
                                         VariantBool debuging) {
-  imageAttributes()[0] = u"SRC";
-  imageAttributes()[1] = u"BACKGROUND";
-  set_baseURL(base);
-
   MessageBuild build(*this, debuging == kTrue);
+  build.Unit([&] {
+    imageAttributes()[0] = u"SRC";
+    imageAttributes()[1] = u"BACKGROUND";
+    set_baseURL(base);
+  });
   build.Unit([&] { GetImagesSub(body); });
   build.Unit([&] { GetFlashSub(body); });
   build.Unit([&] { GetStyleSub(body); });

@@ -4,6 +4,7 @@
 #include "control/orvane_control.h"
 #include "core/collection.h"
 #include "core/failure.h"
+#include "core/text.h"
 #include "support/expect_failure.h"
 
 namespace corabind {
@@ -77,16 +78,19 @@ TEST(ControlPropertiesTest, ReadingGivesTheSameObjectTheHostSeesGrow) {
   EXPECT_EQ(control.getBaseURL(), u"");
 }
 
-TEST(CollectionTest, IndexAgreesWithItems) {
+TEST(CollectionTest, ItemsCompareByTheirText) {
   Collection c;
   c.Add(u"a");
   c.Add(std::int32_t{5});
   c.Add(u"a");
-  EXPECT_EQ(c.Count(), 3);
-  EXPECT_TRUE(c.ContainsText(u"a"));
-  EXPECT_FALSE(c.ContainsText(u"5"));
+  c.Add(Variant(Null{}));
+  c.Add(Variant(std::make_shared<Collection>()));
+  EXPECT_EQ(c.Count(), 5);
+  for (const char16_t* text : {u"a", u"5"}) EXPECT_TRUE(c.ContainsText(text)) << ToUtf8(text);
+  EXPECT_FALSE(c.ContainsText(u"Null"));
+  EXPECT_FALSE(c.ContainsText(u""));
   EXPECT_EQ(c.Item(2), Variant(std::int32_t{5}));
-  for (std::int32_t bad : {0, 4, -1}) {
+  for (std::int32_t bad : {0, 6, -1}) {
     testing::ExpectFailure(err::kSubscriptOutOfRange, [&] { (void)c.Item(bad); });
   }
 }

@@ -69,7 +69,9 @@ TEST_F(FieldDialogsTest, TextArea) {
         u"Text1=n|Text2=<b>x</b>&amp;|Text3=40|Text4=0"},
        {Elem(u"TEXTAREA", {}, u"x"), u"ok", uR"(<textarea cols = "10" rows = "1" >x</textarea>)",
         u"Text1=|Text3=10|Text4=1"},
-       Again(uR"(<textarea name = "memo" cols = "40" rows = "3" >hello &amp; bye</textarea>)")});
+       Again(uR"(<textarea name = "memo" cols = "40" rows = "3" >hello &amp; bye</textarea>)"),
+       // Content that begins with a line break keeps it edit after edit.
+       Again(u"<textarea cols = \"10\" rows = \"1\" >\r\n\nsecond line</textarea>")});
 }
 
 TEST_F(FieldDialogsTest, CheckBoxAndRadioButton) {
