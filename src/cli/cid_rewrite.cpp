@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/text.h"
-#include "platform/html/gumbo_output.h"
 
 namespace corabind::cli {
 
@@ -36,22 +35,27 @@ struct Replacement {
   std::string text;
 };
 
-bool HasToken(std::string_view list, std::string_view token) {
+bool IsSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
+
+bool HasToken(std::u16string_view list, std::u16string_view token) {
   std::size_t i = 0;
   while (i < list.size()) {
-    while (i < list.size() && std::string_view(" \t\n\f\r").find(list[i]) != std::string_view::npos)
-      ++i;
+    while (i < list.size() && IsSpace(list[i])) ++i;
     std::size_t j = i;
-    while (j < list.size() && std::string_view(" \t\n\f\r").find(list[j]) == std::string_view::npos)
-      ++j;
-    if (EqualsIgnoringAsciiCase(FromUtf8(list.substr(i, j - i)), FromUtf8(token))) return true;
+    while (j < list.size() && !IsSpace(list[j])) ++j;
+    if (EqualsIgnoringAsciiCase(list.substr(i, j - i), token)) return true;
     i = j;
   }
   return false;
 }
 
-const GumboAttribute* Find(const GumboElement& e, const char* name) {
-  return gumbo_get_attribute(&e.attributes, name);
+const html::Attribute* Find(const html::Node& node, std::u16string_view name) {
+  for (const html::Attribute& a : node.attributes) {
+    if (a.name == name) return &a;
+  }
+  return nullptr;
 }
 
 class Rewriter {
@@ -59,17 +63,17 @@ class Rewriter {
   Rewriter(std::string_view text, const std::function<bool(const std::u16string&)>& is_part)
       : text_(text), is_part_(is_part) {}
 
-  void Element(const GumboElement& e) {
-    for (const char* name : {"src", "background"}) Consider(Find(e, name), false);
-    if (e.tag == GUMBO_TAG_LINK) {
-      const GumboAttribute* rel = Find(e, "rel");
-      if (rel != nullptr && HasToken(rel->value, "stylesheet")) Consider(Find(e, "href"), false);
+  void Element(const html::Node& e) {
+    for (const char16_t* name : {u"src", u"background"}) Consider(Find(e, name), false);
+    if (e.ns != html::Namespace::kHtml) return;
+    if (e.data == u"link") {
+      const html::Attribute* rel = Find(e, u"rel");
+      if (rel != nullptr && HasToken(rel->value, u"stylesheet")) Consider(Find(e, u"href"), false);
     }
-    if (e.tag == GUMBO_TAG_OBJECT) {
-      const GumboAttribute* classid = Find(e, "classid");
-      if (classid != nullptr &&
-          std::string_view(classid->value) == "clsid:D27CDB6E-AE6D-11cf-96B8-444553540000") {
-        Consider(Find(e, "movie"), true);
+    if (e.data == u"object") {
+      const html::Attribute* classid = Find(e, u"classid");
+      if (classid != nullptr && classid->value == u"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000") {
+        Consider(Find(e, u"movie"), true);
       }
     }
   }
@@ -93,23 +97,15 @@ class Rewriter {
   }
 
  private:
-  void Consider(const GumboAttribute* attribute, bool key_is_value) {
-    if (attribute == nullptr) return;
-    const GumboStringPiece& source = attribute->original_value;
-    if (source.length == 0 || source.data < text_.data() ||
-        source.data + source.length > text_.data() + text_.size()) {
-      return;  // no value written, or not in the source (never expected)
+  void Consider(const html::Attribute* attribute, bool key_is_value) {
+    // No value written, or not in the source (never expected).
+    if (attribute == nullptr || attribute->source_begin == html::kNoNode ||
+        attribute->source_end > text_.size() || attribute->source_begin >= attribute->source_end) {
+      return;
     }
-    std::size_t begin = static_cast<std::size_t>(source.data - text_.data());
-    std::size_t end = begin + source.length;
-    if (text_[begin] == '"' || text_[begin] == '\'') {
-      ++begin;
-      --end;
-    }
-    const std::u16string key =
-        key_is_value ? FromUtf8(attribute->value) : FromUtf8(text_.substr(begin, end - begin));
+    const std::u16string& key = key_is_value ? attribute->value : attribute->raw;
     if (!is_part_(key)) return;
-    replacements_.push_back({begin, end, CidUrl(key)});
+    replacements_.push_back({attribute->source_begin, attribute->source_end, CidUrl(key)});
   }
 
   std::string_view text_;
@@ -119,26 +115,17 @@ class Rewriter {
 
 }  // namespace
 
-std::string RewriteToCid(std::string_view utf8,
+std::string RewriteToCid(const html::HtmlDocument& document, std::string_view utf8,
                          const std::function<bool(const std::u16string& key)>& is_part) {
-  const html::GumboParse parse(utf8, GUMBO_TAG_LAST);
   Rewriter rewriter(utf8, is_part);
-  // Document order without recursion. A template's contents are no part of
-  // the walks, so they are left as written.
-  std::vector<const GumboNode*> pending{parse.output().document};
-  while (!pending.empty()) {
-    const GumboNode* node = pending.back();
-    pending.pop_back();
-    const GumboVector* children = nullptr;
-    if (node->type == GUMBO_NODE_ELEMENT) {
-      rewriter.Element(node->v.element);
-      children = &node->v.element.children;
-    } else if (node->type == GUMBO_NODE_DOCUMENT) {
-      children = &node->v.document.children;
-    }
-    if (children == nullptr) continue;
-    for (unsigned i = children->length; i-- > 0;) {
-      pending.push_back(static_cast<const GumboNode*>(children->data[i]));
+  // A template, and its contents, are no part of the walks, so they are left
+  // as written.
+  const html::Tree& tree = document.tree();
+  for (std::uint32_t i = 0; i < tree.nodes.size(); ++i) {
+    const html::Node& node = tree.nodes[i];
+    if (node.kind == html::NodeKind::kElement && !node.in_template &&
+        !tree.IsHtmlElement(i, u"template")) {
+      rewriter.Element(node);
     }
   }
   return rewriter.Result();

@@ -8,17 +8,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/html/html_document.h"
+
 namespace corabind::cli {
 
 // "cid:" and the key, percent-encoded (UTF-8) where a URL, or an HTML
 // attribute value, could not carry the character as it is.
 std::string CidUrl(std::u16string_view key);
 
-// `utf8` with the value of each attribute that the resource walks read
+// `utf8`, parsed as `document`, with the value of each attribute that the resource walks read
 // (SRC and BACKGROUND of any element, HREF of a style sheet link, MOVIE of
 // a Flash object) replaced by CidUrl(key) when `is_part(key)` holds; the key
 // is the value as written, or for MOVIE as the document model gives it.
-std::string RewriteToCid(std::string_view utf8,
+std::string RewriteToCid(const html::HtmlDocument& document, std::string_view utf8,
                          const std::function<bool(const std::u16string& key)>& is_part);
 
 }  // namespace corabind::cli

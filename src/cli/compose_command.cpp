@@ -205,8 +205,8 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     OrvaneControl scout(scout_library);
     scout.GetImages(u"", body, base, document, kFalse, kFalse);
     const auto keys = scout.imageKeys();
-    html = FromUtf8(
-        RewriteToCid(utf8, [&](const std::u16string& key) { return keys->ContainsText(key); }));
+    html = FromUtf8(RewriteToCid(
+        *document, utf8, [&](const std::u16string& key) { return keys->ContainsText(key); }));
   }
 
   Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,

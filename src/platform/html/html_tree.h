@@ -18,6 +18,10 @@ struct Attribute {
   std::u16string name;   // qualified name as the DOM reports it ("href", "xlink:href")
   std::u16string value;  // character references decoded
   std::u16string raw;    // as written in the source, quotes removed
+  // The bytes of `raw` in the parsed UTF-8 text, for edits made in place;
+  // both kNoNode when the value was not written there.
+  std::uint32_t source_begin = kNoNode;
+  std::uint32_t source_end = kNoNode;
 };
 
 struct Node {
