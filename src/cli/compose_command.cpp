@@ -23,6 +23,7 @@
 #include "mime/message_layout.h"
 #include "platform/html/charset.h"
 #include "platform/html/html_document.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
@@ -83,50 +84,6 @@ std::string ReadFile(const fs::path& path) {
   if (in.bad()) throw RunError{"cannot read " + path.string()};
   return std::move(bytes).str();
 }
-
-// Written next to the target and renamed over it: readers see the old file
-// or the whole new one, never a part. Dropped unless committed.
-class AtomicFile {
- public:
-  explicit AtomicFile(fs::path target) : target_(std::move(target)) {
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    temp_ = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) Fail(errno);
-  }
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
-  ~AtomicFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
-  }
-
-  void Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail(errno);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-  void Commit() {
-    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) Fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) Fail(errno);
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
-    committed_ = true;
-  }
-
- private:
-  [[noreturn]] void Fail(int error) const {
-    throw RunError{"cannot write " + target_.string() + ": " + std::strerror(error)};
-  }
-  fs::path target_;
-  std::string temp_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
 
 // Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
 // brought into line.
@@ -258,9 +215,15 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
   } else {
-    AtomicFile file(options.output);
-    encode([&](std::string_view bytes) { file.Write(bytes); });
-    file.Commit();
+    // Replaced whole or not at all, with the umask or the old file's mode,
+    // through a symbolic link (see platform/posix/atomic_output.h).
+    try {
+      AtomicOutput file(options.output, FromUtf8(options.output));
+      encode([&](std::string_view bytes) { file.Write(bytes); });
+      file.Commit();
+    } catch (const Failure& failure) {
+      throw RunError{failure.what()};
+    }
   }
   return kExitOk;
 }

@@ -132,6 +132,14 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
       EXPECT_EQ(run.out, "") << c.args;
     }
   }
+  // The output honours the umask and is written through a dangling link.
+  fs::create_symlink("made.eml", dir_ / "link.eml");
+  const std::string masked = "umask 077; " + Quote(CORABIND_CLI) + " compose --encoding utf-8 " +
+                             emoji + " -o " + Quote((dir_ / "link.eml").string());
+  EXPECT_EQ(std::system(masked.c_str()), 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.eml"));
+  EXPECT_EQ(fs::status(dir_ / "made.eml").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
   // Each missing file is told once, however often it is referenced.
   const Outcome run = Run("compose " + mail);
   EXPECT_EQ(run.err.find("gone.gif"), run.err.rfind("gone.gif")) << run.err;
