@@ -124,6 +124,12 @@ std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& 
   if (::fstat(fd.get(), &info) != 0) throw ErrnoFailure(errno, kDoing, path);
   if (!S_ISREG(info.st_mode)) throw NotAPlainFile(info, kDoing, path);
 
+  const auto too_large = [&] {
+    return Failure(err::kOutOfStringSpace,
+                   u"Cannot read " + path + u": the file is larger than " +
+                       DecimalText(static_cast<std::int64_t>(kMaxTextFileBytes >> 20)) + u" MiB");
+  };
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxTextFileBytes) throw too_large();
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[64 * 1024];
@@ -133,6 +139,7 @@ std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& 
     if (n < 0) throw ErrnoFailure(errno, kDoing, path);
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > kMaxTextFileBytes) throw too_large();  // grew while read
   }
   return std::make_unique<LineReader>(code_set_.Decode(bytes));
 }

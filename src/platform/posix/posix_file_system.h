@@ -16,6 +16,10 @@
 
 namespace corabind {
 
+// The largest text file read (as a page, say): 256 MiB, some 512 MB of text
+// once decoded. Larger is failure 14 (out of string space).
+inline constexpr std::size_t kMaxTextFileBytes = std::size_t{256} << 20;
+
 class PosixFileSystem : public FileSystem {
  public:
   // `code_set` names the code set of the files as iconv knows it; failure 5
@@ -30,7 +34,8 @@ class PosixFileSystem : public FileSystem {
   // temporary is left; a folder, device or read-only file is failure 70.
   void WriteTextFile(const std::u16string& path, const std::u16string& text) override;
   // Reads the whole plain file and decodes it (invalid bytes become U+FFFD).
-  // Failure 53 for a missing file, 70 for a folder or special file.
+  // Failure 53 for a missing file, 70 for a folder or special file (a FIFO
+  // or device is never waited on), 14 past kMaxTextFileBytes.
   std::unique_ptr<TextReader> OpenTextFile(const std::u16string& path) override;
   std::u16string Dir(const std::u16string& path) override;
   bool FileExists(const std::u16string& path) override;

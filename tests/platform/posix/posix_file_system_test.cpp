@@ -72,6 +72,9 @@ TEST_F(PosixFileSystemTest, ReadsLinesEndingAtCrOrCrLf) {
 TEST_F(PosixFileSystemTest, OpenFailsClearly) {
   fs::create_directory(Host("sub"));
   WriteBytes(Host("plain"), "x");
+  ::mkfifo(Host("fifo").c_str(), 0600);
+  WriteBytes(Host("huge"), "");
+  fs::resize_file(Host("huge"), kMaxTextFileBytes + 1);  // sparse: costs no disk
   auto files = Files();
   struct Case {
     std::u16string path;
@@ -80,7 +83,9 @@ TEST_F(PosixFileSystemTest, OpenFailsClearly) {
   for (const Case& c :
        {Case{u"T:\\missing.htm", err::kFileNotFound}, Case{u"T:\\sub", err::kPermissionDenied},
         Case{u"T:\\plain\\x.htm", err::kPathNotFound}, Case{u"Q:\\a.htm", err::kPathNotFound},
-        Case{u"\\\\srv\\a.htm", err::kPathNotFound}, Case{u"", err::kBadFileName}}) {
+        Case{u"\\\\srv\\a.htm", err::kPathNotFound}, Case{u"", err::kBadFileName},
+        Case{u"T:\\fifo", err::kPermissionDenied}, Case{u"Z:\\dev\\zero", err::kPermissionDenied},
+        Case{u"T:\\huge", err::kOutOfStringSpace}}) {
     const std::u16string description = ExpectFailure(c.number, [&] { files.OpenTextFile(c.path); });
     if (!c.path.empty()) {
       EXPECT_NE(description.find(c.path), std::u16string::npos) << ToUtf8(description);
