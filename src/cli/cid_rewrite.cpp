@@ -103,7 +103,7 @@ class Rewriter {
         attribute->source_end > text_.size() || attribute->source_begin >= attribute->source_end) {
       return;
     }
-    const std::u16string& key = key_is_value ? attribute->value : attribute->raw;
+    const std::u16string& key = key_is_value ? attribute->value : attribute->raw();
     if (!is_part_(key)) return;
     replacements_.push_back({attribute->source_begin, attribute->source_end, CidUrl(key)});
   }

@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <unordered_set>
+#include <utility>
 
 #include "cli/cid_rewrite.h"
 #include "cli/output_encoding.h"
@@ -86,15 +87,15 @@ std::string ReadFile(const fs::path& path) {
 }
 
 // Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
-// brought into line.
-std::u16string WithCrLf(const std::u16string& text) {
-  std::u16string out;
+// brought into line. Done on the UTF-8 text, half the size of its UTF-16.
+std::string WithCrLf(std::string_view text) {
+  std::string out;
   out.reserve(text.size() + text.size() / 32);
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r' || c == u'\n') {
-      out += u"\r\n";
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      out += "\r\n";
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else {
       out += c;
     }
@@ -111,9 +112,10 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
   const fs::path mail = options.mail;
-  const std::string bytes = ReadFile(mail);
-  const std::string utf8 = html::DecodeHtmlFile(bytes);
-  const std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
+  // Each stage of the text is dropped as soon as the next one is made: a
+  // large page is held at most twice, never five times.
+  std::string utf8 = html::DecodeHtmlFile(ReadFile(mail));
+  std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
 
   auto paths = std::make_shared<PathMap>();
   for (const std::string& drive : options.drives) {
@@ -148,13 +150,10 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   };
 
   const std::u16string base = FolderBase(*paths, folder);
-  const std::shared_ptr<Element> body = document->body();
+  std::shared_ptr<Element> body = document->body();
   const VariantBool debug = options.debug ? kTrue : kFalse;
 
-  std::u16string html;
-  if (options.keep_html) {
-    html = FromUtf8(utf8);
-  } else {
+  if (!options.keep_html) {
     // A silent first pass learns which references become parts; the keys
     // are the same in the real pass, which reads the same document.
     Library scout_library(Services{std::make_shared<StreamDesktop>(nullptr), nullptr,
@@ -162,16 +161,21 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     OrvaneControl scout(scout_library);
     scout.GetImages(u"", body, base, document, kFalse, kFalse);
     const auto keys = scout.imageKeys();
-    html = FromUtf8(RewriteToCid(
-        *document, utf8, [&](const std::u16string& key) { return keys->ContainsText(key); }));
+    utf8 = RewriteToCid(*document, utf8,
+                        [&](const std::u16string& key) { return keys->ContainsText(key); });
   }
+  std::u16string html = FromUtf8(WithCrLf(std::exchange(utf8, {})));
 
   Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,
                            std::make_shared<PosixBase64FileEncoderFactory>(
                                ResolveThrough(paths), ReadPolicy::ConfinedTo(roots), observe)});
   OrvaneControl control(library);
-  html = WithCrLf(html);
   const std::u16string message = control.GetImages(html, body, base, document, kFalse, debug);
+  // The message holds the HTML now; the tree and the text can go.
+  const std::size_t html_size = html.size();
+  html = std::u16string();
+  body.reset();
+  document.reset();
 
   if (!problems.empty() && !options.allow_missing) {
     throw RunError{std::to_string(problems.size()) +
@@ -192,10 +196,9 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     const std::size_t at = *bad;
     const std::size_t html_begin = kMessageHeader.size();  // the HTML follows the header
     std::ostringstream where;
-    if (at >= html_begin && at < html_begin + html.size()) {
-      const std::size_t offset = at - html_begin;
-      const auto line =
-          1 + std::count(html.begin(), html.begin() + static_cast<std::ptrdiff_t>(offset), u'\n');
+    if (at >= html_begin && at < html_begin + html_size) {
+      const auto line = 1 + std::count(message.begin() + static_cast<std::ptrdiff_t>(html_begin),
+                                       message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
       where << mail.string() << ", line " << line;
     } else {
       const auto line =

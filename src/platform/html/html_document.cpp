@@ -95,7 +95,7 @@ const Attribute* HtmlElement::FindAttribute(std::u16string_view name) const {
 
 Variant HtmlElement::getAttribute(const std::u16string& name, std::int32_t flags) const {
   const Attribute* a = FindAttribute(name);
-  if ((flags & 2) != 0) return a == nullptr ? Variant(Null{}) : Variant(a->raw);
+  if ((flags & 2) != 0) return a == nullptr ? Variant(Null{}) : Variant(a->raw());
   // The three state attributes read as booleans: absent is false, not null.
   for (const std::u16string_view state : {u"checked", u"multiple", u"selected"}) {
     if (EqualsIgnoringAsciiCase(name, state)) return Variant::Boolean(a != nullptr);

@@ -191,8 +191,9 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode) {
   throw Failure(err::kInvalidCall, why);
 }
 
-void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out) {
-  const GumboParse parse(utf8, mode == ParseMode::kFragment ? GUMBO_TAG_BODY : GUMBO_TAG_LAST);
+void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release) {
+  const GumboParse parse(utf8, mode == ParseMode::kFragment ? GUMBO_TAG_BODY : GUMBO_TAG_LAST,
+                         release);
   EncodeTree(parse.output(), utf8, kMaxNestingDepth, out);
 }
 

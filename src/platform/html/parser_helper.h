@@ -33,6 +33,7 @@ std::string FindParserHelper();
 Tree ParseInHelper(std::string_view utf8, ParseMode mode);
 
 // Parses in this process: what the helper runs, and what a fuzzer drives.
-void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out);
+// Unless `release`, Gumbo's memory is left for the process's end.
+void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release = true);
 
 }  // namespace corabind::html

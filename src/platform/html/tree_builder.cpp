@@ -157,7 +157,7 @@ void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t 
         break;
     }
   }
-  out.End();
+  out.End(next_index - 1);
 }
 
 }  // namespace corabind::html

@@ -12,6 +12,12 @@ void WireWriter::NodeHeader(NodeKind kind, Namespace ns, std::uint32_t parent) {
   Varint(parent);
 }
 
+void WireWriter::End(std::uint64_t nodes) {
+  char trailer[11] = {'E', 'N', 'D'};
+  for (int i = 0; i < 8; ++i) trailer[3 + i] = static_cast<char>(nodes >> (8 * i));
+  Write(std::string_view(trailer, sizeof trailer));
+}
+
 void WireWriter::Varint(std::uint64_t value) {
   char bytes[10];
   std::size_t n = 0;
@@ -43,7 +49,8 @@ class Reader {
  public:
   explicit Reader(std::string_view bytes) : rest_(bytes) {}
 
-  bool AtEnd() const { return rest_ == "END"; }
+  bool AtEnd() const { return rest_.size() == kTrailer && rest_.substr(0, 3) == "END"; }
+  static constexpr std::size_t kTrailer = 11;
   std::uint8_t Byte() {
     Need(1);
     const auto b = static_cast<std::uint8_t>(rest_[0]);
@@ -83,9 +90,16 @@ class Reader {
 }  // namespace
 
 Tree DecodeTree(std::string_view wire) {
-  Reader in(wire);
-  if (in.Bytes(4) != "CBT1") Reader::Bad();
+  if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();
+  std::uint64_t count = 0;
+  for (int i = 0; i < 8; ++i) {
+    count |= std::uint64_t{static_cast<unsigned char>(wire[wire.size() - 8 + i])} << (8 * i);
+  }
+  Reader in(wire.substr(4));
+  // Every node takes at least three bytes: no room is made for more.
+  in.NeedItems(count, 3);
   Tree tree;
+  tree.nodes.reserve(count + 1);
   tree.nodes.emplace_back();  // the container
   while (!in.AtEnd()) {
     const std::uint8_t flags = in.Byte();
@@ -114,7 +128,10 @@ Tree DecodeTree(std::string_view wire) {
         a.value = FromUtf8(value);
         const std::uint64_t raw_size = in.Varint();
         const std::string_view raw = raw_size == 0 ? value : in.Bytes(raw_size - 1);
-        a.raw = raw_size == 0 ? a.value : FromUtf8(raw);
+        if (raw_size != 0) {
+          a.written = FromUtf8(raw);
+          a.written_is_value = false;
+        }
         const std::uint64_t begin = in.Varint();
         if (begin != 0 && begin - 1 + raw.size() < kNoNode) {
           a.source_begin = static_cast<std::uint32_t>(begin - 1);
@@ -135,6 +152,7 @@ Tree DecodeTree(std::string_view wire) {
     p.last_child = index;
     tree.nodes.push_back(std::move(node));
   }
+  if (tree.nodes.size() - 1 != count) Reader::Bad();
 
   for (std::uint32_t c = tree.nodes[0].first_child; c != kNoNode; c = tree.nodes[c].next_sibling) {
     if (tree.nodes[c].kind == NodeKind::kElement) {

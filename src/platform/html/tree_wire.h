@@ -11,7 +11,9 @@
 //                value, else varint length + 1 and the bytes), and where
 //                that text begins in the source (varint offset + 1, 0 for
 //                nowhere)
-//   then "END" so that a cut-off stream is told from a whole one.
+//   then "END" and the number of nodes in 8 bytes (little-endian), so that a
+//   cut-off stream is told from a whole one and the reader can make room
+//   for every node at once.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +34,7 @@ class WireWriter {
   void Varint(std::uint64_t value);
   void String(std::string_view text);
   void RawString(std::string_view raw, std::string_view value);
-  void End() { Write("END"); }
+  void End(std::uint64_t nodes);
 };
 
 // Collects the bytes in memory.
