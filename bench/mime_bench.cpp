@@ -148,7 +148,7 @@ void BM_Base64EncodeFile(benchmark::State& state) {
   std::ofstream(folder.path / "img0.bin", std::ios::binary) << bytes;
   PosixBase64FileEncoder encoder(Resolver(folder.path), std::make_shared<ReadPolicy>(), {});
   for (auto _ : state) {
-    encoder.EncodeFile(u"C:\\img0.bin", false, true);
+    encoder.EncodeFile(u"C:\\img0.bin", FileRead::kBinary, Base64Lines::kBrokenAt76);
     benchmark::DoNotOptimize(encoder.EncodedText().data());
   }
   state.SetBytesProcessed(

@@ -7,7 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/json_values.h"
-#include "cli/ui_script.h"
+#include "platform/headless/ui_script.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"

@@ -58,7 +58,7 @@ class StreamDesktop : public Desktop {
 class NullEncoderFactory : public Base64FileEncoderFactory {
   class Null : public Base64FileEncoder {
    public:
-    bool EncodeFile(const std::u16string&, bool, bool) override { return false; }
+    bool EncodeFile(const std::u16string&, FileRead, Base64Lines) override { return false; }
     const std::u16string& EncodedText() const override { return text_; }
     void Clear() override {}
 

@@ -11,7 +11,7 @@
 
 #include "cli/command.h"
 #include "cli/screenshots.h"
-#include "cli/ui_script.h"
+#include "platform/headless/ui_script.h"
 #include "control/dispatch.h"
 #include "control/orvane_control.h"
 #include "core/failure.h"

@@ -150,20 +150,18 @@ json ToJson(const Variant& value, DocumentTable& documents, const std::string& o
   if (const auto* d = std::get_if<double>(&s)) return *d;
   if (const auto* t = std::get_if<std::u16string>(&s)) return ToUtf8(*t);
   const auto& ref = std::get<ObjectRef>(s);
-  if (ref.collection) {
+  if (const auto c = ref.Get<Collection>()) {
     json items = json::array();
-    for (const auto& item : ref.collection->items())
-      items.push_back(ToJson(item, documents, owner));
+    for (const auto& item : c->items()) items.push_back(ToJson(item, documents, owner));
     return json{{"collection", items}};
   }
-  if (ref.document) return json{{"document", documents.HandleOf(ref.document, owner)}};
-  if (ref.element) {
-    return json{{"element",
-                 {{"tagName", ToUtf8(ref.element->tagName())},
-                  {"outerHTML", ToUtf8(ref.element->outerHTML())}}}};
+  if (const auto d = ref.Get<Document>()) return json{{"document", documents.HandleOf(d, owner)}};
+  if (const auto e = ref.Get<Element>()) {
+    return json{
+        {"element", {{"tagName", ToUtf8(e->tagName())}, {"outerHTML", ToUtf8(e->outerHTML())}}}};
   }
-  if (ref.style_sheet)
-    return json{{"styleSheet", {{"href", ToJson(ref.style_sheet->href(), documents, owner)}}}};
+  if (const auto s = ref.Get<StyleSheet>())
+    return json{{"styleSheet", {{"href", ToJson(s->href(), documents, owner)}}}};
   return json{{"nothing", true}};
 }
 

@@ -22,37 +22,38 @@ namespace corabind::cli {
 #ifdef CORABIND_HAVE_QT
 namespace {
 
-using K = UiStep::Kind;
-
 UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{K::kType, std::move(control), std::move(text), 0};
-}
-UiStep Do(K kind, std::u16string control, std::int64_t value = 0) {
-  return UiStep{kind, std::move(control), {}, value};
+  return UiStep::Type(std::move(control), std::move(text));
 }
 
-// What a user might have typed into each dialog.
-std::map<std::u16string, qt::FormSample> Samples() {
-  std::map<std::u16string, qt::FormSample> s;
-  s[u"TextBoxF"].fill = {Type(u"Text1", u"user"), Type(u"Text2", u"guest"), Type(u"Text3", u"20"),
-                         Type(u"Text4", u"16")};
-  s[u"MultiTextBoxF"].fill = {Type(u"Text1", u"comment"),
-                              Type(u"Text2", u"Write your comment here."), Type(u"Text3", u"40"),
-                              Type(u"Text4", u"5")};
-  s[u"CheckBoxF"].fill = {Type(u"Text1", u"agree"), Type(u"Text2", u"yes"),
-                          Do(K::kChoose, u"Option1")};
-  s[u"RadioBoxF"].fill = {Type(u"Text1", u"size"), Type(u"Text2", u"L"),
-                          Do(K::kChoose, u"Option1")};
-  // Two items through the item dialog (drawn on its first showing), the
-  // first one chosen.
-  s[u"ListBoxF"].fill = {Type(u"Text1", u"size"), Do(K::kClick, u"Command1"),
-                         Do(K::kClick, u"Command1"), Type(u"Text2", u"3"),
-                         Do(K::kSelect, u"List1", 0)};
-  s[u"ListBoxSub"].fill = {Type(u"Text1", u"Large"), Type(u"Text2", u"L"),
-                           Do(K::kCheck, u"Check1", 1)};
-  s[u"ListBoxSub"].close = {Do(K::kClick, u"Command1")};
-  s[u"Form1"].fill = {Type(u"Text1", u"Z:\\home\\user\\movies\\intro.swf"), Type(u"Cwidth", u"320"),
-                      Type(u"Cheight", u"240"), Do(K::kCheck, u"Cloop", 0)};
+// What a user of a Korean shop's page might have typed into each dialog:
+// field names in ASCII, the text people read partly in Korean.
+std::map<std::u16string, std::vector<qt::FormSample>> Samples() {
+  std::map<std::u16string, std::vector<qt::FormSample>> s;
+  s[u"TextBoxF"] = {{{Type(u"Text1", u"customer_name"), Type(u"Text2", u"홍길동"),
+                      Type(u"Text3", u"20"), Type(u"Text4", u"40")}}};
+  s[u"MultiTextBoxF"] = {
+      {{Type(u"Text1", u"delivery_note"),
+        Type(u"Text2", u"부재 시 경비실에 맡겨 주세요.\r\nPlease leave it at the front desk."),
+        Type(u"Text3", u"48"), Type(u"Text4", u"4")}}};
+  s[u"CheckBoxF"] = {
+      {{Type(u"Text1", u"agree_terms"), Type(u"Text2", u"동의"), UiStep::Choose(u"Option2")}}};
+  s[u"RadioBoxF"] = {
+      {{Type(u"Text1", u"shipping"), Type(u"Text2", u"express"), UiStep::Choose(u"Option1")}}};
+  // Three items through the item dialog (drawn on its first showing), the
+  // second one chosen.
+  s[u"ListBoxF"] = {
+      {{Type(u"Text1", u"size"), UiStep::Click(u"Command1"), UiStep::Click(u"Command1"),
+        UiStep::Click(u"Command1"), Type(u"Text2", u"3"), UiStep::Select(u"List1", 1)}}};
+  const auto item = [](std::u16string text, std::u16string value, int selected) {
+    return qt::FormSample{{Type(u"Text1", std::move(text)), Type(u"Text2", std::move(value)),
+                           UiStep::Check(u"Check1", selected)},
+                          {UiStep::Click(u"Command1")}};
+  };
+  s[u"ListBoxSub"] = {item(u"Medium (95)", u"M", 1), item(u"Small (90)", u"S", 0),
+                      item(u"Large (100)", u"L", 0)};
+  s[u"Form1"] = {{{Type(u"Text1", u"Z:\\home\\minji\\영상\\intro.swf"), Type(u"Cwidth", u"640"),
+                   Type(u"Cheight", u"360"), UiStep::Check(u"Cloop", 0)}}};
   return s;
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
-#include <vector>
+
+#include "control/members.h"
 
 namespace corabind {
 
@@ -22,32 +24,12 @@ inline constexpr std::uint16_t kVersionMajor = 1;
 inline constexpr std::uint16_t kVersionMinor = 0;
 inline constexpr std::uint32_t kLocale = 1033;
 
-enum class ParamType { kString, kBool, kVariant, kElement, kDocument, kCollection };
-
-enum class MemberKind { kMethod, kProperty };
-
-struct ParamInfo {
-  std::u16string_view name;
-  ParamType type;
-  bool optional = false;
-  bool by_ref = true;
-};
-
-struct MemberInfo {
-  std::int32_t dispid;
-  std::u16string_view name;
-  MemberKind kind;
-  // For a property: the value put by reference. For a method: its arguments.
-  std::vector<ParamInfo> params;
-  ParamType result;
-};
-
 struct InterfaceInfo {
   std::u16string_view name;
   std::u16string_view id;
   bool dual = false;
   bool hidden = false;
-  std::vector<MemberInfo> members;
+  std::span<const MemberInfo> members;
 };
 
 struct CoClassInfo {

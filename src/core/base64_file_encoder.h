@@ -8,13 +8,18 @@
 
 namespace corabind {
 
+// The two options of an encode. The message builder always asks for the
+// file's raw bytes in lines of 76 characters (the encoder's flags false,
+// true); an encoder may offer nothing else.
+enum class FileRead : bool { kBinary = false, kText = true };
+enum class Base64Lines : bool { kOneLine = false, kBrokenAt76 = true };
+
 class Base64FileEncoder {
  public:
   virtual ~Base64FileEncoder() = default;
-  // Reads and encodes the file at the control path `path`. The two flags are
-  // passed as false, true by the message builder; their meaning is the
-  // encoder's. Returns false when the file cannot be read.
-  virtual bool EncodeFile(const std::u16string& path, bool flag1, bool flag2) = 0;
+  // Reads and encodes the file at the control path `path`. Returns false
+  // when the file cannot be read.
+  virtual bool EncodeFile(const std::u16string& path, FileRead read, Base64Lines lines) = 0;
   // The base64 (RFC 2045) text of the last file encoded.
   virtual const std::u16string& EncodedText() const = 0;
   virtual void Clear() = 0;

@@ -29,4 +29,8 @@ std::u16string FormatUnexpectedError(const Failure& failure) {
   return text;
 }
 
+Failure ObjectNotSet() {
+  return Failure(err::kObjectNotSet, u"Object variable not set");
+}
+
 }  // namespace corabind

@@ -53,6 +53,9 @@ class Failure : public std::exception {
 // anything else an internal error (51) with the exception's text.
 Failure AsFailure(const std::exception& e);
 
+// Failure 91, as a script host reports a call on Nothing.
+Failure ObjectNotSet();
+
 // "Unexpexted error #" + sign position + number + " occured: " + description.
 // The misspellings are the message the page has always shown; keep them.
 std::u16string FormatUnexpectedError(const Failure& failure);

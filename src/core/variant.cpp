@@ -12,27 +12,6 @@
 
 namespace corabind {
 
-Variant::Variant(std::shared_ptr<Element> e) {
-  ObjectRef ref;
-  ref.element = std::move(e);
-  value_ = std::move(ref);
-}
-Variant::Variant(std::shared_ptr<Document> d) {
-  ObjectRef ref;
-  ref.document = std::move(d);
-  value_ = std::move(ref);
-}
-Variant::Variant(std::shared_ptr<StyleSheet> s) {
-  ObjectRef ref;
-  ref.style_sheet = std::move(s);
-  value_ = std::move(ref);
-}
-Variant::Variant(std::shared_ptr<Collection> c) {
-  ObjectRef ref;
-  ref.collection = std::move(c);
-  value_ = std::move(ref);
-}
-
 namespace {
 
 template <class... F>
@@ -66,7 +45,7 @@ bool ParseNumber(const std::u16string& text, double& out) {
   throw Failure(err::kInvalidUseOfNull, u"Invalid use of Null");
 }
 [[noreturn]] void NotSet() {
-  throw Failure(err::kObjectNotSet, u"Object variable not set");
+  throw ObjectNotSet();
 }
 
 }  // namespace
@@ -140,20 +119,27 @@ bool Variant::NumberLess(double other) const {
   return !IsNull() && ToNumber() < other;
 }
 
-std::shared_ptr<Element> Variant::ToElement() const {
+template <class T>
+std::shared_ptr<T> Variant::ObjectOrNothing() const {
   const auto* ref = std::get_if<ObjectRef>(&value_);
-  if (!ref) TypeMismatch();
-  if (ref->element) return ref->element;
-  if (ref->IsNothing()) NotSet();
-  TypeMismatch();
+  if (!ref || !ref->IsNothingOr<T>()) TypeMismatch();
+  return ref->Get<T>();
+}
+template std::shared_ptr<Element> Variant::ObjectOrNothing<Element>() const;
+template std::shared_ptr<Document> Variant::ObjectOrNothing<Document>() const;
+template std::shared_ptr<StyleSheet> Variant::ObjectOrNothing<StyleSheet>() const;
+template std::shared_ptr<Collection> Variant::ObjectOrNothing<Collection>() const;
+
+std::shared_ptr<Element> Variant::ToElement() const {
+  auto e = ObjectOrNothing<Element>();
+  if (!e) NotSet();
+  return e;
 }
 
 std::shared_ptr<Document> Variant::ToDocument() const {
-  const auto* ref = std::get_if<ObjectRef>(&value_);
-  if (!ref) TypeMismatch();
-  if (ref->document) return ref->document;
-  if (ref->IsNothing()) NotSet();
-  TypeMismatch();
+  auto d = ObjectOrNothing<Document>();
+  if (!d) NotSet();
+  return d;
 }
 
 std::shared_ptr<Collection> Variant::ToCollection() const {
@@ -163,10 +149,7 @@ std::shared_ptr<Collection> Variant::ToCollection() const {
 }
 
 std::shared_ptr<Collection> Variant::ToCollectionOrNothing() const {
-  const auto* ref = std::get_if<ObjectRef>(&value_);
-  if (!ref) TypeMismatch();
-  if (ref->collection || ref->IsNothing()) return ref->collection;
-  TypeMismatch();
+  return ObjectOrNothing<Collection>();
 }
 
 }  // namespace corabind

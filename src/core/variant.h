@@ -32,15 +32,41 @@ struct Bool {
   VariantBool value = kFalse;
   bool operator==(const Bool&) const = default;
 };
-// An object reference; all alternatives empty means "Nothing".
-struct ObjectRef {
-  std::shared_ptr<Element> element;
-  std::shared_ptr<Document> document;
-  std::shared_ptr<StyleSheet> style_sheet;
-  std::shared_ptr<Collection> collection;
+// An object reference: Nothing, or exactly one live object of one kind. A
+// null pointer given for any kind makes Nothing.
+class ObjectRef {
+ public:
+  ObjectRef() = default;  // Nothing
+  explicit ObjectRef(std::shared_ptr<Element> e) { Keep(std::move(e)); }
+  explicit ObjectRef(std::shared_ptr<Document> d) { Keep(std::move(d)); }
+  explicit ObjectRef(std::shared_ptr<StyleSheet> s) { Keep(std::move(s)); }
+  explicit ObjectRef(std::shared_ptr<Collection> c) { Keep(std::move(c)); }
 
-  bool IsNothing() const { return !element && !document && !style_sheet && !collection; }
+  bool IsNothing() const { return std::holds_alternative<std::monostate>(target_); }
+  template <class T>
+  bool Holds() const {
+    return std::holds_alternative<std::shared_ptr<T>>(target_);
+  }
+  template <class T>
+  bool IsNothingOr() const {
+    return IsNothing() || Holds<T>();
+  }
+  // The object when it is of kind T; nullptr otherwise (Nothing included).
+  template <class T>
+  std::shared_ptr<T> Get() const {
+    const auto* p = std::get_if<std::shared_ptr<T>>(&target_);
+    return p ? *p : nullptr;
+  }
   bool operator==(const ObjectRef&) const = default;  // identity
+
+ private:
+  template <class T>
+  void Keep(std::shared_ptr<T> p) {
+    if (p) target_ = std::move(p);
+  }
+  std::variant<std::monostate, std::shared_ptr<Element>, std::shared_ptr<Document>,
+               std::shared_ptr<StyleSheet>, std::shared_ptr<Collection>>
+      target_;
 };
 
 class Variant {
@@ -58,10 +84,10 @@ class Variant {
   Variant(std::u16string v) : value_(std::move(v)) {}
   Variant(const char16_t* v) : value_(std::u16string(v)) {}
   Variant(ObjectRef v) : value_(std::move(v)) {}
-  Variant(std::shared_ptr<Element> e);
-  Variant(std::shared_ptr<Document> d);
-  Variant(std::shared_ptr<StyleSheet> s);
-  Variant(std::shared_ptr<Collection> c);
+  Variant(std::shared_ptr<Element> e) : value_(ObjectRef(std::move(e))) {}
+  Variant(std::shared_ptr<Document> d) : value_(ObjectRef(std::move(d))) {}
+  Variant(std::shared_ptr<StyleSheet> s) : value_(ObjectRef(std::move(s))) {}
+  Variant(std::shared_ptr<Collection> c) : value_(ObjectRef(std::move(c))) {}
 
   static Variant Boolean(bool b) { return Variant(Bool{ToVariantBool(b)}); }
   static Variant Nothing() { return Variant(ObjectRef{}); }
@@ -94,6 +120,10 @@ class Variant {
   std::shared_ptr<Collection> ToCollection() const;
   // Collection reference or Nothing (nullptr); failure 13 otherwise.
   std::shared_ptr<Collection> ToCollectionOrNothing() const;
+  // A reference to an object of kind T, or Nothing (nullptr); failure 13
+  // otherwise. T is Element, Document, StyleSheet or Collection.
+  template <class T>
+  std::shared_ptr<T> ObjectOrNothing() const;
 
   bool operator==(const Variant&) const = default;
 

@@ -7,7 +7,7 @@ namespace corabind {
 
 const Element& EditedElement(const Library& library) {
   const auto& element = library.state().EditElement;
-  if (!element) throw Failure(err::kObjectNotSet, u"Object variable not set");
+  if (!element) throw ObjectNotSet();
   return *element;
 }
 

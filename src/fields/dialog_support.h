@@ -14,6 +14,8 @@ inline const Font kDotum975{u"Dotum", 9.75};
 inline const Font kDotum9{u"Dotum", 9};
 inline const Font kGulim975{u"Gulim", 9.75};
 inline const Font kGulim9{u"Gulim", 9};
+// Fixed pitch, for text laid out in columns of characters.
+inline const Font kGulimChe9{u"GulimChe", 9};
 
 // One widget's layout: name, box (px at 96 dpi), caption, font, place in the
 // keyboard order (-1: takes no focus) and the frame it sits in.

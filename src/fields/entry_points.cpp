@@ -4,11 +4,11 @@
 // the previous dialog left.
 #include <string_view>
 
-#include "control/orvane_control.h"
 #include "core/document.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "fields/check_box_f.h"
+#include "fields/fields.h"
 #include "fields/list_box_f.h"
 #include "fields/multi_text_box_f.h"
 #include "fields/radio_box_f.h"
@@ -75,17 +75,15 @@ class ModifyingScope {
 
 }  // namespace
 
-std::u16string OrvaneControl::SetFormField(const std::u16string& flag) {
-  Library& library = library_;
+std::u16string fields::SetFormField(Library& library, const std::u16string& flag) {
   if (const OpenDialog open = Find(kNewFieldDialogs, flag)) open(library);
   return library.state().FieldTagResult;
 }
 
-std::u16string OrvaneControl::ModifyFormField(const std::shared_ptr<Element>& htmlsrc,
-                                              VariantBool debugging) {
-  Library& library = library_;
+std::u16string fields::ModifyFormField(Library& library, const std::shared_ptr<Element>& htmlsrc,
+                                       VariantBool debugging) {
   if (debugging != kFalse) library.desktop().MessageBox(u"Into ModifyFormField");
-  if (!htmlsrc) throw Failure(err::kObjectNotSet, u"Object variable not set");
+  if (!htmlsrc) throw ObjectNotSet();
   const std::u16string tag = htmlsrc->tagName();
   const ModifyingScope scope(library.state(), htmlsrc);
 

@@ -10,8 +10,15 @@ namespace corabind {
 
 namespace {
 
-// "    Selected Item", 32 blanks, "Value": the heading over the columns.
-const std::u16string kColumnHeader = u"    Selected Item" + std::u16string(32, u' ') + u"Value";
+// The heading over the columns of the item lines, in the same fixed-pitch
+// face, so that each word stands over its column.
+std::u16string ColumnHeader() {
+  std::u16string header = u"Selected";
+  header.resize(kItemMarkWidth, u' ');
+  header += u"Item";
+  header.resize(kItemMarkWidth + kItemTextWidth, u' ');
+  return header + u"Value";
+}
 
 }  // namespace
 
@@ -19,8 +26,8 @@ ListBoxF::ListBoxF(Library& library)
     : Form(u"ListBoxF", u"ListBox Setting", {497, 291}), library_(library) {
   Add<Label>(Design(u"Label1", {4, 20, 60, 27}, u"Name : ", kDotum975));
   Add<TextBox>(Design(u"Text1", {68, 16, 349, 25}, u"", kGulim975, 3));
-  Add<Label>(Design(u"Label2", {68, 56, 345, 25}, kColumnHeader, Font{}));
-  Add<ListBox>(Design(u"List1", {68, 76, 345, 124}, u"", Font{}, 0));
+  Add<Label>(Design(u"Label2", {68, 56, 345, 25}, ColumnHeader(), kGulimChe9));
+  Add<ListBox>(Design(u"List1", {68, 76, 345, 124}, u"", kGulimChe9, 0));
   const struct {
     const char16_t* name;
     Box box;

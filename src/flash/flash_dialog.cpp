@@ -26,6 +26,7 @@ Form1::Form1(Library& library)
 
   Add<Frame>(Design(u"Frame1", {12, 44, 336, 80}, u"Option"));
   Add<Label>(Design(u"Label2", {12, 23, 60, 18}, u"Quality : ", -1, u"Frame1"));
+  // "Cqulity" (sic) is the control's name that scripts name; deliberate.
   Add<ComboBox>(Design(u"Cqulity", {76, 20, 120, 21}, {}, 2, u"Frame1"), u"high",
                 std::vector<std::u16string>{u"high", u"low"});
   Add<CheckBox>(Design(u"Cloop", {12, 50, 100, 20}, u"Loop", 3, u"Frame1"), 1);

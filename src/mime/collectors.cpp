@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "control/orvane_control.h"
 #include "core/document.h"
 #include "core/failure.h"
 #include "core/text.h"
+#include "mime/mime.h"
 #include "mime/resolve.h"
 
 namespace corabind {
@@ -21,7 +21,7 @@ using Children = std::vector<ElementPtr>;
 
 // A call on a missing element fails as a script host's call on Nothing does.
 const Element& Use(const ElementPtr& element) {
-  if (!element) throw Failure(err::kObjectNotSet, u"Object variable not set");
+  if (!element) throw ObjectNotSet();
   return *element;
 }
 
@@ -51,7 +51,7 @@ bool ConditionHolds(const Element& element, const Target& target) {
   return (target.lower_condition ? AsciiLower(text) : text) == target.condition_value;
 }
 
-void VisitOne(OrvaneControl& control, const Element& element, const Target& target) {
+void VisitOne(ControlData& control, const Element& element, const Target& target) {
   // Both conditions are read every time; neither short-cuts the other.
   const bool tag_matches = AsciiLower(element.tagName()) == target.tag;
   const bool condition_holds = ConditionHolds(element, target);
@@ -65,7 +65,7 @@ void VisitOne(OrvaneControl& control, const Element& element, const Target& targ
 
 // A failure anywhere ends the whole walk and reaches the caller; what was
 // registered before it stays.
-void Walk(OrvaneControl& control, const ElementPtr& root, const Target& target) {
+void Walk(ControlData& control, const ElementPtr& root, const Target& target) {
   struct Pending {
     Children children;
     std::size_t next = 0;
@@ -103,7 +103,7 @@ struct ImageFrame {
 
 class ImageWalk {
  public:
-  explicit ImageWalk(OrvaneControl& control) : control_(control) {}
+  explicit ImageWalk(ControlData& control) : control_(control) {}
 
   void Run(const ElementPtr& root) {
     stack_.emplace_back(root);
@@ -190,7 +190,7 @@ class ImageWalk {
     control_.library().desktop().MessageBox(text);
   }
 
-  OrvaneControl& control_;
+  ControlData& control_;
   std::vector<ImageFrame> stack_;
 };
 
@@ -201,23 +201,23 @@ const Target kObjectFlash{
 
 }  // namespace
 
-Variant OrvaneControl::GetImagesSub(const std::shared_ptr<Element>& images) {
-  ImageWalk(*this).Run(images);
+Variant mime::GetImagesSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  ImageWalk(control).Run(images);
   return {};
 }
 
-Variant OrvaneControl::GetFlashSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kFlash);
+Variant mime::GetFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kFlash);
   return {};
 }
 
-Variant OrvaneControl::GetStyleSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kStyle);
+Variant mime::GetStyleSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kStyle);
   return {};
 }
 
-Variant OrvaneControl::GetObjectFlashSub(const std::shared_ptr<Element>& images) {
-  Walk(*this, images, kObjectFlash);
+Variant mime::GetObjectFlashSub(ControlData& control, const std::shared_ptr<Element>& images) {
+  Walk(control, images, kObjectFlash);
   return {};
 }
 

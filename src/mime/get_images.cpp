@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "control/orvane_control.h"
 #include "core/base64_file_encoder.h"
 #include "core/collection.h"
 #include "core/document.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "mime/message_layout.h"
+#include "mime/mime.h"
 #include "mime/resolve.h"
 
 namespace corabind {
@@ -30,7 +30,7 @@ std::u16string PathOf(const std::u16string& value) {
 
 class MessageBuild {
  public:
-  MessageBuild(OrvaneControl& control, bool debug) : control_(control), debug_(debug) {}
+  MessageBuild(ControlData& control, bool debug) : control_(control), debug_(debug) {}
 
   // Runs one unit; a failure is shown when tracing, then forgotten.
   template <class F>
@@ -62,20 +62,21 @@ class MessageBuild {
   void StyleSheets(const std::shared_ptr<Document>& dom) {
     std::shared_ptr<StyleSheetList> sheets;
     Unit([&] {
-      if (!dom) throw Failure(err::kObjectNotSet, u"Object variable not set");
+      if (!dom) throw ObjectNotSet();
       sheets = dom->styleSheets();
     });
     const auto list = [&]() -> StyleSheetList& {
-      if (!sheets) throw Failure(err::kObjectNotSet, u"Object variable not set");
+      if (!sheets) throw ObjectNotSet();
       return *sheets;
     };
+    // "Styesheet" is deliberate: the trace reads as it always has.
     TraceLazy([&] { return u"Styesheet count: " + DecimalText(list().length()); });
     Unit([&] {
       const std::int32_t length = list().length();
       for (std::int32_t i = 0; i < length; ++i) {
         const auto href = [&] {
           const auto sheet = list().item(i);
-          if (!sheet) throw Failure(err::kObjectNotSet, u"Object variable not set");
+          if (!sheet) throw ObjectNotSet();
           return sheet->href().ToText();
         };
         TraceLazy(href);
@@ -130,7 +131,7 @@ class MessageBuild {
       if (!encoder_) encoder_ = control_.library().encoders().Create();
       if (!encoder_)
         throw Failure(err::kCannotCreateObject, u"Base64FileEncoder could not be created");
-      encoded_ = encoder_->EncodeFile(path, false, true);
+      encoded_ = encoder_->EncodeFile(path, FileRead::kBinary, Base64Lines::kBrokenAt76);
     });
     Trace(std::u16string(u"Step 4: encoding result: ") + (encoded_ ? u"True" : u"False"));
     Unit([&] {
@@ -167,11 +168,11 @@ class MessageBuild {
   }
 
   Base64FileEncoder& Encoder() {
-    if (!encoder_) throw Failure(err::kObjectNotSet, u"Object variable not set");
+    if (!encoder_) throw ObjectNotSet();
     return *encoder_;
   }
 
-  OrvaneControl& control_;
+  ControlData& control_;
   const bool debug_;
   std::unique_ptr<Base64FileEncoder> encoder_;
   bool encoded_ = false;
@@ -180,29 +181,27 @@ class MessageBuild {
 
 }  // namespace
 
-std::u16string OrvaneControl::GetImages(const std::u16string& html,
-                                        const std::shared_ptr<Element>& body,
-                                        const std::u16string& base,
-                                        const std::shared_ptr<Document>& myDom,
-                                        VariantBool /*getImage: accepted, changes nothing*/,
-                                        VariantBool debuging) {
-  MessageBuild build(*this, debuging == kTrue);
+std::u16string mime::GetImages(ControlData& control, const std::u16string& html,
+                               const std::shared_ptr<Element>& body, const std::u16string& base,
+                               const std::shared_ptr<Document>& myDom,
+                               VariantBool debuging /* sic: the parameter's name */) {
+  MessageBuild build(control, debuging == kTrue);
   build.Unit([&] {
-    imageAttributes()[0] = u"SRC";
-    imageAttributes()[1] = u"BACKGROUND";
-    set_baseURL(base);
+    control.imageAttributes()[0] = u"SRC";
+    control.imageAttributes()[1] = u"BACKGROUND";
+    control.set_baseURL(base);
   });
-  build.Unit([&] { GetImagesSub(body); });
-  build.Unit([&] { GetFlashSub(body); });
-  build.Unit([&] { GetStyleSub(body); });
-  build.Unit([&] { GetObjectFlashSub(body); });
+  build.Unit([&] { GetImagesSub(control, body); });
+  build.Unit([&] { GetFlashSub(control, body); });
+  build.Unit([&] { GetStyleSub(control, body); });
+  build.Unit([&] { GetObjectFlashSub(control, body); });
   build.StyleSheets(myDom);
 
   std::u16string message;
   build.Unit([&] { message.assign(kMessageHeader); });
   build.TraceLazy([&] {
-    return u"Image key count: " + DecimalText(imageKeys()->Count()) + u"\r\nImage value count: " +
-           DecimalText(imageValues()->Count());
+    return u"Image key count: " + DecimalText(control.imageKeys()->Count()) +
+           u"\r\nImage value count: " + DecimalText(control.imageValues()->Count());
   });
   build.Unit([&] {
     message.reserve(message.size() + html.size() + 4);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "control/orvane_control.h"
 #include "core/text.h"
+#include "mime/mime.h"
 
 namespace corabind {
 
@@ -35,33 +35,41 @@ bool StartsWithUrlScheme(std::u16string_view text) {
   return false;
 }
 
-void ResolveImageInfo(OrvaneControl& control, const std::u16string& src,
-                      const std::u16string& key) {
+void ResolveImageInfo(ControlData& control, const std::u16string& src, const std::u16string& key) {
   if (src.size() <= 5) return;
   const std::u16string_view view(src);
   if (StartsWithIgnoringAsciiCase(view, u"file:")) {
     // "file://" plus the path: exactly seven characters go, whatever
     // follows them ("file:///C:/a" keeps a leading backslash).
-    control.InsertImageInfo(
-        key, SlashesToBackslashes(view.substr(std::min<std::size_t>(7, src.size()))));
+    mime::InsertImageInfo(control, key,
+                          SlashesToBackslashes(view.substr(std::min<std::size_t>(7, src.size()))));
     return;
   }
   // Remote and inline resources ("https:", "data:", "cid:") are no local
   // file; embedding them would only give empty parts.
   if (StartsWithUrlScheme(view)) return;
   if (src[1] == u':') {
-    control.InsertImageInfo(key, src);  // a drive path, taken as written
+    mime::InsertImageInfo(control, key, src);  // a drive path, taken as written
     return;
   }
   std::u16string_view relative = view;
   if (relative.front() == u'/') relative.remove_prefix(1);
-  control.InsertImageInfo(key, control.getBaseURL() + SlashesToBackslashes(relative));
+  mime::InsertImageInfo(control, key, control.getBaseURL() + SlashesToBackslashes(relative));
 }
 
 std::u16string GetFileName(std::u16string_view path) {
   const auto last = path.rfind(u'\\');
   if (last == std::u16string_view::npos) return {};
   return std::u16string(path.substr(last + 1));
+}
+
+void mime::InsertImageInfo(ControlData& control, const std::u16string& key,
+                           const std::u16string& value) {
+  // The index answers exactly what a scan of every item would.
+  if (!control.imageKeys()->ContainsText(key)) {
+    control.imageKeys()->Add(key);
+    control.imageValues()->Add(value);
+  }
 }
 
 }  // namespace corabind

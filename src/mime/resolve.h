@@ -8,12 +8,12 @@
 
 namespace corabind {
 
-class OrvaneControl;
+class ControlData;
 
 // Registers (key, local path) through InsertImageInfo when `src` names a
 // local file; references to anything else register nothing. The key is
 // registered unchanged. Paths use backslashes and drive letters.
-void ResolveImageInfo(OrvaneControl& control, const std::u16string& src, const std::u16string& key);
+void ResolveImageInfo(ControlData& control, const std::u16string& src, const std::u16string& key);
 
 // Everything after the last backslash of `path`; "" when there is none.
 std::u16string GetFileName(std::u16string_view path);

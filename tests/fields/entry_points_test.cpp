@@ -17,7 +17,7 @@ class EntryPointsTest : public FieldsTest {
     desktop_->ClearEvents();
     library_.state().FieldTagResult = kPrevious;
     for (const auto& e : events) {
-      if (!e.starts_with(u"message: ")) desktop_->Push(Script(e, u"close"));
+      if (!e.starts_with(u"message: ")) desktop_->Push(FormScript{e, {kClose}});
     }
     EXPECT_EQ(call(), kPrevious);
     EXPECT_TRUE(desktop_->ScriptDone());

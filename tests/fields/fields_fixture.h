@@ -1,5 +1,5 @@
 // A library on the headless desktop with one control, a stand-in for the
-// host's element, and a short notation for what the user does in a dialog.
+// host's element, and short names for what the user does in a dialog.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,38 +62,24 @@ inline std::vector<std::u16string> Split(std::u16string_view text, char16_t sepa
   return out;
 }
 
-// Steps separated by "|": "Text1=abc" types, "Check1:1" checks, "List1:2"
-// selects, "Option1" chooses, "close" closes from the frame, any other word
-// clicks: a button's name, or ok/cancel (and add, update, delete, up, down in
-// ListBoxF). Each "#" starts the steps of the next nested ListBoxSub.
-inline std::vector<UiEntry> Script(const std::u16string& form, std::u16string_view text) {
-  using K = UiStep::Kind;
+using S = UiStep;
+inline UiStep T(std::u16string control, std::u16string text) {
+  return S::Type(std::move(control), std::move(text));
+}
+// OK and Cancel of the single-tag dialogs and the item dialog, and the
+// buttons of the select list dialog.
+const UiStep kOk = S::Click(u"Command1"), kCancel = S::Click(u"Command2"), kClose = S::Close();
+const UiStep kAdd = S::Click(u"Command1"), kUpdate = S::Click(u"Command2"),
+             kDelete = S::Click(u"Command3"), kUp = S::Click(u"Command4"),
+             kDown = S::Click(u"Command5"), kListOk = S::Click(u"Command6"),
+             kListCancel = S::Click(u"Command7");
+
+// The steps in `form`, then those in each item dialog it opens, in turn.
+using Forms = std::vector<std::vector<UiStep>>;
+inline std::vector<UiEntry> Script(const std::u16string& form, const Forms& forms) {
   std::vector<UiEntry> out;
-  for (const std::u16string& part : Split(text, u'#')) {
-    FormScript script{out.empty() ? form : u"ListBoxSub", {}};
-    const auto words = Split(
-        script.form == u"ListBoxF" ? u"add|update|delete|up|down|ok|cancel" : u"ok|cancel", u'|');
-    for (const std::u16string& t : Split(part, u'|')) {
-      const auto eq = t.find(u'='), colon = t.find(u':');
-      const auto word = std::find(words.begin(), words.end(), t) - words.begin();
-      if (t.empty()) continue;
-      if (eq != t.npos) {
-        script.steps.push_back({K::kType, t.substr(0, eq), t.substr(eq + 1), 0});
-      } else if (colon != t.npos) {
-        const auto kind = t.starts_with(u"List") ? K::kSelect : K::kCheck;
-        script.steps.push_back(
-            {kind, t.substr(0, colon), {}, std::stoll(ToUtf8(t.substr(colon + 1)))});
-      } else if (t == u"close") {
-        script.steps.push_back({K::kClose, {}, {}, 0});
-      } else if (t.starts_with(u"Option")) {
-        script.steps.push_back({K::kChoose, t, {}, 0});
-      } else {
-        const std::u16string n(1, static_cast<char16_t>(u'1' + word));
-        script.steps.push_back({K::kClick, word < std::ssize(words) ? u"Command" + n : t, {}, 0});
-      }
-    }
-    out.emplace_back(std::move(script));
-  }
+  for (const auto& steps : forms)
+    out.emplace_back(FormScript{out.empty() ? form : u"ListBoxSub", steps});
   return out;
 }
 
@@ -130,17 +116,18 @@ class FieldsTest : public ::testing::Test {
   // of `flag`, or an edit of `edited`.
   struct Run {
     std::shared_ptr<Element> edited;
-    std::u16string steps, expected, loaded = {};
+    Forms steps;
+    std::u16string expected, loaded = {};
   };
   // Markup a dialog writes, read by this platform's HTML model and edited
   // without changes, comes back character for character.
-  static Run Again(const std::u16string& markup) {
-    return {html::ParseElement(markup), u"ok", markup};
+  static Run Again(const std::u16string& markup, const UiStep& ok = kOk) {
+    return {html::ParseElement(markup), {{ok}}, markup};
   }
   void RunDialog(const std::u16string& form, const std::u16string& flag,
                  const std::vector<Run>& runs) {
     for (const Run& r : runs) {
-      SCOPED_TRACE(ToUtf8(form + u" " + flag + u": " + r.steps));
+      SCOPED_TRACE(ToUtf8(form + u" " + flag + u": " + r.expected));
       desktop_->ClearEvents();
       library_.state().FieldTagResult = kPrevious;
       desktop_->Push(Script(form, r.steps));

@@ -48,46 +48,75 @@ class ListBoxFTest : public FieldsTest {};
 
 TEST_F(ListBoxFTest, NewListsAndItemEditing) {
   const std::u16string oa = u"<option >a</option>", ob = u"<option >b</option>",
-                       oc = u"<option >c</option>", abc = u"add|add|add|",
-                       items = u"#Text1=a|ok#Text1=b|ok#Text1=c|ok";
+                       oc = u"<option >c</option>";
+  // Items a, b and c added, then `then` in the list.
+  const auto abc = [](std::vector<UiStep> then) {
+    then.insert(then.begin(), {kAdd, kAdd, kAdd});
+    return Forms{
+        then, {T(u"Text1", u"a"), kOk}, {T(u"Text1", u"b"), kOk}, {T(u"Text1", u"c"), kOk}};
+  };
   RunDialog(
       u"ListBoxF", u"LIST",
-      {{nullptr, u"ok", Select(u""), u"Text1=|Text2=1|Option2=true|List1=[]"},
-       {nullptr, u"Text1=a|Text2=3|Option1|ok", uR"(<select name="a" size="3" multiple></select>)"},
-       {nullptr, u"Text2=12abc|Text2=|ok", uR"(<select size="0" ></select>)"},
+      {{nullptr, {{kListOk}}, Select(u""), u"Text1=|Text2=1|Option2=true|List1=[]"},
        {nullptr,
-        u"Text1=city|add|add|add|ok#Text1=Seoul|Text2=1|Check1:1|ok#ok#Text1=t|Check1:1|ok",
+        {{T(u"Text1", u"a"), T(u"Text2", u"3"), S::Choose(u"Option1"), kListOk}},
+        uR"(<select name="a" size="3" multiple></select>)"},
+       {nullptr,
+        {{T(u"Text2", u"12abc"), T(u"Text2", u""), kListOk}},
+        uR"(<select size="0" ></select>)"},
+       {nullptr,
+        {{T(u"Text1", u"city"), kAdd, kAdd, kAdd, kListOk},
+         {T(u"Text1", u"Seoul"), T(u"Text2", u"1"), S::Check(u"Check1", 1), kOk},
+         {kOk},
+         {T(u"Text1", u"t"), S::Check(u"Check1", 1), kOk}},
         uR"(<select name="city" size="1" ><option value="1" selected >Seoul</option>)"
         uR"(<option ></option><option  selected >t</option></select>)"},
        // The text is cut to 30 before trimming, so a leading blank counts.
-       {nullptr, u"add|ok#Text1= abcdefghijklmnopqrstuvwxyz01234567|Text2=  v  |ok",
+       {nullptr,
+        {{kAdd, kListOk},
+         {T(u"Text1", u" abcdefghijklmnopqrstuvwxyz01234567"), T(u"Text2", u"  v  "), kOk}},
         Select(uR"(<option value="v">abcdefghijklmnopqrstuvwxyz012</option>)")},
        // Quotes are escaped in attribute values only; the text is markup.
-       {nullptr, u"Text1=n\">|add|ok#Text1=<b>\"</b>|Text2=v\"|ok",
+       {nullptr,
+        {{T(u"Text1", u"n\">"), kAdd, kListOk},
+         {T(u"Text1", u"<b>\"</b>"), T(u"Text2", u"v\""), kOk}},
         uR"(<select name="n&quot;>" size="1" ><option value="v&quot;"><b>"</b></option></select>)"},
        // Update shows the line's item and replaces the line; a cut text survives it.
        {nullptr,
-        u"add|add|List1:0|update|List1:1|update|ok#Text1=Seoul|Text2=1|Check1:1|ok"
-        u"#Text1=abcdefghijklmnopqrstuvwxyz0123|Text2=v|ok#Text1=Tokyo|Check1:0|ok#ok",
+        {{kAdd, kAdd, S::Select(u"List1", 0), kUpdate, S::Select(u"List1", 1), kUpdate, kListOk},
+         {T(u"Text1", u"Seoul"), T(u"Text2", u"1"), S::Check(u"Check1", 1), kOk},
+         {T(u"Text1", u"abcdefghijklmnopqrstuvwxyz0123"), T(u"Text2", u"v"), kOk},
+         {T(u"Text1", u"Tokyo"), S::Check(u"Check1", 0), kOk},
+         {kOk}},
         Select(uR"(<option value="1">Tokyo</option>)"
                uR"(<option value="v">abcdefghijklmnopqrstuvwxyz0123</option>)")},
        // Neither a cancelled add nor a cancelled update changes the lines or the choice.
        {nullptr,
-        u"add|add|add|List1:0|update|down|ok#Text1=a|ok#Text1=x|cancel#Text1=b|ok#Text1=y|cancel",
+        {{kAdd, kAdd, kAdd, S::Select(u"List1", 0), kUpdate, kDown, kListOk},
+         {T(u"Text1", u"a"), kOk},
+         {T(u"Text1", u"x"), kCancel},
+         {T(u"Text1", u"b"), kOk},
+         {T(u"Text1", u"y"), kCancel}},
         Select(ob + oa)},
        // Nothing chosen, the first line up, the last line down: no change.
-       {nullptr, abc + u"update|delete|up|down|List1:0|up|List1:2|down|ok" + items,
+       {nullptr,
+        abc({kUpdate, kDelete, kUp, kDown, S::Select(u"List1", 0), kUp, S::Select(u"List1", 2),
+             kDown, kListOk}),
         Select(oa + ob + oc)},
        // A move or a delete goes one place and leaves nothing chosen.
-       {nullptr, abc + u"List1:2|up|up|List1:0|down|List1:1|delete|delete|ok" + items,
+       {nullptr,
+        abc({S::Select(u"List1", 2), kUp, kUp, S::Select(u"List1", 0), kDown,
+             S::Select(u"List1", 1), kDelete, kDelete, kListOk}),
         Select(oc + ob)},
-       {nullptr, u"add|cancel#Text1=a|ok", u""},
-       {nullptr, u"add|close#Text1=a|ok", kPrevious}});
+       {nullptr, {{kAdd, kListCancel}, {T(u"Text1", u"a"), kOk}}, u""},
+       {nullptr, {{kAdd, kClose}, {T(u"Text1", u"a"), kOk}}, kPrevious}});
 }
 
 TEST_F(ListBoxFTest, ItemDialogOpensEmptyForAddAndShowingTheItemForUpdate) {
-  desktop_->Push(
-      Script(u"ListBoxF", u"add|List1:0|update|add|ok#Text1=S|Check1:1|ok#cancel#cancel"));
+  desktop_->Push(Script(u"ListBoxF", {{kAdd, S::Select(u"List1", 0), kUpdate, kAdd, kListOk},
+                                      {T(u"Text1", u"S"), S::Check(u"Check1", 1), kOk},
+                                      {kCancel},
+                                      {kCancel}}));
   control_.SetFormField(u"LIST");
   std::vector<FormEvent> shown;
   for (const auto& e : desktop_->events()) shown.push_back(std::get<FormEvent>(e));
@@ -104,27 +133,32 @@ TEST_F(ListBoxFTest, EditingASelect) {
              z = Elem(u"OPTION", {u"selected", kNo}, u"z");
   RunDialog(
       u"ListBoxF", {},
-      {{Elem(u"SELECT", {u"name", u"s", u"size", 3, u"multiple", kYes}, {}, {a, b}), u"ok",
+      {{Elem(u"SELECT", {u"name", u"s", u"size", 3, u"multiple", kYes}, {}, {a, b}),
+        {{kListOk}},
         uR"(<select name="s" size="3" multiple><option value="1">a</option>)"
         uR"(<option  selected >b</option></select>)",
         u"Text1=s|Text2=3|Option1=true|List1=[" + Sp(11) + u"a" + Sp(29) + u"1~c" + Sp(10) + u"b" +
             Sp(29) + u"]"},
-       {Elem(u"SELECT", {}, {}, {xy, z}), u"ok",
+       {Elem(u"SELECT", {}, {}, {xy, z}),
+        {{kListOk}},
         Select(uR"(<option >x &amp; <i>y</i></option><option >z</option>)"),
         u"Text1=|Text2=1|Option2=true"},
        // A SIZE given as text still goes through the numeric rule.
-       {Elem(u"SELECT", {u"size", u"4px", u"multiple", kNo}), u"Option1|ok",
-        uR"(<select size="4" multiple></select>)", u"Text2=4|Option2=true"},
-       {Elem(u"SELECT", {u"name", u"s"}), u"cancel", u""},
-       {Elem(u"SELECT", {u"name", u"s"}), u"close", kPrevious},
+       {Elem(u"SELECT", {u"size", u"4px", u"multiple", kNo}),
+        {{S::Choose(u"Option1"), kListOk}},
+        uR"(<select size="4" multiple></select>)",
+        u"Text2=4|Option2=true"},
+       {Elem(u"SELECT", {u"name", u"s"}), {{kListCancel}}, u""},
+       {Elem(u"SELECT", {u"name", u"s"}), {{kClose}}, kPrevious},
        Again(uR"(<select name="city" size="2" multiple><option value="1" selected >Seoul</option>)"
-             uR"(<option >Busan &amp; more</option><option value="q&quot;">x</option></select>)")});
+             uR"(<option >Busan &amp; more</option><option value="q&quot;">x</option></select>)",
+             kListOk)});
 }
 
 TEST_F(ListBoxFTest, HoldsMoreLinesThanA16BitPosition) {
   std::vector<std::shared_ptr<Element>> options(39999, Elem(u"OPTION", {}, u"o"));
   options.push_back(Elem(u"OPTION", {}, u"last"));
-  desktop_->Push(Script(u"ListBoxF", u"List1:39999|up|ok"));
+  desktop_->Push(Script(u"ListBoxF", {{S::Select(u"List1", 39999), kUp, kListOk}}));
   const std::u16string markup = control_.ModifyFormField(Elem(u"SELECT", {}, {}, options));
   const std::u16string tail = u"<option >last</option><option >o</option></select>";
   ASSERT_GE(markup.size(), tail.size());

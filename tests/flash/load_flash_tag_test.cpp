@@ -9,9 +9,10 @@
 namespace corabind {
 namespace {
 
+using S = UiStep;
+
 using testing::HeadlessTest;
 using testing::WriteBytes;
-using K = UiStep::Kind;
 
 constexpr char16_t kMovie[] = u"C:\\m\\a.swf";
 
@@ -47,14 +48,7 @@ std::pair<std::u16string, std::u16string> OnEmbed(const std::u16string& attribut
   return {u"\"></embed>", u"\"" + attributes + u"></embed>"};
 }
 
-UiStep Type(std::u16string control, std::u16string text) {
-  return {K::kType, std::move(control), std::move(text)};
-}
-UiStep Do(K kind, std::u16string control = {}, int value = 0) {
-  return {kind, std::move(control), {}, value};
-}
-
-const UiStep kOk = Do(K::kClick, u"Command2");
+const UiStep kOk = S::Click(u"Command2");
 
 class LoadFlashTagTest : public HeadlessTest {
  protected:
@@ -73,8 +67,8 @@ class LoadFlashTagTest : public HeadlessTest {
 };
 
 TEST_F(LoadFlashTagTest, BuildsTheMarkupFromTheDialog) {
-  const UiStep movie = Type(u"Text1", kMovie), ok = kOk;
-  const UiStep loop_off = Do(K::kCheck, u"Cloop"), play_off = Do(K::kCheck, u"Cautoplay");
+  const UiStep movie = S::Type(u"Text1", kMovie), ok = kOk;
+  const UiStep loop_off = S::Check(u"Cloop", 0), play_off = S::Check(u"Cautoplay", 0);
   const std::vector<std::u16string> not_found = {u"Not found such file"};
   struct Case {
     const char* name;
@@ -87,7 +81,7 @@ TEST_F(LoadFlashTagTest, BuildsTheMarkupFromTheDialog) {
   const std::vector<Case> cases = {
       {"defaults", {movie, ok}, {}, {}},
       {"width only",
-       {movie, Type(u"Cwidth", u"400"), ok},
+       {movie, S::Type(u"Cwidth", u"400"), ok},
        {OnObject(u" width=\"400\""), OnEmbed(u" width=\"400\"")},
        {}},
       {"loop off",
@@ -99,19 +93,19 @@ TEST_F(LoadFlashTagTest, BuildsTheMarkupFromTheDialog) {
        {{u"Play\" VALUE=\"true", u"Play\" VALUE=\"false"}, OnEmbed(u" play=\"false\"")},
        {}},
       {"both off, sizes with blanks kept",
-       {movie, loop_off, play_off, Type(u"Cwidth", u"400"), Type(u"Cheight", u" 30 "), ok},
+       {movie, loop_off, play_off, S::Type(u"Cwidth", u"400"), S::Type(u"Cheight", u" 30 "), ok},
        {{u"VALUE=\"true", u"VALUE=\"false"},
         OnObject(sizes),
         OnEmbed(sizes + u" loop=\"false\" play=\"false\"")},
        {}},
-      {"typed quality", {movie, Type(u"Cqulity", u"medium"), ok}, {{u"high", u"medium"}}, {}},
+      {"typed quality", {movie, S::Type(u"Cqulity", u"medium"), ok}, {{u"high", u"medium"}}, {}},
       {"quotes escaped, nothing else",
-       {Type(u"Text1", u"C:\\m\\a\"b&c<.swf"), Type(u"Cqulity", u"hi\"gh"),
-        Type(u"Cwidth", u"4\"0"), Type(u"Cheight", u"\"&amp;"), ok},
+       {S::Type(u"Text1", u"C:\\m\\a\"b&c<.swf"), S::Type(u"Cqulity", u"hi\"gh"),
+        S::Type(u"Cwidth", u"4\"0"), S::Type(u"Cheight", u"\"&amp;"), ok},
        {{u"a.swf", u"a&quot;b&c<.swf"}, {u"high", u"hi&quot;gh"}, OnObject(odd), OnEmbed(odd)},
        not_found},
       {"missing file still builds",
-       {Type(u"Text1", u"C:\\m\\gone.swf"), ok},
+       {S::Type(u"Text1", u"C:\\m\\gone.swf"), ok},
        {{u"a.swf", u"gone.swf"}},
        not_found},
   };
@@ -130,28 +124,28 @@ TEST_F(LoadFlashTagTest, BuildsTheMarkupFromTheDialog) {
 }
 
 TEST_F(LoadFlashTagTest, LeavingWithoutOkKeepsTheLatestResultAndTheNextShowingStartsFresh) {
-  const UiStep cancel = Do(K::kClick, u"Command3"), other = Type(u"Text1", u"C:\\m\\b.swf");
+  const UiStep cancel = S::Click(u"Command3"), other = S::Type(u"Text1", u"C:\\m\\b.swf");
   EXPECT_EQ(Run({cancel}), u"");
   const std::u16string first =
-      Run({Type(u"Text1", kMovie), Type(u"Cqulity", u"low"), Do(K::kCheck, u"Cloop"),
-           Do(K::kCheck, u"Cautoplay"), Type(u"Cwidth", u"1"), Type(u"Cheight", u"2"), kOk});
+      Run({S::Type(u"Text1", kMovie), S::Type(u"Cqulity", u"low"), S::Check(u"Cloop", 0),
+           S::Check(u"Cautoplay", 0), S::Type(u"Cwidth", u"1"), S::Type(u"Cheight", u"2"), kOk});
   ASSERT_NE(first, u"");
   EXPECT_EQ(Run({other, cancel}), first);
-  EXPECT_EQ(Run({other, Do(K::kClose)}), first);
+  EXPECT_EQ(Run({other, S::Close()}), first);
   EXPECT_TRUE(desktop_->MessageBoxes().empty());
-  EXPECT_EQ(Run({Type(u"Text1", kMovie), kOk}), kDefaultMarkup);
+  EXPECT_EQ(Run({S::Type(u"Text1", kMovie), kOk}), kDefaultMarkup);
 }
 
 TEST_F(LoadFlashTagTest, SearchUsesTheDialogsOwnFileDialog) {
-  const auto search = Do(K::kClick, u"Command1"), ok = kOk;
+  const auto search = S::Click(u"Command1"), ok = kOk;
   const FileScript cancel{FileScript::Kind::kOpen, true, {}, true};
   // Pick a file, then search again and cancel: the path stays.
   desktop_->Push(FormScript{u"Form1", {search, search, ok}});
   desktop_->Push({FileScript{FileScript::Kind::kOpen, false, Host("m/a.swf"), true}, cancel});
   EXPECT_NE(control_.LoadFlashTag().find(u"VALUE=\"C:\\m\\a.swf\""), std::u16string::npos);
   // A new showing has a new file dialog; a cancelled search keeps the typed path.
-  control_.file_dialog().file_name = u"C:\\control.htm";
-  desktop_->Push(FormScript{u"Form1", {Type(u"Text1", u"typed"), search, ok}});
+  control_.data().file_dialog().file_name = u"C:\\control.htm";
+  desktop_->Push(FormScript{u"Form1", {S::Type(u"Text1", u"typed"), search, ok}});
   desktop_->Push(cancel);
   EXPECT_NE(control_.LoadFlashTag().find(u"VALUE=\"typed\""), std::u16string::npos);
   EXPECT_TRUE(desktop_->ScriptDone());
@@ -166,7 +160,7 @@ TEST_F(LoadFlashTagTest, SearchUsesTheDialogsOwnFileDialog) {
     }
   }
   EXPECT_EQ(offered_names, (std::vector<std::u16string>{u"", u"C:\\m\\a.swf", u""}));
-  EXPECT_EQ(control_.file_dialog().file_name, u"C:\\control.htm");
+  EXPECT_EQ(control_.data().file_dialog().file_name, u"C:\\control.htm");
 }
 
 }  // namespace

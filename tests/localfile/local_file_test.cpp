@@ -81,7 +81,7 @@ TEST_F(LocalFileTest, SaveWritesTheSourceWhereTheUserChose) {
     SCOPED_TRACE(c.name);
     fs::remove(Host("out.htm"));
     WriteBytes(Host("old.htm"), "old");
-    control_.file_dialog().file_name = u"C:\\left\\over.htm";
+    control_.data().file_dialog().file_name = u"C:\\left\\over.htm";
     desktop_->ClearEvents();
     desktop_->Push(c.choice);
     EXPECT_TRUE(control_.SaveToLocal(u"abc", c.filename, c.saveas).IsEmpty());
@@ -147,8 +147,8 @@ TEST_F(LocalFileTest, OpenReturnsEveryLineWithCrLfAndSetsTheBase) {
     SCOPED_TRACE(::testing::PrintToString(c.content) + " " + c.choice.host_path);
     if (c.unreadable) UseFiles(std::make_shared<UnreadableFiles>(paths_, "UTF-8"));
     WriteBytes(Host("in/a.htm"), c.content);
-    control_.file_dialog().file_name.clear();  // as on a fresh control
-    control_.set_baseURL(u"before");
+    control_.data().file_dialog().file_name.clear();  // as on a fresh control
+    control_.data().set_baseURL(u"before");
     desktop_->ClearEvents();
     desktop_->Push(c.choice);
     EXPECT_EQ(control_.GetLocalHTMLFile(), c.text);
@@ -165,7 +165,7 @@ TEST_F(LocalFileTest, OpenStartsFromTheLastChosenName) {
                   Pick(Kind::kSave, Host("e/b.htm")), Cancel(Kind::kOpen), Cancel(Kind::kSave),
                   Cancel(Kind::kOpen)});
   EXPECT_EQ(control_.GetLocalHTMLFile(), u"one\r\n");
-  control_.set_baseURL(u"base");
+  control_.data().set_baseURL(u"base");
   // Cancelled: the earlier name is read again.
   EXPECT_EQ(control_.GetLocalHTMLFile(), u"one\r\n");
   EXPECT_EQ(control_.getBaseURL(), u"C:\\d\\");

@@ -115,8 +115,9 @@ struct FakeEncoderFactory : Base64FileEncoderFactory {
 
   struct Encoder : Base64FileEncoder {
     explicit Encoder(FakeEncoderFactory& owner) : owner(owner) {}
-    bool EncodeFile(const std::u16string& path, bool flag1, bool flag2) override {
-      owner.log.push_back(u"encode " + path + (flag1 ? u" T" : u" F") + (flag2 ? u"T" : u"F"));
+    bool EncodeFile(const std::u16string& path, FileRead read, Base64Lines lines) override {
+      owner.log.push_back(u"encode " + path + (read == FileRead::kText ? u" T" : u" F") +
+                          (lines == Base64Lines::kBrokenAt76 ? u"T" : u"F"));
       if (!owner.files.count(path)) return false;  // keeps the last text: Clear must clear
       text = u"<" + path + u">";
       return true;
@@ -137,9 +138,9 @@ struct FakeEncoderFactory : Base64FileEncoderFactory {
 // collectors' base URL (GetImages sets its own).
 struct Fixture {
   explicit Fixture(std::u16string base = u"C:\\m\\") {
-    control.imageAttributes()[0] = u"SRC";
-    control.imageAttributes()[1] = u"BACKGROUND";
-    control.set_baseURL(base);
+    control.data().imageAttributes()[0] = u"SRC";
+    control.data().imageAttributes()[1] = u"BACKGROUND";
+    control.data().set_baseURL(base);
   }
   std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
   std::shared_ptr<FakeEncoderFactory> encoders = std::make_shared<FakeEncoderFactory>();

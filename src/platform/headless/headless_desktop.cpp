@@ -11,14 +11,13 @@ namespace corabind {
 
 namespace {
 
-std::u16string Describe(const UiEntry& entry) {
-  if (const auto* f = std::get_if<FormScript>(&entry)) return u"the form " + f->form;
-  const auto& file = std::get<FileScript>(entry);
-  return file.kind == FileScript::Kind::kOpen ? u"an open file dialog" : u"a save file dialog";
-}
-
 std::u16string Describe(FileScript::Kind kind) {
   return kind == FileScript::Kind::kOpen ? u"an open file dialog" : u"a save file dialog";
+}
+
+std::u16string Describe(const UiEntry& entry) {
+  if (const auto* f = std::get_if<FormScript>(&entry)) return u"the form " + f->form;
+  return Describe(std::get<FileScript>(entry).kind);
 }
 
 std::vector<LoadedControl> Snapshot(const Form& form) {
@@ -49,14 +48,6 @@ std::vector<LoadedControl> Snapshot(const Form& form) {
   return out;
 }
 
-template <class W>
-W* FindAs(const Form& form, const std::u16string& name) {
-  for (const auto& w : form.widgets()) {
-    if (w->name() == name) return dynamic_cast<W*>(w.get());
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 HeadlessDesktop::HeadlessDesktop(const PathMap& paths) : paths_(paths) {}
@@ -85,54 +76,6 @@ const FormEvent& HeadlessDesktop::LastShown(const std::u16string& form) const {
   throw Failure(err::kInvalidCall, u"The form " + form + u" was not shown");
 }
 
-// The step is checked against the form before it is carried out, so a
-// script naming a missing control is told apart from a failing handler.
-void HeadlessDesktop::Apply(Form& form, const UiStep& step) {
-  const std::u16string where = step.control + u" of " + form.name();
-  switch (step.kind) {
-    case UiStep::Kind::kType:
-      if (auto* box = FindAs<TextBox>(form, step.control)) {
-        box->SetText(step.text);
-      } else if (auto* combo = FindAs<ComboBox>(form, step.control)) {
-        combo->SetText(step.text);
-      } else {
-        Mismatch(u"there is no text box " + where);
-      }
-      break;
-    case UiStep::Kind::kChoose:
-      if (!FindAs<OptionButton>(form, step.control))
-        Mismatch(u"there is no option button " + where);
-      form.Choose(step.control);
-      break;
-    case UiStep::Kind::kCheck: {
-      auto* box = FindAs<CheckBox>(form, step.control);
-      if (!box) Mismatch(u"there is no check box " + where);
-      if (step.value != 0 && step.value != 1)
-        Mismatch(u"the check box " + where + u" takes 0 or 1");
-      box->SetValue(static_cast<int>(step.value));
-      break;
-    }
-    case UiStep::Kind::kSelect: {
-      auto* list = FindAs<ListBox>(form, step.control);
-      if (!list) Mismatch(u"there is no list box " + where);
-      if (step.value < -1 || step.value >= static_cast<std::int64_t>(list->Count())) {
-        Mismatch(u"the list box " + where + u" has no line " + DecimalText(step.value));
-      }
-      list->Select(static_cast<std::ptrdiff_t>(step.value));
-      break;
-    }
-    case UiStep::Kind::kClick: {
-      auto* button = FindAs<CommandButton>(form, step.control);
-      if (!button) Mismatch(u"there is no button " + where);
-      button->Click();
-      break;
-    }
-    case UiStep::Kind::kClose:
-      form.CloseFromFrame();
-      break;
-  }
-}
-
 void HeadlessDesktop::ShowModal(Form& form) {
   if (script_.empty())
     Mismatch(u"the form " + form.name() + u" opened, but the script has no entry left");
@@ -152,7 +95,10 @@ void HeadlessDesktop::ShowModal(Form& form) {
                DecimalText(static_cast<std::int64_t>(entry.steps.size() - i)) +
                u" step(s) of its script left");
     }
-    Apply(form, entry.steps[i]);
+    // The step is checked before it is carried out, so a script naming a
+    // missing control is told apart from a failing handler.
+    if (const auto why = StepMismatch(form, entry.steps[i])) Mismatch(*why);
+    ApplyStep(form, entry.steps[i]);
   }
   if (form.is_open())
     Mismatch(u"the form " + form.name() + u" is still open after its script ended");

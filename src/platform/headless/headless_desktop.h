@@ -11,25 +11,10 @@
 #include <vector>
 
 #include "core/desktop.h"
+#include "core/ui_step.h"
 #include "platform/posix/path_map.h"
 
 namespace corabind {
-
-// One thing the user does in a form.
-struct UiStep {
-  enum class Kind {
-    kType,    // control = text box or editable drop-down; text typed (replaces its text)
-    kChoose,  // control = option button
-    kCheck,   // control = check box; value 0 or 1
-    kSelect,  // control = list box; value = position, -1 for none
-    kClick,   // control = command button
-    kClose,   // close the form from its window frame
-  };
-  Kind kind;
-  std::u16string control;
-  std::u16string text;
-  std::int64_t value = 0;
-};
 
 // The form expected to open next and what the user does in it. A nested
 // form (opened by a click) takes the next entry of the script.
@@ -110,7 +95,6 @@ class HeadlessDesktop : public Desktop {
   std::optional<std::u16string> script_error_;
 
   [[noreturn]] void Mismatch(const std::u16string& what);
-  void Apply(Form& form, const UiStep& step);
   FileScript TakeFileEntry(FileScript::Kind kind);
 };
 

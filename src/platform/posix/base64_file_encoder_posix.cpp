@@ -176,7 +176,7 @@ int OpenBeneath(const fs::path& root, const fs::path& relative) {
 
 }  // namespace
 
-bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, bool, bool) {
+bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Base64Lines) {
   text_.clear();
   const std::optional<fs::path> host = resolve_ ? resolve_(path) : std::nullopt;
   if (!host) {

@@ -66,9 +66,9 @@ class PosixBase64FileEncoder : public Base64FileEncoder {
   PosixBase64FileEncoder(HostPathResolver resolve, std::shared_ptr<const ReadPolicy> policy,
                          ReadObserver observer);
 
-  // The flags are accepted and carry no meaning here. False, with empty
-  // text, when the file is missing, unreadable or refused.
-  bool EncodeFile(const std::u16string& path, bool flag1, bool flag2) override;
+  // Always raw bytes in lines of 76 characters, whatever is asked. False,
+  // with empty text, when the file is missing, unreadable or refused.
+  bool EncodeFile(const std::u16string& path, FileRead, Base64Lines) override;
   const std::u16string& EncodedText() const override { return text_; }
   void Clear() override { text_.clear(); }
 

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTextCursor>
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "core/failure.h"
@@ -44,6 +45,9 @@ class FormDialog : public QDialog {
 };
 
 namespace {
+
+// Pixels between a label's box and its text.
+constexpr int kLabelIndent = 3;
 
 // Multi-line text boxes keep CR LF line ends, as the control's text does;
 // Qt edits with LF.
@@ -119,6 +123,7 @@ void FormWindow::Build() {
     }
     Create(*w, parent);
   }
+  FitCaptions(d);
   ApplyTabOrder();
 
   for (const auto& w : form_.widgets()) {
@@ -143,6 +148,8 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setWordWrap(true);
+      // Text kept off the edge of the window or frame it sits against.
+      label->setContentsMargins(kLabelIndent, 0, 0, 0);
       view = label;
       break;
     }
@@ -160,6 +167,8 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
         view = edit;
       } else {
         auto* edit = new QLineEdit(parent);
+        // The layout sets no limit: none, rather than Qt's default of 32767.
+        edit->setMaxLength(std::numeric_limits<int>::max());
         QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &box](const QString& text) {
           UserAction([&] { box.SetText(FromQString(text)); });
         });
@@ -192,6 +201,7 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
       auto* combo = new QComboBox(parent);
       combo->setEditable(true);
       combo->setInsertPolicy(QComboBox::NoInsert);
+      combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
       for (const auto& entry : combo_model.entries()) combo->addItem(ToQString(entry));
       QObject::connect(combo, &QComboBox::editTextChanged, combo,
                        [this, &combo_model](const QString& text) {
@@ -268,8 +278,11 @@ void FormWindow::Refresh(Widget& model) {
         if (edit->text() != text) {
           const int cursor = edit->cursorPosition();
           const qsizetype old_length = edit->text().size();
+          // Typing rewritten by the model keeps the cursor; a value set by
+          // the program (a chosen file's path) shows from its start.
+          const bool typed = edit->isModified();
           edit->setText(text);
-          edit->setCursorPosition(KeptCursor(cursor, old_length, text.size()));
+          edit->setCursorPosition(typed ? KeptCursor(cursor, old_length, text.size()) : 0);
         }
       } else if (auto* area = qobject_cast<QPlainTextEdit*>(view)) {
         const QString text = ToEditorText(box.text());

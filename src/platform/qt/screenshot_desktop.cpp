@@ -11,44 +11,17 @@
 
 namespace corabind::qt {
 
-void ApplyStep(Form& form, const UiStep& step) {
-  switch (step.kind) {
-    case UiStep::Kind::kType: {
-      Widget& w = form.Find(step.control);
-      if (auto* box = dynamic_cast<TextBox*>(&w)) {
-        box->SetText(step.text);
-      } else {
-        form.Get<ComboBox>(step.control).SetText(step.text);
-      }
-      break;
-    }
-    case UiStep::Kind::kChoose:
-      form.Choose(step.control);
-      break;
-    case UiStep::Kind::kCheck:
-      form.Get<CheckBox>(step.control).SetValue(static_cast<int>(step.value));
-      break;
-    case UiStep::Kind::kSelect:
-      form.Get<ListBox>(step.control).Select(static_cast<std::ptrdiff_t>(step.value));
-      break;
-    case UiStep::Kind::kClick:
-      form.Get<CommandButton>(step.control).Click();
-      break;
-    case UiStep::Kind::kClose:
-      form.CloseFromFrame();
-      break;
-  }
-}
-
 ScreenshotDesktop::ScreenshotDesktop(std::filesystem::path folder,
-                                     std::map<std::u16string, FormSample> samples)
+                                     std::map<std::u16string, std::vector<FormSample>> samples)
     : folder_(std::move(folder)), samples_(std::move(samples)) {}
 
 void ScreenshotDesktop::ShowModal(Form& form) {
   const ModalShowing showing(form);
-  const auto sample = samples_.find(form.name());
-  if (sample != samples_.end()) {
-    for (const auto& step : sample->second.fill) ApplyStep(form, step);
+  const FormSample* sample = nullptr;
+  if (const auto it = samples_.find(form.name()); it != samples_.end() && !it->second.empty())
+    sample = &it->second[std::min(showings_[form.name()]++, it->second.size() - 1)];
+  if (sample) {
+    for (const auto& step : sample->fill) ApplyStep(form, step);
   }
   const auto file = folder_ / (ToUtf8(form.name()) + ".png");
   if (form.is_open() && std::find(written_.begin(), written_.end(), file) == written_.end()) {
@@ -61,8 +34,8 @@ void ScreenshotDesktop::ShowModal(Form& form) {
     dialog.hide();
     written_.push_back(file);
   }
-  if (sample != samples_.end()) {
-    for (const auto& step : sample->second.close) {
+  if (sample) {
+    for (const auto& step : sample->close) {
       if (!form.is_open()) break;
       ApplyStep(form, step);
     }

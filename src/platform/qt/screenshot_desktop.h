@@ -1,6 +1,7 @@
 // A desktop that photographs forms instead of waiting for a user: each form
 // is loaded, filled with sample input through its models, drawn by the
-// generic renderer and saved as <form name>.png; then the sample's closing
+// generic renderer and saved as <form name>.png on its first showing; then
+// the sample's closing
 // steps run (an OK that hands an item back to the form that opened it) and
 // the form is closed from its frame. File dialogs are cancelled and message
 // boxes dismissed.
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "core/desktop.h"
-#include "platform/headless/headless_desktop.h"
+#include "core/ui_step.h"
 
 namespace corabind::qt {
 
@@ -23,8 +24,10 @@ struct FormSample {
 
 class ScreenshotDesktop : public Desktop {
  public:
-  // Needs a QApplication. Pictures go into `folder`, which must exist.
-  ScreenshotDesktop(std::filesystem::path folder, std::map<std::u16string, FormSample> samples);
+  // Needs a QApplication. Pictures go into `folder`, which must exist. The
+  // n-th showing of a form takes its n-th sample; later ones the last.
+  ScreenshotDesktop(std::filesystem::path folder,
+                    std::map<std::u16string, std::vector<FormSample>> samples);
 
   void ShowModal(Form& form) override;
   void MessageBox(const std::u16string&) override {}
@@ -36,11 +39,9 @@ class ScreenshotDesktop : public Desktop {
 
  private:
   std::filesystem::path folder_;
-  std::map<std::u16string, FormSample> samples_;
+  std::map<std::u16string, std::vector<FormSample>> samples_;
+  std::map<std::u16string, std::size_t> showings_;
   std::vector<std::filesystem::path> written_;
 };
-
-// Runs one step against a form's models, as the user's input would.
-void ApplyStep(Form& form, const UiStep& step);
 
 }  // namespace corabind::qt

@@ -12,6 +12,8 @@
 namespace corabind {
 namespace {
 
+using S = UiStep;
+
 // A small form with one of each widget: typing in Text1 doubles its text
 // once (a change rule that settles), OK copies Text1 into `result`.
 class SampleForm : public Form {
@@ -45,16 +47,6 @@ class SampleForm : public Form {
   TextBox* text_;
   ListBox* list_;
 };
-
-UiStep Type(std::u16string c, std::u16string t) {
-  return {UiStep::Kind::kType, std::move(c), std::move(t)};
-}
-UiStep Click(std::u16string c) {
-  return {UiStep::Kind::kClick, std::move(c)};
-}
-UiStep Do(UiStep::Kind k, std::u16string c, std::int64_t v = 0) {
-  return {k, std::move(c), u"", v};
-}
 
 TEST(TextBoxTest, ChangeFiresOnlyForADifferentText) {
   TextBox box(WidgetDesign{u"T"}, u"a");
@@ -102,15 +94,14 @@ class HeadlessDesktopTest : public ::testing::Test {
 
 TEST_F(HeadlessDesktopTest, EveryShowingStartsFromTheDesignAndRecordsLoadedValues) {
   desktop.Push(FormScript{u"SampleF",
-                          {Type(u"Text1", u"abc"), Do(UiStep::Kind::kChoose, u"Option2"),
-                           Do(UiStep::Kind::kCheck, u"Check1", 0),
-                           Do(UiStep::Kind::kSelect, u"List1", 1), Click(u"Command1")}});
+                          {S::Type(u"Text1", u"abc"), S::Choose(u"Option2"), S::Check(u"Check1", 0),
+                           S::Select(u"List1", 1), S::Click(u"Command1")}});
   desktop.ShowModal(form);
   EXPECT_EQ(form.result, u"abcabc") << "the change rule ran until the text settled";
   EXPECT_EQ(form.changes, 2);
   EXPECT_FALSE(form.is_open());
 
-  desktop.Push(FormScript{u"SampleF", {Click(u"Command1")}});
+  desktop.Push(FormScript{u"SampleF", {S::Click(u"Command1")}});
   desktop.ShowModal(form);
   EXPECT_EQ(form.result, u"init");
   EXPECT_EQ(form.loads, 2);
@@ -127,7 +118,7 @@ TEST_F(HeadlessDesktopTest, EveryShowingStartsFromTheDesignAndRecordsLoadedValue
 }
 
 TEST_F(HeadlessDesktopTest, CloseFromTheFrameRunsNoHandler) {
-  desktop.Push(FormScript{u"SampleF", {Type(u"Text1", u"xy"), Do(UiStep::Kind::kClose, u"")}});
+  desktop.Push(FormScript{u"SampleF", {S::Type(u"Text1", u"xy"), S::Close()}});
   desktop.ShowModal(form);
   EXPECT_EQ(form.result, u"unset");
   EXPECT_FALSE(form.is_open());
@@ -143,15 +134,15 @@ TEST_F(HeadlessDesktopTest, ScriptsThatDoNotMatchWhatOpensAreClearFailures) {
        u"UI script: the form SampleF opened, but the script expected the form OtherF"},
       {{FileScript{}},
        u"UI script: the form SampleF opened, but the script expected an open file dialog"},
-      {{FormScript{u"SampleF", {Type(u"Text9", u"x")}}},
+      {{FormScript{u"SampleF", {S::Type(u"Text9", u"x")}}},
        u"UI script: there is no text box Text9 of SampleF"},
-      {{FormScript{u"SampleF", {Do(UiStep::Kind::kSelect, u"List1", 2)}}},
+      {{FormScript{u"SampleF", {S::Select(u"List1", 2)}}},
        u"UI script: the list box List1 of SampleF has no line 2"},
-      {{FormScript{u"SampleF", {Do(UiStep::Kind::kCheck, u"Check1", -1)}}},
+      {{FormScript{u"SampleF", {S::Check(u"Check1", -1)}}},
        u"UI script: the check box Check1 of SampleF takes 0 or 1"},
       {{FormScript{u"SampleF", {}}},
        u"UI script: the form SampleF is still open after its script ended"},
-      {{FormScript{u"SampleF", {Click(u"Command1"), Click(u"Command1")}}},
+      {{FormScript{u"SampleF", {S::Click(u"Command1"), S::Click(u"Command1")}}},
        u"UI script: the form SampleF closed with 1 step(s) of its script left"},
   };
   for (auto& c : cases) {

@@ -82,13 +82,14 @@ TEST(PosixBase64FileEncoderTest, ReadsOnlyWhatThePolicyAllows) {
   auto encoder = factory.Create();
   for (const Case& c : cases) {
     told.clear();
-    EXPECT_EQ(encoder->EncodeFile(c.path, false, true), !c.problem) << ToUtf8(c.path);
+    EXPECT_EQ(encoder->EncodeFile(c.path, FileRead::kBinary, Base64Lines::kBrokenAt76), !c.problem)
+        << ToUtf8(c.path);
     EXPECT_EQ(ToUtf8(encoder->EncodedText()), c.text) << ToUtf8(c.path);
     EXPECT_EQ(told, c.problem ? std::vector{*c.problem} : std::vector<ReadProblem>{});
   }
   // Unconfined, the same encoder reads anything it can find.
   auto open = PosixBase64FileEncoderFactory(resolve).Create();
-  EXPECT_TRUE(open->EncodeFile(u"mail/link.gif", false, true));
+  EXPECT_TRUE(open->EncodeFile(u"mail/link.gif", FileRead::kBinary, Base64Lines::kBrokenAt76));
   EXPECT_EQ(ToUtf8(open->EncodedText()), "c2VjcmV0");
   open->Clear();
   EXPECT_EQ(open->EncodedText(), u"");
@@ -120,7 +121,7 @@ TEST(PosixBase64FileEncoderTest, ASwapRaceCannotLeadOutside) {
   int leaked = 0;
   const std::u16string path = FromUtf8("mail/img/" + deep + "a.gif");
   for (int i = 0; i < 2000; ++i) {
-    encoder->EncodeFile(path, false, true);
+    encoder->EncodeFile(path, FileRead::kBinary, Base64Lines::kBrokenAt76);
     leaked += encoder->EncodedText() == u"c2VjcmV0";
   }
   done = true;

@@ -6,12 +6,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontInfo>
+#include <QGlyphRun>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRawFont>
+#include <QStyle>
 #include <QTest>
+#include <QTextLayout>
 #include <algorithm>
 #include <deque>
 #include <filesystem>
@@ -29,21 +35,17 @@
 #include "flash/flash_dialog.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_desktop.h"
 #include "qt_test_support.h"
 
 namespace corabind::qt {
 namespace {
 
+using S = UiStep;
+
 using namespace corabind::qt::testing;
 using K = UiStep::Kind;
-
-UiStep Type(std::u16string control, std::u16string text) {
-  return UiStep{K::kType, std::move(control), std::move(text), 0};
-}
-UiStep Do(K kind, std::u16string control = {}, std::int64_t value = 0) {
-  return UiStep{kind, std::move(control), {}, value};
-}
 
 // Plays a script through the real widgets of the windows as they open. A
 // click may open the next form, so the next form's driver is queued before
@@ -125,39 +127,39 @@ TEST_F(DialogsTest, SameMarkupAsTheHeadlessDesktop) {
   const DialogCase cases[] = {
       {u"TEXT",
        {{u"TextBoxF",
-         {Type(u"Text1", u"user"), Type(u"Text3", u"20px"), Do(K::kChoose, u"Option2"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"user"), S::Type(u"Text3", u"20px"), S::Choose(u"Option2"),
+          S::Click(u"Command1")}}},
        "<input type=\"password\" name = \"user\" size = \"20\" >"},
       {u"TEXTAREA",
        {{u"MultiTextBoxF",
-         {Type(u"Text1", u"note"), Type(u"Text2", u"a<b>"), Type(u"Text3", u"40"),
-          Type(u"Text4", u"3x"), Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"note"), S::Type(u"Text2", u"a<b>"), S::Type(u"Text3", u"40"),
+          S::Type(u"Text4", u"3x"), S::Click(u"Command1")}}},
        nullptr},
       {u"CHECK",
        {{u"CheckBoxF",
-         {Type(u"Text1", u"agree"), Type(u"Text2", u"yes"), Do(K::kChoose, u"Option1"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"agree"), S::Type(u"Text2", u"yes"), S::Choose(u"Option1"),
+          S::Click(u"Command1")}}},
        "<input type=\"checkbox\" name = \"agree\" value = \"yes\" checked >"},
       {u"RADIO",
        {{u"RadioBoxF",
-         {Type(u"Text1", u"size"), Type(u"Text2", u"L"), Do(K::kChoose, u"Option1"),
-          Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"size"), S::Type(u"Text2", u"L"), S::Choose(u"Option1"),
+          S::Click(u"Command1")}}},
        "<input type=\"radio\" name = \"size\" value = \"L\" checked >"},
       {u"LIST",
        {{u"ListBoxF",
-         {Type(u"Text1", u"size"), Do(K::kClick, u"Command1"), Do(K::kClick, u"Command1"),
-          Do(K::kSelect, u"List1", 1), Do(K::kClick, u"Command4"), Type(u"Text2", u"2"),
-          Do(K::kChoose, u"Option1"), Do(K::kClick, u"Command6")}},
+         {S::Type(u"Text1", u"size"), S::Click(u"Command1"), S::Click(u"Command1"),
+          S::Select(u"List1", 1), S::Click(u"Command4"), S::Type(u"Text2", u"2"),
+          S::Choose(u"Option1"), S::Click(u"Command6")}},
         {u"ListBoxSub",
-         {Type(u"Text1", u"Large"), Type(u"Text2", u"L"), Do(K::kCheck, u"Check1", 1),
-          Do(K::kClick, u"Command1")}},
+         {S::Type(u"Text1", u"Large"), S::Type(u"Text2", u"L"), S::Check(u"Check1", 1),
+          S::Click(u"Command1")}},
         {u"ListBoxSub",
-         {Type(u"Text1", u"Small"), Type(u"Text2", u"S"), Do(K::kClick, u"Command1")}}},
+         {S::Type(u"Text1", u"Small"), S::Type(u"Text2", u"S"), S::Click(u"Command1")}}},
        nullptr},
       {nullptr,
        {{u"Form1",
-         {Type(u"Text1", movie_path), Type(u"Cqulity", u"low"), Do(K::kCheck, u"Cloop", 0),
-          Type(u"Cwidth", u"320"), Type(u"Cheight", u"240"), Do(K::kClick, u"Command2")}}},
+         {S::Type(u"Text1", movie_path), S::Type(u"Cqulity", u"low"), S::Check(u"Cloop", 0),
+          S::Type(u"Cwidth", u"320"), S::Type(u"Cheight", u"240"), S::Click(u"Command2")}}},
        nullptr},
   };
   for (const auto& c : cases) {
@@ -177,6 +179,65 @@ TEST_F(DialogsTest, SameMarkupAsTheHeadlessDesktop) {
     }
   }
   std::filesystem::remove(movie);
+}
+
+// The face that draws the character at `at` of `text` in `font`.
+QRawFont FaceOf(const QFont& font, const QString& text, int at) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  const auto runs = layout.glyphRuns(at, 1);
+  return runs.isEmpty() ? QRawFont() : runs.front().rawFont();
+}
+
+// What a person reads: every caption whole inside its box in the fonts the
+// window uses (a wrapped label leaves no punctuation alone on a line),
+// labels off the edge, backslashes from a Latin face and Hangul from a
+// Korean one, one-line fields without Qt's 32767-character cap, and select
+// lists in a fixed-pitch face shared with their heading.
+void ExpectReadable(QDialog& d) {
+  const std::string form = d.objectName().toStdString();
+  for (QLabel* label : d.findChildren<QLabel*>()) {
+    const std::string what = form + "." + label->objectName().toStdString();
+    const QRect room = label->contentsRect();
+    const QRect drawn =
+        QFontMetrics(label->font())
+            .boundingRect(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, label->text());
+    EXPECT_TRUE(room.contains(drawn)) << what << ": " << drawn.width() << "x" << drawn.height()
+                                      << " in " << room.width() << "x" << room.height();
+    EXPECT_TRUE(TextFits(label->font(), label->text(), room.size(), true)) << what;
+    EXPECT_GE(room.left(), 2) << what;
+  }
+  for (QAbstractButton* button : d.findChildren<QAbstractButton*>()) {
+    const std::string what = form + "." + button->objectName().toStdString();
+    if (qobject_cast<QPushButton*>(button)) {
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+      EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin,
+                button->width())
+          << what;
+    } else {
+      EXPECT_LE(button->sizeHint().width(), button->width()) << what;
+    }
+  }
+  const QString path = QStringLiteral("C:\\영화\\intro.swf");
+  for (QWidget* w : d.findChildren<QWidget*>()) {
+    if (!qobject_cast<QLabel*>(w) && !qobject_cast<QLineEdit*>(w) &&
+        !qobject_cast<QAbstractButton*>(w))
+      continue;
+    const std::string what = form + "." + w->objectName().toStdString();
+    const QRawFont backslash = FaceOf(w->font(), path, 2);
+    EXPECT_TRUE(backslash.supportsCharacter(QChar(u'\\')) &&
+                !backslash.supportsCharacter(QChar(u'영')))
+        << what << ": backslash from " << backslash.familyName().toStdString();
+    EXPECT_TRUE(FaceOf(w->font(), path, 3).supportsCharacter(QChar(u'영'))) << what;
+  }
+  for (QLineEdit* edit : d.findChildren<QLineEdit*>())
+    EXPECT_GT(edit->maxLength(), 32767) << form << "." << edit->objectName().toStdString();
+  for (QListWidget* list : d.findChildren<QListWidget*>()) {
+    EXPECT_TRUE(QFontInfo(list->font()).fixedPitch()) << form;
+    EXPECT_EQ(Child<QLabel>(d, "Label2").font(), list->font()) << form << ": heading";
+  }
 }
 
 // Every real dialog drawn from its own layout data: the window's size, each
@@ -212,6 +273,7 @@ TEST_F(DialogsTest, WindowsFollowTheirLayoutAndFrameCloseWritesNothing) {
         return w->name() == form.initial_focus();
       });
       if (first != order.end()) std::rotate(order.begin(), first, order.end());
+      ExpectReadable(d);
       QApplication::setActiveWindow(&d);
       EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
       for (const Widget* expected : order) {
@@ -220,6 +282,16 @@ TEST_F(DialogsTest, WindowsFollowTheirLayoutAndFrameCloseWritesNothing) {
         EXPECT_EQ(w ? w->objectName() : QString(), Q(expected->name()))
             << d.objectName().toStdString();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      if (d.objectName() == QStringLiteral("ListBoxF")) {
+        // The item dialog opens from Add.
+        WhenModal<QDialog>(
+            [](QDialog& sub) {
+              ExpectReadable(sub);
+              sub.close();
+            },
+            QStringLiteral("ListBoxSub"));
+        QTest::mouseClick(&Child<QPushButton>(d, "Command1"), Qt::LeftButton);
       }
       d.close();
     });

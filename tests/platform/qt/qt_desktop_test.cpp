@@ -4,12 +4,15 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFontDatabase>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRawFont>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "core/text.h"
 #include "platform/qt/file_filter.h"
 #include "platform/qt/fonts.h"
 #include "qt_test_support.h"
@@ -34,17 +37,28 @@ TEST(QtFileFilterTest, ConvertsPairsToQtFilters) {
   for (const auto& c : cases) EXPECT_EQ(ToQtFilter(c.in), QString::fromUtf8(c.out)) << c.out;
 }
 
-TEST(QtFontsTest, KoreanFacesFallBackToAnInstalledOne) {
+TEST(QtFontsTest, LatinFaceFirstThenKorean) {
   EnsureApplication();
-  const QString nanum = QStringLiteral("NanumGothic");
-  if (!QFontDatabase::hasFamily(nanum) || QFontDatabase::hasFamily(QStringLiteral("Dotum")))
-    GTEST_SKIP() << "needs fonts-nanum and no Dotum";
-  for (const char16_t* face : {u"Dotum", u"굴림", u"NanumGothic"})
-    EXPECT_EQ(InstalledFamily(face), nanum);
-  EXPECT_EQ(InstalledFamily(u"No Such Face 42"), QString());
-  const QFont f = ResolveFont({u"", 0}, {u"Gulim", 9.75});
-  EXPECT_EQ(f.family(), nanum);
-  EXPECT_DOUBLE_EQ(f.pointSizeF(), 9.75);
+  struct Case {
+    std::u16string family;
+    bool fixed_pitch;
+  } cases[] = {{u"Dotum", false},           {u"굴림", false},    {u"", false},
+               {u"No Such Face 42", false}, {u"GulimChe", true}, {u"돋움체", true}};
+  for (const auto& c : cases) {
+    const QFont f = ResolveFont({c.family, 0}, {u"Gulim", 9.75});
+    const QFontInfo shown(f);
+    EXPECT_EQ(shown.fixedPitch(), c.fixed_pitch) << ToUtf8(c.family);
+    EXPECT_FALSE(QRawFont::fromFont(f).supportsCharacter(QChar(u'한')))
+        << ToUtf8(c.family) << " leads with " << shown.family().toStdString();
+    EXPECT_DOUBLE_EQ(f.pointSizeF(), 9.75);
+    const QStringList families = f.families();
+    EXPECT_TRUE(
+        std::any_of(families.begin(), families.end(),
+                    [](const QString& name) {
+                      return QRawFont::fromFont(QFont(name)).supportsCharacter(QChar(u'한'));
+                    }))
+        << ToUtf8(c.family) << ": no Korean face to fall back to";
+  }
 }
 
 class QtDesktopTest : public ::testing::Test {

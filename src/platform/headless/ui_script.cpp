@@ -1,10 +1,10 @@
-#include "cli/ui_script.h"
+#include "platform/headless/ui_script.h"
 
 #include <string>
 
 #include "core/text.h"
 
-namespace corabind::cli {
+namespace corabind {
 
 namespace {
 
@@ -149,4 +149,4 @@ nlohmann::ordered_json EventsToJson(const std::vector<UiEvent>& events) {
   return out;
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind

@@ -14,7 +14,7 @@
 
 #include "platform/headless/headless_desktop.h"
 
-namespace corabind::cli {
+namespace corabind {
 
 // std::invalid_argument naming the entry and what is wrong with it.
 std::vector<UiEntry> ParseUiScript(const nlohmann::json& ui);
@@ -22,4 +22,4 @@ std::vector<UiEntry> ParseUiScript(const nlohmann::json& ui);
 // What the user saw, in the automation protocol's "events" form.
 nlohmann::ordered_json EventsToJson(const std::vector<UiEvent>& events);
 
-}  // namespace corabind::cli
+}  // namespace corabind

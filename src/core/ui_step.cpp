@@ -1,0 +1,80 @@
+#include "core/ui_step.h"
+
+#include "core/failure.h"
+#include "core/form.h"
+#include "core/text.h"
+
+namespace corabind {
+
+namespace {
+
+template <class W>
+W* FindAs(const Form& form, const std::u16string& name) {
+  for (const auto& w : form.widgets()) {
+    if (w->name() == name) return dynamic_cast<W*>(w.get());
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step) {
+  const std::u16string where = step.control + u" of " + form.name();
+  switch (step.kind) {
+    case UiStep::Kind::kType:
+      if (!FindAs<TextBox>(form, step.control) && !FindAs<ComboBox>(form, step.control))
+        return u"there is no text box " + where;
+      break;
+    case UiStep::Kind::kChoose:
+      if (!FindAs<OptionButton>(form, step.control)) return u"there is no option button " + where;
+      break;
+    case UiStep::Kind::kCheck:
+      if (!FindAs<CheckBox>(form, step.control)) return u"there is no check box " + where;
+      if (step.value != 0 && step.value != 1) return u"the check box " + where + u" takes 0 or 1";
+      break;
+    case UiStep::Kind::kSelect: {
+      const auto* list = FindAs<ListBox>(form, step.control);
+      if (!list) return u"there is no list box " + where;
+      if (step.value < -1 || step.value >= static_cast<std::int64_t>(list->Count()))
+        return u"the list box " + where + u" has no line " + DecimalText(step.value);
+      break;
+    }
+    case UiStep::Kind::kClick:
+      if (!FindAs<CommandButton>(form, step.control)) return u"there is no button " + where;
+      break;
+    case UiStep::Kind::kClose:
+      break;
+  }
+  return std::nullopt;
+}
+
+void ApplyStep(Form& form, const UiStep& step) {
+  if (const auto why = StepMismatch(form, step))
+    throw Failure(err::kInvalidCall, u"UI script: " + *why);
+  switch (step.kind) {
+    case UiStep::Kind::kType:
+      if (auto* box = FindAs<TextBox>(form, step.control)) {
+        box->SetText(step.text);
+      } else {
+        FindAs<ComboBox>(form, step.control)->SetText(step.text);
+      }
+      break;
+    case UiStep::Kind::kChoose:
+      form.Choose(step.control);
+      break;
+    case UiStep::Kind::kCheck:
+      FindAs<CheckBox>(form, step.control)->SetValue(static_cast<int>(step.value));
+      break;
+    case UiStep::Kind::kSelect:
+      FindAs<ListBox>(form, step.control)->Select(static_cast<std::ptrdiff_t>(step.value));
+      break;
+    case UiStep::Kind::kClick:
+      FindAs<CommandButton>(form, step.control)->Click();
+      break;
+    case UiStep::Kind::kClose:
+      form.CloseFromFrame();
+      break;
+  }
+}
+
+}  // namespace corabind
