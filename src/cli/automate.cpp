@@ -6,13 +6,14 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
+#include "cli/describe.h"
 #include "cli/json_values.h"
-#include "platform/headless/ui_script.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
 #include "platform/headless/headless_desktop.h"
+#include "platform/headless/ui_script.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"
@@ -100,8 +101,12 @@ class Session {
       return Invoke(op, request, response);
     } else if (op == "state") {
       response["state"] = State();
+    } else if (op == "describe") {
+      response["describe"] = DescribeControl();
     } else {
-      throw ProtocolError("unknown op " + Quoted(op));
+      throw ProtocolError("unknown op " + Quoted(op) +
+                          "; the ops are create, release, document, call, get, put, state, "
+                          "describe");
     }
     return response;
   }
@@ -115,8 +120,13 @@ class Session {
 
   DispatchObject& Control(const json& request) {
     const auto it = controls_.find(ControlHandle(request));
-    if (it == controls_.end())
-      throw ProtocolError("unknown control handle " + Quoted(ControlHandle(request)));
+    if (it == controls_.end()) {
+      std::string known;
+      for (const auto& [name, object] : controls_) known += (known.empty() ? "" : ", ") + name;
+      throw ProtocolError("unknown control handle " + Quoted(ControlHandle(request)) + "; " +
+                          (known.empty() ? "no control was created (op create)"
+                                         : "the controls are " + DiagnosticText(known)));
+    }
     return *it->second;
   }
 
@@ -148,22 +158,32 @@ class Session {
     desktop_->ClearScriptError();
     if (request.contains("ui")) desktop_->Push(ParseUiScript(request["ui"]));
 
+    bool failed = false;
     try {
       response["result"] =
           ToJson(control.Invoke(member, kind, args), documents_, ControlHandle(request));
     } catch (const Failure& failure) {
+      failed = true;
       response["ok"] = false;
       response["error"] = {{"number", failure.number()},
                            {"description", ToUtf8(failure.description())}};
+      if (failure.number() == err::kNotSupported) response["hint"] = MemberNames();
     }
     response["events"] = EventsToJson(desktop_->events());
-    // The user's script must be used up exactly by what opened.
+    // The user's script must be used up exactly by what opened. When the
+    // member failed on its own (a missing or wrong argument, say) before
+    // the script could be used, that failure is the answer.
     std::string mismatch;
     if (desktop_->script_error()) {
       mismatch = ToUtf8(*desktop_->script_error());
     } else if (!desktop_->ScriptDone()) {
-      mismatch =
+      const std::string unused =
           std::to_string(desktop_->Remaining()) + " entry(ies) of the ui script were not used";
+      if (failed) {
+        response["ui_unused"] = unused;
+      } else {
+        mismatch = unused;
+      }
     }
     desktop_->ClearScript();
     if (!mismatch.empty()) {
@@ -173,6 +193,13 @@ class Session {
       return error;
     }
     return response;
+  }
+
+  static std::string MemberNames() {
+    std::string names;
+    for (const MemberInfo& m : CorabindTypeLibrary().dispatch.members)
+      names += (names.empty() ? "" : ", ") + ToUtf8(m.name);
+    return "the members are " + names + " (names in any case)";
   }
 
   Response State() const {
@@ -264,7 +291,16 @@ void AddAutomateCommand(CLI::App& app, int& exit_status) {
                   "Map a drive letter to a host folder, e.g. C=/srv/mail (repeatable)");
   cmd->add_option("--max-line", options->max_line_bytes, "Longest request line taken, in bytes")
       ->capture_default_str();
-  cmd->callback([options, &exit_status] {
+  auto reference = std::make_shared<bool>(false);
+  cmd->add_flag("--reference", *reference,
+                "Print the members and dialogs, as the describe request gives them, in Markdown "
+                "(the reference part of docs/automation.md) and exit");
+  cmd->callback([options, reference, &exit_status] {
+    if (*reference) {
+      std::cout << DescribeMarkdown(DescribeControl());
+      exit_status = kExitOk;
+      return;
+    }
     try {
       exit_status = RunAutomate(std::cin, std::cout, *options);
     } catch (const Failure& f) {

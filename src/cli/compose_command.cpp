@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,8 +18,12 @@
 #include <utility>
 
 #include "cli/cid_rewrite.h"
+#include "cli/compose_report.h"
+#include "cli/mail_input.h"
 #include "cli/output_encoding.h"
+#include "cli/printable.h"
 #include "control/orvane_control.h"
+#include "core/collection.h"
 #include "core/failure.h"
 #include "core/text.h"
 #include "mime/message_layout.h"
@@ -41,7 +46,7 @@ class StreamDesktop : public Desktop {
   explicit StreamDesktop(std::ostream* err) : err_(err) {}
   void ShowModal(Form&) override { Unavailable(); }
   void MessageBox(const std::u16string& text) override {
-    if (err_) *err_ << "corabind: message: " << ToUtf8(text) << '\n';
+    if (err_) *err_ << PrintableLines(ToUtf8(text), "corabind: message: ");
   }
   void ShowOpen(FileDialog&) override { Unavailable(); }
   void ShowSave(FileDialog&) override { Unavailable(); }
@@ -77,15 +82,6 @@ struct RunError {
   std::string text;
 };
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw RunError{"cannot read " + path.string() + ": " + std::strerror(errno)};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw RunError{"cannot read " + path.string()};
-  return std::move(bytes).str();
-}
-
 // Mail lines end in CR LF (RFC 5322); a file saved with LF or CR alone is
 // brought into line. Done on the UTF-8 text, half the size of its UTF-16.
 std::string WithCrLf(std::string_view text) {
@@ -111,10 +107,19 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  const fs::path mail = options.mail;
+  MailInput input;
+  try {
+    input = ReadMailInput(options.mail, options.input_charset);
+    RefuseOutputOverInput(input, options.output);
+  } catch (const MailInputError& e) {
+    if (e.usage) throw UsageError{e.what()};
+    throw RunError{e.what()};
+  }
+  if (input.empty && !options.quiet)
+    err << "corabind: warning: " << input.name << " is empty; the HTML part is empty\n";
   // Each stage of the text is dropped as soon as the next one is made: a
   // large page is held at most twice, never five times.
-  std::string utf8 = html::DecodeHtmlFile(ReadFile(mail));
+  std::string utf8 = std::exchange(input.utf8, {});
   std::shared_ptr<html::HtmlDocument> document = html::ParseHtml(utf8);
 
   auto paths = std::make_shared<PathMap>();
@@ -126,27 +131,20 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     }
   }
   std::error_code ec;
-  const fs::path folder = fs::canonical(fs::absolute(mail).parent_path(), ec);
-  if (ec) throw RunError{"cannot find the folder of " + mail.string() + ": " + ec.message()};
+  const fs::path folder = input.folder;
   std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
     roots.emplace_back(root);
   }
 
-  // Every file that could not or may not be embedded, told once.
-  std::map<std::string, std::string> problems;
+  // Every file that could not or may not be embedded, told once after the
+  // run, when the reference the mail made for it is known.
+  std::vector<UnembeddedFile> problems;
+  std::unordered_set<std::u16string> seen;
   auto observe = [&](const std::u16string& path, const std::optional<fs::path>& host,
                      ReadProblem problem) {
-    const std::string where = host ? host->string() : ToUtf8(path);
-    const char* why = problem == ReadProblem::kRefused
-                          ? "outside the folders that may be embedded (see --allow-root)"
-                      : problem == ReadProblem::kUnreadable ? "cannot be read"
-                                                            : "not found";
-    if (problems.emplace(where, why).second) {
-      err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": " << where << ": "
-          << why << '\n';
-    }
+    if (seen.insert(path).second) problems.push_back({path, host, problem});
   };
 
   const std::u16string base = FolderBase(*paths, folder);
@@ -177,8 +175,35 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   body.reset();
   document.reset();
 
-  if (!problems.empty() && !options.allow_missing) {
-    throw RunError{std::to_string(problems.size()) +
+  for (const UnembeddedFile& problem : problems) {
+    if (options.allow_missing && options.quiet) break;
+    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
+        << DescribeUnembedded(problem, ReferenceOf(*control.imageKeys(), *control.imageValues(),
+                                                   problem.control_path))
+        << '\n';
+  }
+  // A reference or file name holding a control character gets no part
+  // (GetImages will not write one into a header): a file not embedded too.
+  std::size_t left_out = 0;
+  const auto has_control = [](std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+  };
+  const Collection& keys = *control.imageKeys();
+  const Collection& values = *control.imageValues();
+  for (std::int32_t k = 1; k <= keys.Count() && k <= values.Count(); ++k) {
+    if (keys.Item(k).IsObject() || values.Item(k).IsObject()) continue;
+    const std::u16string key = keys.Item(k).ToText(), value = values.Item(k).ToText();
+    if (!has_control(key) &&
+        !has_control(std::u16string_view(value).substr(value.rfind(u'\\') + 1)))
+      continue;
+    ++left_out;
+    if (options.allow_missing && options.quiet) continue;
+    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
+        << Printable(ToUtf8(key))
+        << ": left out: the reference or its file name holds a control character\n";
+  }
+  if (problems.size() + left_out != 0 && !options.allow_missing) {
+    throw RunError{std::to_string(problems.size() + left_out) +
                    " file(s) could not be embedded; nothing written (--allow-missing writes "
                    "the message with empty parts)"};
   }
@@ -199,7 +224,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     if (at >= html_begin && at < html_begin + html_size) {
       const auto line = 1 + std::count(message.begin() + static_cast<std::ptrdiff_t>(html_begin),
                                        message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
-      where << mail.string() << ", line " << line;
+      where << input.name << ", line " << line;
     } else {
       const auto line =
           1 + std::count(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(at), u'\n');
@@ -210,10 +235,12 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
 
+  std::uintmax_t written = 0;
   if (options.output.empty() || options.output == "-") {
     encode([](std::string_view) {});
     encode([&](std::string_view bytes) {
       out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      written += bytes.size();
     });
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
@@ -222,11 +249,20 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
     // through a symbolic link (see platform/posix/atomic_output.h).
     try {
       AtomicOutput file(options.output, FromUtf8(options.output));
-      encode([&](std::string_view bytes) { file.Write(bytes); });
+      encode([&](std::string_view bytes) {
+        file.Write(bytes);
+        written += bytes.size();
+      });
       file.Commit();
     } catch (const Failure& failure) {
       throw RunError{failure.what()};
     }
+  }
+  if (options.list) ListParts(err, *control.imageKeys(), *control.imageValues(), *paths);
+  if (!options.quiet) {
+    const bool to_stdout = options.output.empty() || options.output == "-";
+    Summarise(err, to_stdout ? "standard output" : Printable(options.output), *control.imageKeys(),
+              written);
   }
   return kExitOk;
 }
@@ -242,7 +278,8 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
   } catch (const RunError& e) {
     err << "corabind compose: " << e.text << '\n';
   } catch (const Failure& failure) {
-    err << "corabind compose: " << options.mail << ": " << failure.what() << '\n';
+    err << "corabind compose: " << Printable(options.mail) << ": " << Printable(failure.what())
+        << '\n';
   } catch (const std::exception& e) {
     err << "corabind compose: " << e.what() << '\n';
   }
@@ -255,7 +292,11 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       app.add_subcommand("compose",
                          "Compose a multipart/related MIME message from an HTML mail and the local "
                          "images, style sheets and Flash movies it refers to");
-  compose->add_option("MAIL", options->mail, "The HTML file of the mail")->required();
+  compose
+      ->add_option("MAIL", options->mail,
+                   "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
+                   "standard input with the working folder as base")
+      ->required();
   compose->add_option("-o,--output", options->output,
                       "Write the message here (replaced whole) instead of standard output");
   compose->add_option("--encoding", options->encoding,
@@ -279,6 +320,13 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
   compose->add_flag("--allow-missing", options->allow_missing,
                     "Write the message even when files are missing or refused (their parts are "
                     "empty)");
+  compose->add_option("--input-charset", options->input_charset,
+                      "Charset of MAIL when it has no byte order mark, as iconv names it "
+                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
+  compose->add_flag("--list", options->list,
+                    "Name every embedded file, its host path and size on standard error");
+  compose->add_flag("-q,--quiet", options->quiet,
+                    "Print nothing on success: no summary line, no warnings");
   compose->add_flag("--debug", options->debug, "Trace every step (message boxes go to stderr)");
   compose->callback(
       [options, &exit_status] { exit_status = RunCompose(*options, std::cout, std::cerr); });

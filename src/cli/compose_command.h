@@ -19,6 +19,9 @@ struct ComposeOptions {
   bool keep_html = false;
   bool allow_missing = false;
   bool debug = false;
+  std::string input_charset;  // "" reads the <meta> declaration, else UTF-8
+  bool list = false;          // name the embedded files on stderr
+  bool quiet = false;         // no summary line, no warnings
 };
 
 // Exit statuses of compose.

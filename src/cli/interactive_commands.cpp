@@ -11,17 +11,18 @@
 
 #include "cli/command.h"
 #include "cli/screenshots.h"
-#include "platform/headless/ui_script.h"
 #include "control/dispatch.h"
 #include "control/orvane_control.h"
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
 #include "platform/headless/headless_desktop.h"
+#include "platform/headless/ui_script.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"
 #ifdef CORABIND_HAVE_QT
+#include "platform/qt/display_probe.h"
 #include "platform/qt/qt_desktop.h"
 #endif
 
@@ -36,8 +37,9 @@ struct DesktopOptions {
 
 void AddDesktopOptions(CLI::App& command, DesktopOptions& options) {
   command.add_option("--ui-script", options.ui_script,
-                     "Run without a screen: a JSON list of what the user does, in the "
-                     "automation protocol's \"ui\" form (docs/automation.md)");
+                     "Run without a screen: FILE (or - for standard input) holds a JSON list of "
+                     "what the user does, in the automation protocol's \"ui\" form "
+                     "(docs/automation.md)");
   command.add_option("--drive", options.drives,
                      "Map a drive letter of the control's paths to a host folder, as X=/folder "
                      "(repeatable; Z: is / unless mapped)");
@@ -65,13 +67,75 @@ void PrintResult(const Variant& result) {
 
 using Call = std::function<Variant(OrvaneControl&)>;
 
-int RunCall(const char* command, const DesktopOptions& options, const Call& call) {
+// Passes everything to the real desktop and notes what the user chose in a
+// file dialog and which messages were shown, so a cancel can be told from
+// an empty result and a control path in an error can be named as the host
+// path it stands for.
+class WatchedDesktop : public Desktop {
+ public:
+  explicit WatchedDesktop(std::shared_ptr<Desktop> inner) : inner_(std::move(inner)) {}
+  void ShowModal(Form& form) override { inner_->ShowModal(form); }
+  void MessageBox(const std::u16string& text) override {
+    ++message_boxes;
+    inner_->MessageBox(text);
+  }
+  void ShowOpen(FileDialog& dialog) override {
+    inner_->ShowOpen(dialog);
+    Note(dialog);
+  }
+  void ShowSave(FileDialog& dialog) override {
+    inner_->ShowSave(dialog);
+    Note(dialog);
+  }
+
+  bool file_cancelled = false;
+  std::u16string chosen;  // the control path of the last file chosen
+  int message_boxes = 0;
+
+ private:
+  void Note(const FileDialog& dialog) {
+    file_cancelled = dialog.file_name.empty();
+    if (!file_cancelled) chosen = dialog.file_name;
+  }
+  std::shared_ptr<Desktop> inner_;
+};
+
+// Control paths in `text` written as the host paths they stand for.
+std::string WithHostPaths(const std::u16string& text, const std::u16string& control_path,
+                          const PathMap& paths) {
+  std::u16string out = text;
+  const auto host = control_path.empty() ? std::nullopt : paths.ToHost(control_path);
+  if (!host) return ToUtf8(out);
+  const std::u16string replacement = FromUtf8(host->string());
+  for (std::size_t at = 0; (at = out.find(control_path, at)) != std::u16string::npos;) {
+    out.replace(at, control_path.size(), replacement);
+    at += replacement.size();
+  }
+  return ToUtf8(out);
+}
+
+// What the user did, beyond the result: how the command should end.
+enum class Ending { kResult, kCancelled };
+using Judge = std::function<Ending(const Variant& result, const WatchedDesktop& desktop)>;
+
+// The dialogs' own commands: an empty result means Cancel or a closed window,
+// as no accepted dialog returns empty markup.
+Ending EmptyIsCancel(const Variant& result, const WatchedDesktop&) {
+  return result.ToText().empty() ? Ending::kCancelled : Ending::kResult;
+}
+Ending FileCancel(const Variant&, const WatchedDesktop& desktop) {
+  return desktop.file_cancelled ? Ending::kCancelled : Ending::kResult;
+}
+
+int RunCall(const char* command, const DesktopOptions& options, const Call& call,
+            const Judge& judge) {
   auto paths = std::make_shared<PathMap>();
   for (const auto& mapping : options.drives) paths->MapDriveSpec(mapping);
   Services services;
   services.files = std::make_shared<PosixFileSystem>(paths);
 
   std::shared_ptr<HeadlessDesktop> headless;
+  std::shared_ptr<Desktop> desktop;
 #ifdef CORABIND_HAVE_QT
   std::unique_ptr<qt::QtSession> session;  // outlives the library and its desktop
 #endif
@@ -84,18 +148,18 @@ int RunCall(const char* command, const DesktopOptions& options, const Call& call
     }
     headless = std::make_shared<HeadlessDesktop>(*paths);
     headless->Push(ParseUiScript(ui));
-    services.desktop = headless;
+    desktop = headless;
   } else {
 #ifdef CORABIND_HAVE_QT
-    if (!qt::QtSession::DisplayAvailable()) {
-      std::cerr << "corabind " << command
-                << ": this command shows a dialog and needs a display (DISPLAY or "
-                   "WAYLAND_DISPLAY, or a Qt platform in QT_QPA_PLATFORM); without one, "
-                   "give --ui-script FILE\n";
+    // Asked before Qt starts: Qt aborts on a display it cannot open, and
+    // waits for ever on a platform that shows nothing.
+    if (const auto why = qt::WhyNoDisplay()) {
+      std::cerr << "corabind " << command << ": this command shows a dialog, and " << *why
+                << "; give --ui-script FILE (or - for standard input) to run without a screen\n";
       return kExitFailure;
     }
     session = std::make_unique<qt::QtSession>();
-    services.desktop = std::make_shared<qt::QtDesktop>(*paths);
+    desktop = std::make_shared<qt::QtDesktop>(*paths);
 #else
     std::cerr << "corabind " << command
               << ": this build has no Qt desktop; give --ui-script FILE to run without one\n";
@@ -103,9 +167,18 @@ int RunCall(const char* command, const DesktopOptions& options, const Call& call
 #endif
   }
 
+  const auto watched = std::make_shared<WatchedDesktop>(desktop);
+  services.desktop = watched;
   Library library(services);
   OrvaneControl control(library);
-  const Variant result = call(control);
+  Variant result;
+  try {
+    result = call(control);
+  } catch (const Failure& f) {
+    std::cerr << "corabind " << command << ": error " << f.number() << ": "
+              << WithHostPaths(f.description(), watched->chosen, *paths) << '\n';
+    return kExitFailure;
+  }
   if (headless) {
     for (const auto& text : headless->MessageBoxes())
       std::cerr << "message box: " << ToUtf8(text) << '\n';
@@ -116,6 +189,13 @@ int RunCall(const char* command, const DesktopOptions& options, const Call& call
       return kExitFailure;
     }
   }
+  if (judge(result, *watched) == Ending::kCancelled) {
+    std::cerr << "corabind " << command << ": cancelled; nothing done\n";
+    return kExitFailure;
+  }
+  // A file that could not be opened is told in a message box, and the
+  // method returns no text.
+  if (watched->message_boxes > 0 && result.ToText().empty()) return kExitFailure;
   PrintResult(result);
   return kExitOk;
 }
@@ -154,15 +234,19 @@ void AddInteractiveCommands(CLI::App& app, int& exit_status) {
     auto* kind = keep(std::make_shared<std::string>());
     auto* cmd = app.add_subcommand(
         "field", "Describe a new form field in its dialog and print the markup (SetFormField)");
-    cmd->add_option("KIND", *kind, "TEXT, PASSWORD, RADIO, CHECK, TEXTAREA or LIST")
+    cmd->add_option("KIND", *kind, "TEXT, PASSWORD, RADIO, CHECK, TEXTAREA or LIST, in any case")
         ->required()
-        ->check(CLI::IsMember({"TEXT", "PASSWORD", "RADIO", "CHECK", "TEXTAREA", "LIST"}));
+        ->check(CLI::IsMember({"TEXT", "PASSWORD", "RADIO", "CHECK", "TEXTAREA", "LIST"},
+                              CLI::ignore_case));
     AddDesktopOptions(*cmd, *opts);
     cmd->callback([&exit_status, opts, kind, store] {
       exit_status = Guarded("field", [&] {
-        return RunCall("field", *opts, [&](OrvaneControl& c) {
-          return InvokeByName(c, u"SetFormField", {Variant(FromUtf8(*kind))});
-        });
+        return RunCall(
+            "field", *opts,
+            [&](OrvaneControl& c) {
+              return InvokeByName(c, u"SetFormField", {Variant(AsciiUpper(FromUtf8(*kind)))});
+            },
+            EmptyIsCancel);
       });
     });
   }
@@ -180,9 +264,13 @@ void AddInteractiveCommands(CLI::App& app, int& exit_status) {
       exit_status = Guarded("edit-field", [&] {
         // Parsed before any window opens, so bad markup fails at once.
         auto element = html::ParseElement(std::string_view(*markup));
-        return RunCall("edit-field", *opts, [&](OrvaneControl& c) {
-          return InvokeByName(c, u"ModifyFormField", {Variant(std::shared_ptr<Element>(element))});
-        });
+        return RunCall(
+            "edit-field", *opts,
+            [&](OrvaneControl& c) {
+              return InvokeByName(c, u"ModifyFormField",
+                                  {Variant(std::shared_ptr<Element>(element))});
+            },
+            EmptyIsCancel);
       });
     });
   }
@@ -193,8 +281,9 @@ void AddInteractiveCommands(CLI::App& app, int& exit_status) {
     AddDesktopOptions(*cmd, *opts);
     cmd->callback([&exit_status, opts, store] {
       exit_status = Guarded("flash", [&] {
-        return RunCall("flash", *opts,
-                       [](OrvaneControl& c) { return InvokeByName(c, u"LoadFlashTag", {}); });
+        return RunCall(
+            "flash", *opts, [](OrvaneControl& c) { return InvokeByName(c, u"LoadFlashTag", {}); },
+            EmptyIsCancel);
       });
     });
   }
@@ -208,10 +297,13 @@ void AddInteractiveCommands(CLI::App& app, int& exit_status) {
     cmd->callback([&exit_status, opts, source, store] {
       exit_status = Guarded("save", [&] {
         const std::u16string text = FromUtf8(ReadFileOrStdin(*source));
-        return RunCall("save", *opts, [&](OrvaneControl& c) {
-          return InvokeByName(c, u"SaveToLocal",
-                              {Variant(text), Variant(u""), Variant::Boolean(false)});
-        });
+        return RunCall(
+            "save", *opts,
+            [&](OrvaneControl& c) {
+              return InvokeByName(c, u"SaveToLocal",
+                                  {Variant(text), Variant(u""), Variant::Boolean(false)});
+            },
+            FileCancel);
       });
     });
   }
@@ -222,8 +314,9 @@ void AddInteractiveCommands(CLI::App& app, int& exit_status) {
     AddDesktopOptions(*cmd, *opts);
     cmd->callback([&exit_status, opts, store] {
       exit_status = Guarded("open", [&] {
-        return RunCall("open", *opts,
-                       [](OrvaneControl& c) { return InvokeByName(c, u"GetLocalHTMLFile", {}); });
+        return RunCall(
+            "open", *opts,
+            [](OrvaneControl& c) { return InvokeByName(c, u"GetLocalHTMLFile", {}); }, FileCancel);
       });
     });
   }

@@ -32,7 +32,13 @@ void DocumentTable::ReleaseOwnedBy(const std::string& owner) {
 
 std::shared_ptr<html::HtmlDocument> DocumentTable::Get(const std::string& handle) const {
   const auto it = documents_.find(handle);
-  if (it == documents_.end()) throw ProtocolError("unknown document handle " + Quoted(handle));
+  if (it == documents_.end()) {
+    std::string known;
+    for (const auto& [name, entry] : documents_) known += (known.empty() ? "" : ", ") + name;
+    throw ProtocolError("unknown document handle " + Quoted(handle) + "; " +
+                        (known.empty() ? "no document was made (op document)"
+                                       : "the documents are " + DiagnosticText(known)));
+  }
   return it->second.document;
 }
 
@@ -133,7 +139,9 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
         return Variant(std::static_pointer_cast<Document>(documents.Get(inner.get<std::string>())));
       }
       if (key == "element") return Variant(SelectElement(inner, documents));
-      throw ProtocolError("unknown value form: " + QuotedValue(value));
+      throw ProtocolError("unknown value form: " + QuotedValue(value) +
+                          "; the forms are {\"empty\":true}, {\"nothing\":true}, "
+                          "{\"collection\":[...]}, {\"document\":H}, {\"element\":{...}}");
     }
     default:
       throw ProtocolError("unknown value form: " + QuotedValue(value));

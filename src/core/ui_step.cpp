@@ -1,5 +1,8 @@
 #include "core/ui_step.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 #include "core/failure.h"
 #include "core/form.h"
 #include "core/text.h"
@@ -16,6 +19,22 @@ W* FindAs(const Form& form, const std::u16string& name) {
   return nullptr;
 }
 
+// The controls a step of this kind can name, for an error that names a
+// missing one: "; it has Command1 (Add), Command2 (Update)".
+std::u16string ValidNames(const Form& form, std::initializer_list<WidgetKind> kinds) {
+  std::u16string names;
+  for (const auto& w : form.widgets()) {
+    if (std::find(kinds.begin(), kinds.end(), w->kind()) == kinds.end()) continue;
+    if (!names.empty()) names += u", ";
+    names += w->name();
+    if (w->kind() == WidgetKind::kCommandButton || w->kind() == WidgetKind::kOptionButton ||
+        w->kind() == WidgetKind::kCheckBox) {
+      names += u" (" + w->design().caption + u")";
+    }
+  }
+  return names.empty() ? u"; it has none" : u"; it has " + names;
+}
+
 }  // namespace
 
 std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step) {
@@ -23,24 +42,29 @@ std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step)
   switch (step.kind) {
     case UiStep::Kind::kType:
       if (!FindAs<TextBox>(form, step.control) && !FindAs<ComboBox>(form, step.control))
-        return u"there is no text box " + where;
+        return u"there is no text box " + where +
+               ValidNames(form, {WidgetKind::kTextBox, WidgetKind::kComboBox});
       break;
     case UiStep::Kind::kChoose:
-      if (!FindAs<OptionButton>(form, step.control)) return u"there is no option button " + where;
+      if (!FindAs<OptionButton>(form, step.control))
+        return u"there is no option button " + where +
+               ValidNames(form, {WidgetKind::kOptionButton});
       break;
     case UiStep::Kind::kCheck:
-      if (!FindAs<CheckBox>(form, step.control)) return u"there is no check box " + where;
+      if (!FindAs<CheckBox>(form, step.control))
+        return u"there is no check box " + where + ValidNames(form, {WidgetKind::kCheckBox});
       if (step.value != 0 && step.value != 1) return u"the check box " + where + u" takes 0 or 1";
       break;
     case UiStep::Kind::kSelect: {
       const auto* list = FindAs<ListBox>(form, step.control);
-      if (!list) return u"there is no list box " + where;
+      if (!list) return u"there is no list box " + where + ValidNames(form, {WidgetKind::kListBox});
       if (step.value < -1 || step.value >= static_cast<std::int64_t>(list->Count()))
         return u"the list box " + where + u" has no line " + DecimalText(step.value);
       break;
     }
     case UiStep::Kind::kClick:
-      if (!FindAs<CommandButton>(form, step.control)) return u"there is no button " + where;
+      if (!FindAs<CommandButton>(form, step.control))
+        return u"there is no button " + where + ValidNames(form, {WidgetKind::kCommandButton});
       break;
     case UiStep::Kind::kClose:
       break;

@@ -112,15 +112,6 @@ class MessageBuild {
 
  private:
   void Part(std::u16string& message, const std::u16string& key, const std::u16string& value) {
-    if (HasControlCharacter(key) || HasControlCharacter(GetFileName(PathOf(value)))) {
-      // A line break in a key or name would end the header line and let the
-      // page write headers, or whole parts, of its own.
-      TraceLazy([&] {
-        return u"Part left out: its key or file name holds a control character: " +
-               FromUtf8(DiagnosticText(ToUtf8(key)));
-      });
-      return;
-    }
     Trace(u"image key: " + key);
     Trace(u"image value: " + value);
     Trace(u"Step 1: left 4th: " + value.substr(0, 4));
@@ -140,6 +131,15 @@ class MessageBuild {
       // geometrically, as parts can be large.
       const Base64FileEncoder& encoder = Encoder();
       const std::u16string name = GetFileName(path);
+      if (HasControlCharacter(key) || HasControlCharacter(name)) {
+        // A line break in a key or name would end the header line and let
+        // the page write headers, or whole parts, of its own.
+        TraceLazy([&] {
+          return u"Part left out: its key or file name holds a control character: " +
+                 FromUtf8(DiagnosticText(ToUtf8(key)));
+        });
+        return;
+      }
       const std::u16string& body = encoder.EncodedText();
       const std::size_t before = message.size();
       const std::size_t needed = message.size() + 160 + name.size() + key.size() + body.size();

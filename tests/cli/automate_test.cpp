@@ -152,3 +152,85 @@ TEST_F(AutomateTest, EachJobThroughTheProtocol) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The protocol document is read by people who never probe the control: its
+// reference part is what `describe` says, and its worked examples answer
+// exactly as shown.
+TEST_F(AutomateTest, TheProtocolDocumentIsWhatTheControlSays) {
+  const std::string doc = Slurp(fs::path(CORABIND_SOURCE_DIR) / "docs/automation.md");
+  const std::string begin = "<!-- reference: begin -->\n", end = "<!-- reference: end -->";
+  const auto from = doc.find(begin), to = doc.find(end);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  const std::string reference = (dir_ / "reference.md").string();
+  ASSERT_EQ(
+      std::system((std::string(CORABIND_CLI) + " automate --reference >" + reference).c_str()), 0);
+  EXPECT_EQ(doc.substr(from + begin.size(), to - from - begin.size()), Slurp(reference))
+      << "regenerate with: corabind automate --reference";
+
+  std::size_t examples = 0;
+  for (auto at = doc.find("$ corabind automate\n"); at != std::string::npos;
+       at = doc.find("$ corabind automate\n", at + 1)) {
+    std::istringstream block(doc.substr(at, doc.find("```", at) - at));
+    std::vector<std::string> requests;
+    std::vector<json> expected;
+    for (std::string line; std::getline(block, line);) {
+      if (!line.starts_with("{")) continue;
+      const json value = json::parse(line);
+      (value.contains("op") ? requests.emplace_back(line), void() : expected.push_back(value));
+    }
+    EXPECT_EQ(Run(requests), expected);
+    ++examples;
+  }
+  EXPECT_EQ(examples, 2u);
+}
+
+TEST_F(AutomateTest, DescribeAndErrorsNameWhatIsThere) {
+  const auto r = Run({
+      R"({"id":1,"op":"describe"})",
+      R"({"id":2,"op":"create"})",
+      // The member's own failure comes first; the unused script is noted.
+      R"({"id":3,"op":"call","control":"c1","method":"ModifyFormField","ui":[{"form":"ListBoxF"}]})",
+      R"({"id":4,"op":"call","control":"c1","method":"SetFormField","args":[{"collection":[]}],"ui":[{"form":"ListBoxF"}]})",
+      R"({"id":5,"op":"call","control":"c1","method":"SetFormField","args":["LIST"],"ui":[{"form":"ListBoxF","steps":[{"click":"Add"}]}]})",
+      R"({"id":6,"op":"call","control":"c1","method":"Frobnicate"})",
+      R"({"id":7,"op":"frobnicate"})",
+      R"({"id":8,"op":"call","control":"c9","method":"getBaseURL"})",
+  });
+  ASSERT_EQ(r.size(), 8u);
+  const json& d = r[0]["describe"];
+  json list_box, add, modify;
+  for (const auto& f : d["forms"])
+    if (f["form"] == "ListBoxF") list_box = f;
+  for (const auto& c : list_box["controls"])
+    if (c["name"] == "Command1") add = c;
+  for (const auto& m : d["members"])
+    if (m["name"] == "ModifyFormField") modify = m;
+  EXPECT_EQ(add,
+            json::parse(R"({"name":"Command1","kind":"button","caption":"Add","step":"click"})"));
+  EXPECT_EQ(modify["params"][1],
+            json::parse(R"({"name":"debugging","type":"boolean","optional":true})"));
+  EXPECT_EQ(d["forms"].size(), 7u);
+
+  EXPECT_EQ(r[2]["error"]["number"], 449) << r[2];
+  EXPECT_EQ(r[2]["ui_unused"], "1 entry(ies) of the ui script were not used");
+  EXPECT_EQ(r[3]["error"]["number"], 13) << r[3];
+  EXPECT_NE(r[4]["protocol_error"].get<std::string>().find("it has Command1 (Add), Command2"),
+            std::string::npos)
+      << r[4];
+  EXPECT_NE(r[5]["hint"].get<std::string>().find("SetFormField"), std::string::npos) << r[5];
+  EXPECT_NE(r[6]["protocol_error"].get<std::string>().find("describe"), std::string::npos);
+  EXPECT_NE(r[7]["protocol_error"].get<std::string>().find("the controls are c1"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -71,7 +71,7 @@ TEST_F(ComposeTest, ComposesTheBundledNewsletterForAnIndependentParser) {
   const Outcome run = Run("compose " + Quote((example / "newsletter.html").string()) + " -o " +
                           Quote(eml.string()));
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err.rfind("corabind: composed ", 0), 0u) << run.err;
   EXPECT_EQ(Check(eml, example), "ok: 7 parts, 9 cid: references\n");
   const std::string message = Slurp(eml);
   EXPECT_NE(message.find("src=\"cid:images/photos/team%20photo.gif\""), std::string::npos);
@@ -95,6 +95,9 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
   Write("mail/emoji.html", "<p>one</p>\n<p>two \xF0\x9F\x98\x80</p>\n<img src=\"a.gif\">");
   const std::string mail = Quote((dir_ / "mail/m.html").string());
   const std::string emoji = Quote((dir_ / "mail/emoji.html").string());
+  Write("mail/a\nb.gif", "GIF89a");  // its name would break a header line
+  Write("mail/newline.html", "<img src=\"a&#10;b.gif\">");
+  const std::string newline = Quote((dir_ / "mail/newline.html").string());
   const std::string out = Quote((dir_ / "out.eml").string());
   struct Case {
     std::string args;
@@ -114,6 +117,7 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
        {"U+1F600", "emoji.html, line 2", "nothing written"},
        false},
       {"compose --encoding utf-8 " + emoji + " -o " + out, 0, {}, true},
+      {"compose " + newline + " -o " + out, 1, {"left out", "1 file(s)"}, false},
       {"compose --encoding no-such-charset " + emoji, 2, {"no-such-charset"}, false},
       {"compose --drive 1=/tmp " + emoji, 2, {"--drive"}, false},
       {"compose", 2, {"MAIL"}, false},
@@ -142,7 +146,7 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
             fs::perms::owner_read | fs::perms::owner_write);
   // Each missing file is told once, however often it is referenced.
   const Outcome run = Run("compose " + mail);
-  EXPECT_EQ(run.err.find("gone.gif"), run.err.rfind("gone.gif")) << run.err;
+  EXPECT_EQ(run.err.find("gone.gif: not found"), run.err.rfind("gone.gif: not found")) << run.err;
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(InteractiveCommandsTest, RunHeadlessFromAUiScript) {
   } cases[] = {
       {"field TEXT --ui-script " + ok, 0,
        "<input type=\"text\" name = \"user\" size = \"20\" >\n|"},
-      {"field TEXT", 1, "|corabind field: this command shows a dialog and needs a display"},
+      {"field TEXT", 1, "|corabind field: this command shows a dialog, and no display"},
       {"field TEXT --ui-script " + script("bad.json", "[{\"form\":1}]"), 2,
        "|corabind field: ui[0]: \"form\" must be a string"},
       {"field TEXT --ui-script " + script("late.json", R"([{"form":"TextBoxF","steps":[

@@ -162,6 +162,11 @@ std::string DetectCharset(std::string_view bytes) {
   return EncodingForLabel(PrescanMeta(bytes.substr(0, kPrescanBytes)));
 }
 
+bool DeclaresCharset(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+         bytes.starts_with("\xFE\xFF") || !PrescanMeta(bytes.substr(0, kPrescanBytes)).empty();
+}
+
 std::string ConvertToUtf8(std::string_view bytes, const std::string& charset) {
   const Iconv cd("UTF-8", charset.c_str());
   if (!cd.ok()) {

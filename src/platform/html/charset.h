@@ -13,6 +13,10 @@ namespace corabind::html {
 // its encoding"); UTF-8 otherwise, and for labels iconv does not know.
 std::string DetectCharset(std::string_view bytes);
 
+// True when the bytes say their encoding: a byte order mark, or a <meta>
+// naming a charset within the first 1024 bytes.
+bool DeclaresCharset(std::string_view bytes);
+
 // The bytes converted from `charset` to UTF-8. Bytes that are not valid in
 // that encoding become U+FFFD; nothing else is lost. Failure 5 for a charset
 // iconv cannot convert from.

@@ -69,12 +69,4 @@ QtSession::QtSession(const QString& application_name)
 
 QtSession::~QtSession() = default;
 
-bool QtSession::DisplayAvailable() {
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(variable);
-    if (value && *value) return true;
-  }
-  return false;
-}
-
 }  // namespace corabind::qt

@@ -40,10 +40,6 @@ class QtSession {
   QtSession(const QtSession&) = delete;
   QtSession& operator=(const QtSession&) = delete;
 
-  // True when Qt can show windows here: a display (DISPLAY or
-  // WAYLAND_DISPLAY) or a platform chosen through QT_QPA_PLATFORM.
-  static bool DisplayAvailable();
-
  private:
   int argc_ = 1;
   char name_[9] = "corabind";
