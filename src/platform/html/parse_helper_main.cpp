@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
     OutWriter message;
     message.Write(failure.what());
     message.Flush();
-    return 3;
+    std::_Exit(3);
   } catch (const std::bad_alloc&) {
-    return 4;
+    std::_Exit(4);
   }
 }
