@@ -14,6 +14,7 @@
 #include <iostream>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -175,12 +176,21 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   body.reset();
   document.reset();
 
+  // The reference behind each path, looked up once: a search per problem
+  // took minutes for a page with tens of thousands of missing files.
+  std::unordered_map<std::u16string, std::u16string> reference_of;
+  {
+    const auto& k = control.imageKeys()->items();
+    const auto& v = control.imageValues()->items();
+    for (std::size_t i = 0; i < v.size() && i < k.size(); ++i) {
+      if (v[i].IsText() && k[i].IsText()) reference_of.emplace(v[i].ToText(), k[i].ToText());
+    }
+  }
   for (const UnembeddedFile& problem : problems) {
     if (options.allow_missing && options.quiet) break;
+    const auto found = reference_of.find(problem.control_path);
     err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
-        << DescribeUnembedded(problem, ReferenceOf(*control.imageKeys(), *control.imageValues(),
-                                                   problem.control_path))
-        << '\n';
+        << DescribeUnembedded(problem, found == reference_of.end() ? u"" : found->second) << '\n';
   }
   // A reference or file name holding a control character gets no part
   // (GetImages will not write one into a header): a file not embedded too.
