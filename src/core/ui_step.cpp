@@ -37,6 +37,10 @@ std::u16string ValidNames(const Form& form, std::initializer_list<WidgetKind> ki
 
 }  // namespace
 
+Failure UiScriptFailure(const std::u16string& what) {
+  return Failure(err::kInvalidCall, u"UI script: " + what);
+}
+
 std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step) {
   const std::u16string where = step.control + u" of " + form.name();
   switch (step.kind) {
@@ -73,8 +77,7 @@ std::optional<std::u16string> StepMismatch(const Form& form, const UiStep& step)
 }
 
 void ApplyStep(Form& form, const UiStep& step) {
-  if (const auto why = StepMismatch(form, step))
-    throw Failure(err::kInvalidCall, u"UI script: " + *why);
+  if (const auto why = StepMismatch(form, step)) throw UiScriptFailure(*why);
   switch (step.kind) {
     case UiStep::Kind::kType:
       if (auto* box = FindAs<TextBox>(form, step.control)) {

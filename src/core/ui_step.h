@@ -10,6 +10,7 @@
 
 namespace corabind {
 
+class Failure;
 class Form;
 
 struct UiStep {
@@ -39,6 +40,9 @@ struct UiStep {
   static UiStep Click(std::u16string control) { return {Kind::kClick, std::move(control)}; }
   static UiStep Close() { return {Kind::kClose}; }
 };
+
+// Failure 5 "UI script: <what>": a script that does not fit what opened.
+Failure UiScriptFailure(const std::u16string& what);
 
 // Why the step cannot be carried out on this form (no such control, a value
 // out of range), or nothing when it can.

@@ -1,13 +1,14 @@
 // Drives the built `corabind automate` through its JSON Lines protocol, as
 // a host in another language would.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "platform/posix/temp_folder.h"
 
 namespace {
 
@@ -16,14 +17,6 @@ namespace fs = std::filesystem;
 
 class AutomateTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("corabind-automate-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs one process over `requests` and returns one response per line.
   std::vector<json> Run(const std::vector<std::string>& requests, const std::string& options = "") {
     const fs::path in = dir_ / "in.jsonl", out = dir_ / "out.jsonl";
@@ -40,7 +33,8 @@ class AutomateTest : public ::testing::Test {
     return responses;
   }
 
-  fs::path dir_;
+  corabind::testing::TempFolder folder_;
+  const fs::path dir_ = folder_.path();
 };
 
 TEST_F(AutomateTest, BadInputIsAProtocolErrorAndTheProcessGoesOn) {

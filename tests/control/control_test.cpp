@@ -67,17 +67,6 @@ TEST(InsertImageInfoTest, ReplacedAndAbsentCollections) {
   EXPECT_EQ(Texts(*control.imageValues()), (std::vector<std::u16string>{u"x", u"again", u"y"}));
 }
 
-TEST(ControlPropertiesTest, ReadingGivesTheSameObjectTheHostSeesGrow) {
-  Library lib;
-  OrvaneControl control(lib);
-  const auto keys = control.imageKeys();  // never used: created empty
-  EXPECT_EQ(keys->Count(), 0);
-  EXPECT_EQ(control.imageKeys(), keys);
-  control.InsertImageInfo(u"k", u"v");
-  EXPECT_EQ(keys->Count(), 1);
-  EXPECT_EQ(control.getBaseURL(), u"");
-}
-
 TEST(CollectionTest, ItemsCompareByTheirText) {
   Collection c;
   c.Add(u"a");

@@ -23,11 +23,9 @@ TEST(VariantTest, ConversionsFollowScriptHostRules) {
       {Variant::Boolean(false), u"False", 0, false},
       {Variant(std::int16_t{1}), u"1", 0, false},
       {Variant(std::int16_t{-1}), u"-1", 0, true},
-      {Variant(std::int32_t{2147483647}), u"2147483647", 0, false},
       {Variant(2.5), u"2.5", 0, false},
       {Variant(1e20), u"1E+20", 0, false},
       {Variant(u"-1"), u"-1", 0, true},
-      {Variant(u"abc"), u"abc", 0, false},
       {Variant::Nothing(), u"", err::kTypeMismatch, false},
   };
   for (const auto& c : cases) {

@@ -60,7 +60,6 @@ TEST_F(EntryPointsTest, ModifyFormFieldRoutesByTagAndUpperCasedType) {
       {Elem(u"TEXTAREA"), kTrue, {into, u"MultiTextBoxF"}},
       {Elem(u"SELECT"), kFalse, {u"ListBoxF"}},
       {Elem(u"INPUT", {u"type", u"submit"}), kTrue, {into}},
-      {Elem(u"INPUT", {u"type", u""}), kFalse, {}},
       {Elem(u"INPUT", {u"type", u"check"}), kFalse, {}},
       {Elem(u"input", {u"type", u"text"}), kFalse, {}},
       {Elem(u"DIV"), kTrue, {into}},

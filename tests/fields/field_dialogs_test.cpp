@@ -1,17 +1,8 @@
 // The four single-tag dialogs driven through the control: new fields, typed
-// input, editing an element, Cancel and a close from the frame; and every
-// dialog's keyboard order and frames.
+// input, editing an element, Cancel and a close from the frame.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "core/failure.h"
-#include "fields/check_box_f.h"
-#include "fields/list_box_f.h"
-#include "fields/list_box_sub.h"
-#include "fields/multi_text_box_f.h"
-#include "fields/radio_box_f.h"
-#include "fields/text_box_f.h"
 #include "fields_fixture.h"
 #include "support/expect_failure.h"
 
@@ -49,8 +40,6 @@ TEST_F(FieldDialogsTest, TextAndPasswordField) {
         u"Text2=a\"b|Text3=30|Text4=|Option1=true"},
        // No TYPE is a text field; absent attributes keep the initial values.
        {Elem(u"INPUT"), {{kOk}}, uR"(<input type="text" >)", u"Text1=|Text2=|Option1=true"},
-       {Elem(u"INPUT", {u"name", u"n"}), {{kCancel}}, u""},
-       {Elem(u"INPUT", {u"name", u"n"}), {{kClose}}, kPrevious},
        Again(
            uR"(<input type="text" name = "a&quot;b" value = "x & y" size = "20" maxlength = "8" >)")});
   RunDialog(u"TextBoxF", u"PASSWORD",
@@ -114,8 +103,6 @@ TEST_F(FieldDialogsTest, CheckBoxAndRadioButton) {
        {nullptr,
         {{T(u"Text1", u"size"), T(u"Text2", u"L"), S::Choose(u"Option1"), kOk}},
         uR"(<input type="radio" name = "size" value = "L" checked >)"},
-       {nullptr, {{T(u"Text1", u"x"), kCancel}}, u""},
-       {nullptr, {{kClose}}, kPrevious},
        {Elem(u"INPUT", {u"type", u"radio", u"name", u"g", u"value", u"1\"", u"checked", kYes}),
         {{kOk}},
         uR"(<input type="radio" name = "g" value = "1&quot;" checked >)",
@@ -140,30 +127,6 @@ TEST_F(FieldDialogsTest, EveryOpeningStartsFromTheDefaults) {
   desktop_->Push(Script(u"TextBoxF", {{kOk}}));
   EXPECT_EQ(control_.SetFormField(u"TEXT"), uR"(<input type="text" >)");
   ExpectLoaded(desktop_->LastShown(u"TextBoxF"), u"Text1=|Text3=");
-}
-
-TEST_F(FieldDialogsTest, KeyboardOrderRunsFromTheFirstFocusAndControlsFitTheirFrames) {
-  for (const Form* form :
-       std::vector<Form*>{&library_.Dialog<TextBoxF>(), &library_.Dialog<MultiTextBoxF>(),
-                          &library_.Dialog<CheckBoxF>(), &library_.Dialog<RadioBoxF>(),
-                          &library_.Dialog<ListBoxF>(), &library_.Dialog<ListBoxSub>()}) {
-    SCOPED_TRACE(ToUtf8(form->name()));
-    std::vector<int> order;
-    for (const auto& w : form->widgets()) {
-      const WidgetDesign& d = w->design();
-      if (d.tab_index >= 0) order.push_back(d.tab_index);
-      if (d.tab_index == 0) {
-        EXPECT_EQ(d.name, form->initial_focus());
-      }
-      const Box within = d.container.empty()
-                             ? Box{0, 0, form->client_size().width, form->client_size().height}
-                             : form->Find(d.container).design().box;
-      EXPECT_LE(d.box.left + d.box.width, within.width) << ToUtf8(d.name);
-      EXPECT_LE(d.box.top + d.box.height, within.height) << ToUtf8(d.name);
-    }
-    std::sort(order.begin(), order.end());
-    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], static_cast<int>(i));
-  }
 }
 
 }  // namespace

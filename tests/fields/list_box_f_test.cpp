@@ -112,20 +112,6 @@ TEST_F(ListBoxFTest, NewListsAndItemEditing) {
        {nullptr, {{kAdd, kClose}, {T(u"Text1", u"a"), kOk}}, kPrevious}});
 }
 
-TEST_F(ListBoxFTest, ItemDialogOpensEmptyForAddAndShowingTheItemForUpdate) {
-  desktop_->Push(Script(u"ListBoxF", {{kAdd, S::Select(u"List1", 0), kUpdate, kAdd, kListOk},
-                                      {T(u"Text1", u"S"), S::Check(u"Check1", 1), kOk},
-                                      {kCancel},
-                                      {kCancel}}));
-  control_.SetFormField(u"LIST");
-  std::vector<FormEvent> shown;
-  for (const auto& e : desktop_->events()) shown.push_back(std::get<FormEvent>(e));
-  ASSERT_EQ(shown.size(), 4u);  // ListBoxF, then three item dialogs
-  ExpectLoaded(shown[1], u"Text1=|Text2=|Check1=0");
-  ExpectLoaded(shown[2], u"Text1=S|Check1=1");
-  ExpectLoaded(shown[3], u"Text1=|Text2=|Check1=0");
-}
-
 TEST_F(ListBoxFTest, EditingASelect) {
   const auto a = Elem(u"OPTION", {u"value", u"1", u"class", u"k"}, u"a"),
              b = Elem(u"OPTION", {u"value", u"", u"selected", kYes}, u"b"),

@@ -58,7 +58,7 @@ void HeadlessDesktop::Push(std::vector<UiEntry> entries) {
 
 void HeadlessDesktop::Mismatch(const std::u16string& what) {
   if (!script_error_) script_error_ = what;
-  throw Failure(err::kInvalidCall, u"UI script: " + what);
+  throw UiScriptFailure(what);
 }
 
 std::vector<std::u16string> HeadlessDesktop::MessageBoxes() const {

@@ -138,10 +138,14 @@ void FormWindow::Build() {
   if (focus) focus->setFocus(Qt::OtherFocusReason);
 }
 
+// Each widget kind is bound here, in one place: the Qt widget it is drawn
+// as, what the user's input does to the model, and how the widget is
+// brought in line with the model (`refresh`, none for static kinds).
 QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
   const WidgetDesign& design = model.design();
   const QString caption = ToQString(design.caption);
   QWidget* view = nullptr;
+  std::function<void()> refresh;
   switch (model.kind()) {
     case WidgetKind::kLabel: {
       auto* label = new QLabel(caption, parent);
@@ -159,12 +163,22 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
     case WidgetKind::kTextBox: {
       auto& box = static_cast<TextBox&>(model);
       if (box.multi_line()) {
-        auto* edit = new QPlainTextEdit(parent);
-        edit->setTabChangesFocus(true);
-        QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this, &box, edit] {
-          UserAction([&] { box.SetText(FromEditorText(edit->toPlainText())); });
+        auto* area = new QPlainTextEdit(parent);
+        area->setTabChangesFocus(true);
+        QObject::connect(area, &QPlainTextEdit::textChanged, area, [this, &box, area] {
+          UserAction([&] { box.SetText(FromEditorText(area->toPlainText())); });
         });
-        view = edit;
+        refresh = [&box, area] {
+          const QString text = ToEditorText(box.text());
+          if (const QString old = area->toPlainText(); old != text) {
+            const int cursor = area->textCursor().position();
+            area->setPlainText(text);
+            QTextCursor c = area->textCursor();
+            c.setPosition(KeptCursor(cursor, old.size(), text.size()));
+            area->setTextCursor(c);
+          }
+        };
+        view = area;
       } else {
         auto* edit = new QLineEdit(parent);
         // The layout sets no limit: none, rather than Qt's default of 32767.
@@ -172,11 +186,24 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
         QObject::connect(edit, &QLineEdit::textEdited, edit, [this, &box](const QString& text) {
           UserAction([&] { box.SetText(FromQString(text)); });
         });
+        refresh = [&box, edit] {
+          const QString text = ToQString(box.text());
+          if (edit->text() != text) {
+            const int cursor = edit->cursorPosition();
+            const qsizetype old_length = edit->text().size();
+            // Typing rewritten by the model keeps the cursor; a value set by
+            // the program (a chosen file's path) shows from its start.
+            const bool typed = edit->isModified();
+            edit->setText(text);
+            edit->setCursorPosition(typed ? KeptCursor(cursor, old_length, text.size()) : 0);
+          }
+        };
         view = edit;
       }
       break;
     }
     case WidgetKind::kOptionButton: {
+      auto& option = static_cast<OptionButton&>(model);
       auto* radio = new QRadioButton(caption, parent);
       // The model keeps the group: Qt's own exclusivity would refuse to show
       // a group with no option chosen.
@@ -184,6 +211,7 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
       const std::u16string name = model.name();
       QObject::connect(radio, &QRadioButton::clicked, radio,
                        [this, name] { UserAction([&] { form_.Choose(name); }); });
+      refresh = [&option, radio] { radio->setChecked(option.value()); };
       view = radio;
       break;
     }
@@ -193,6 +221,13 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
       QObject::connect(box, &QCheckBox::clicked, box, [this, &check](bool checked) {
         UserAction([&] { check.SetValue(checked ? 1 : 0); });
       });
+      refresh = [&check, box] {
+        const int value = check.value();
+        box->setTristate(value == 2);
+        box->setCheckState(value == 1   ? Qt::Checked
+                           : value == 2 ? Qt::PartiallyChecked
+                                        : Qt::Unchecked);
+      };
       view = box;
       break;
     }
@@ -207,6 +242,10 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
                        [this, &combo_model](const QString& text) {
                          UserAction([&] { combo_model.SetText(FromQString(text)); });
                        });
+      refresh = [&combo_model, combo] {
+        const QString text = ToQString(combo_model.text());
+        if (combo->currentText() != text) combo->setEditText(text);
+      };
       view = combo;
       break;
     }
@@ -220,6 +259,23 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
         const int row = selected.isEmpty() ? -1 : list->row(selected.front());
         UserAction([&] { list_model.Select(row); });
       });
+      refresh = [&list_model, list] {
+        const auto& lines = list_model.lines();
+        bool same = list->count() == static_cast<int>(lines.size());
+        for (int i = 0; same && i < list->count(); ++i)
+          same = list->item(i)->text() == ToQString(lines[static_cast<std::size_t>(i)]);
+        if (!same) {
+          list->clear();
+          for (const auto& line : lines) list->addItem(ToQString(line));
+        }
+        const int selected = static_cast<int>(list_model.Selected());
+        if (selected < 0) {
+          list->clearSelection();
+          list->setCurrentRow(-1);
+        } else if (list->currentRow() != selected || !list->item(selected)->isSelected()) {
+          list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+        }
+      };
       view = list;
       break;
     }
@@ -238,6 +294,7 @@ QWidget* FormWindow::Create(Widget& model, QWidget* parent) {
   view->setGeometry(design.box.left, design.box.top, design.box.width, design.box.height);
   view->setFont(ResolveFont(design.font, form_.font()));
   views_[&model] = view;
+  if (refresh) refreshers_[&model] = std::move(refresh);
   return view;
 }
 
@@ -261,80 +318,11 @@ void FormWindow::RefreshAll() {
 }
 
 void FormWindow::Refresh(Widget& model) {
-  auto it = views_.find(&model);
-  if (it == views_.end()) return;
-  QWidget* view = it->second;
+  auto it = refreshers_.find(&model);
+  if (it == refreshers_.end()) return;
   const bool was_refreshing = refreshing_;
   refreshing_ = true;
-  switch (model.kind()) {
-    case WidgetKind::kLabel:
-    case WidgetKind::kFrame:
-    case WidgetKind::kCommandButton:
-      break;
-    case WidgetKind::kTextBox: {
-      const auto& box = static_cast<const TextBox&>(model);
-      if (auto* edit = qobject_cast<QLineEdit*>(view)) {
-        const QString text = ToQString(box.text());
-        if (edit->text() != text) {
-          const int cursor = edit->cursorPosition();
-          const qsizetype old_length = edit->text().size();
-          // Typing rewritten by the model keeps the cursor; a value set by
-          // the program (a chosen file's path) shows from its start.
-          const bool typed = edit->isModified();
-          edit->setText(text);
-          edit->setCursorPosition(typed ? KeptCursor(cursor, old_length, text.size()) : 0);
-        }
-      } else if (auto* area = qobject_cast<QPlainTextEdit*>(view)) {
-        const QString text = ToEditorText(box.text());
-        if (const QString old = area->toPlainText(); old != text) {
-          const int cursor = area->textCursor().position();
-          area->setPlainText(text);
-          QTextCursor c = area->textCursor();
-          c.setPosition(KeptCursor(cursor, old.size(), text.size()));
-          area->setTextCursor(c);
-        }
-      }
-      break;
-    }
-    case WidgetKind::kOptionButton:
-      static_cast<QRadioButton*>(view)->setChecked(static_cast<const OptionButton&>(model).value());
-      break;
-    case WidgetKind::kCheckBox: {
-      const int value = static_cast<const CheckBox&>(model).value();
-      auto* box = static_cast<QCheckBox*>(view);
-      box->setTristate(value == 2);
-      box->setCheckState(value == 1   ? Qt::Checked
-                         : value == 2 ? Qt::PartiallyChecked
-                                      : Qt::Unchecked);
-      break;
-    }
-    case WidgetKind::kComboBox: {
-      auto* combo = static_cast<QComboBox*>(view);
-      const QString text = ToQString(static_cast<const ComboBox&>(model).text());
-      if (combo->currentText() != text) combo->setEditText(text);
-      break;
-    }
-    case WidgetKind::kListBox: {
-      const auto& list_model = static_cast<const ListBox&>(model);
-      auto* list = static_cast<QListWidget*>(view);
-      const auto& lines = list_model.lines();
-      bool same = list->count() == static_cast<int>(lines.size());
-      for (int i = 0; same && i < list->count(); ++i)
-        same = list->item(i)->text() == ToQString(lines[static_cast<std::size_t>(i)]);
-      if (!same) {
-        list->clear();
-        for (const auto& line : lines) list->addItem(ToQString(line));
-      }
-      const int selected = static_cast<int>(list_model.Selected());
-      if (selected < 0) {
-        list->clearSelection();
-        list->setCurrentRow(-1);
-      } else if (list->currentRow() != selected || !list->item(selected)->isSelected()) {
-        list->setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
-      }
-      break;
-    }
-  }
+  it->second();
   refreshing_ = was_refreshing;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,6 +54,7 @@ class FormWindow {
   Form& form_;
   std::unique_ptr<FormDialog> dialog_;
   std::map<const Widget*, QWidget*> views_;
+  std::map<const Widget*, std::function<void()>> refreshers_;
   std::map<Widget*, std::function<void()>> previous_hooks_;
   bool refreshing_ = false;
   std::exception_ptr failure_;

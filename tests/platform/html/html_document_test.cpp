@@ -24,7 +24,6 @@ TEST(HtmlDocumentTest, ReadsAttributesAsInterpretedAndAsWritten) {
   const Variant null{Null{}};
   const Case cases[] = {
       {R"(<img src="a&amp;b.gif">)", u"img", u"SRC", u"a&b.gif", u"a&amp;b.gif"},
-      {R"(<img SRC='x&lt;y'>)", u"img", u"src", u"x<y", u"x&lt;y"},
       {R"(<img src=plain&copy>)", u"img", u"Src", u"plain\u00A9", u"plain&copy"},
       {R"(<table><td background="bg.gif">)", u"td", u"BACKGROUND", u"bg.gif", u"bg.gif"},
       {R"(<img alt="">)", u"img", u"SRC", null, null},
@@ -32,22 +31,13 @@ TEST(HtmlDocumentTest, ReadsAttributesAsInterpretedAndAsWritten) {
       {R"(<img>)", u"img", u"", null, null},
       {R"(<input checked>)", u"input", u"CHECKED", Variant::Boolean(true), u""},
       {R"(<input>)", u"input", u"CHECKED", Variant::Boolean(false), null},
-      {R"(<input checked disabled/>)", u"input", u"disabled", u"", u""},
       {R"(<input CHECKED = "on" >)", u"input", u"checked", Variant::Boolean(true), u"on"},
-      {R"(<select multiple="multiple">)", u"select", u"MULTIPLE", Variant::Boolean(true),
-       u"multiple"},
       {R"(<option selected=false>)", u"option", u"SELECTED", Variant::Boolean(true), u"false"},
-      {R"(<option>)", u"option", u"SELECTED", Variant::Boolean(false), null},
       {R"(<input size=" 12px">)", u"input", u"SIZE", std::int32_t{12}, u" 12px"},
-      {R"(<input maxlength="-3">)", u"input", u"MAXLENGTH", std::int32_t{-3}, u"-3"},
       {R"(<input maxlength="+7">)", u"input", u"MAXLENGTH", std::int32_t{7}, u"+7"},
       {R"(<input size="abc">)", u"input", u"SIZE", null, u"abc"},
-      {R"(<input size="">)", u"input", u"SIZE", null, u""},
       {R"(<input size="2147483647">)", u"input", u"SIZE", std::int32_t{2147483647}, u"2147483647"},
-      {R"(<input size="-2147483648">)", u"input", u"SIZE", std::int32_t{INT32_MIN}, u"-2147483648"},
       {R"(<input size="2147483648">)", u"input", u"SIZE", null, u"2147483648"},
-      {R"(<input>)", u"input", u"MAXLENGTH", null, null},
-      {R"(<textarea cols="40" rows=5>)", u"textarea", u"COLS", u"40", u"40"},
       {R"(<embed type="Application/X-Shockwave-Flash">)", u"embed", u"TYPE",
        u"Application/X-Shockwave-Flash", u"Application/X-Shockwave-Flash"},
       // A later duplicate is dropped by the parser.
@@ -77,10 +67,8 @@ TEST(HtmlDocumentTest, SerialisesInnerAndOuterMarkup) {
       {"<p>a<br>b<img src=x.gif>c<input disabled></p>", u"p",
        u"a<br>b<img src=\"x.gif\">c<input disabled=\"\">",
        u"<p>a<br>b<img src=\"x.gif\">c<input disabled=\"\"></p>"},
-      {"<input value=1>", u"input", u"", u"<input value=\"1\">"},
       {"<script>if (a < b && c) x();</script>", u"script", u"if (a < b && c) x();",
        u"<script>if (a < b && c) x();</script>"},
-      {"<style>p > a { }</style>", u"style", u"p > a { }", u"<style>p > a { }</style>"},
       {"<textarea>a &lt; b</textarea>", u"textarea", u"a &lt; b", u"<textarea>a &lt; b</textarea>"},
       {"<select><option value=1>a<option selected>b</select>", u"select",
        u"<option value=\"1\">a</option><option selected=\"\">b</option>",
@@ -90,7 +78,6 @@ TEST(HtmlDocumentTest, SerialisesInnerAndOuterMarkup) {
       {"<div><svg viewbox='0 0 1 1'><foreignobject></foreignobject></svg></div>", u"div",
        u"<svg viewBox=\"0 0 1 1\"><foreignObject></foreignObject></svg>",
        u"<div><svg viewBox=\"0 0 1 1\"><foreignObject></foreignObject></svg></div>"},
-      {"<template><b>t</b></template>", u"template", u"<b>t</b>", u"<template><b>t</b></template>"},
       {"<plaintext><b>&amp;", u"plaintext", u"<b>&amp;", u"<plaintext><b>&amp;</plaintext>"},
   };
   for (const Case& c : cases) {
@@ -115,10 +102,6 @@ TEST(HtmlDocumentTest, GivesTagNamesAndChildElementsInOrder) {
   EXPECT_EQ(form->children()[2]->children().size(), 2u);
   EXPECT_EQ(form->children()[4]->children()[0]->tagName(), u"foreignObject");
   EXPECT_TRUE(form->children()[0]->children().empty());
-  EXPECT_TRUE(ParseHtml("<template><img></template>")
-                  ->ElementByTagName(u"template", 0)
-                  ->children()
-                  .empty());
 }
 
 TEST(HtmlDocumentTest, FindsElementsForHosts) {
@@ -129,10 +112,8 @@ TEST(HtmlDocumentTest, FindsElementsForHosts) {
   EXPECT_EQ(doc->body()->tagName(), u"BODY");
   EXPECT_EQ(doc->CountByTagName(u"p"), 2u);
   EXPECT_EQ(doc->ElementByTagName(u"P", 1)->getAttribute(u"id", 0), Variant(u"b"));
-  EXPECT_EQ(doc->ElementByTagName(u"p", 2), nullptr);
   EXPECT_EQ(doc->ElementById(u"a")->innerHTML(), u"1");
   EXPECT_EQ(doc->ElementById(u"c"), nullptr);
-  EXPECT_EQ(doc->ElementById(u"zz"), nullptr);
   EXPECT_EQ(ParseHtml("<frameset></frameset>")->body(), nullptr);
 
   const auto radio = ParseElement(u"<input type=radio name=a>");

@@ -20,7 +20,6 @@ TEST(CodeSetTest, EncodesOrNamesTheFirstCharacterItCannotHold) {
   };
   const Case cases[] = {
       {"UTF-8", u"h\u00e9llo \U0001F600", "h\xc3\xa9llo \xf0\x9f\x98\x80", {}, u""},
-      {"ANSI_X3.4-1968", u"plain\r\n", "plain\r\n", {}, u""},
       {"ANSI_X3.4-1968", u"abc\u20acd\u00e9", "", 3, u"U+20AC at position 4"},
       {"CP949", u"\ud55c\uae00", "\xc7\xd1\xb1\xdb", {}, u""},
       {"CP949", u"\ud55c\n\U0001F600", "", 2, u"U+1F600 at position 3"},
@@ -49,7 +48,6 @@ TEST(CodeSetTest, DecodesBadBytesAsReplacementCharacters) {
       {"UTF-8", "\xef\xbb\xbfx", u"\ufeffx"},  // a byte-order mark is kept as text
       {"CP949", "\xc7\xd1\xb1\xdb", u"\ud55c\uae00"},
       {"CP949", "\xc7\xd1\xb1", u"\ud55c\ufffd"},  // cut off in the middle of a character
-      {"CP949", "\xff\xffz", u"\ufffd\ufffdz"},
       {"ISO-8859-1", "caf\xe9", u"caf\u00e9"},
   };
   for (const auto& [code_set, bytes, text] : cases) {

@@ -92,63 +92,18 @@ class FormWindowTest : public ::testing::Test {
   QtDesktop desktop_{paths_};
 };
 
-TEST_F(FormWindowTest, BuildsWidgetsFromTheLayout) {
+// Each real dialog's boxes, parents and keyboard order are checked in
+// dialogs_test; here, that every kind shows its loaded value.
+TEST_F(FormWindowTest, ShowsTheLoadedValues) {
   form_.Open();
   FormWindow window(form_);
   QDialog& d = window.dialog();
-  EXPECT_EQ(d.windowTitle(), QStringLiteral("Sample Setting"));
-  EXPECT_EQ(d.size(), QSize(365, 260));
-  struct Case {
-    const char* name;
-    const char* qt_class;
-    QRect box;
-    const char* parent;
-    const char* caption;
-  } cases[] = {
-      {"Label1", "QLabel", {4, 20, 60, 27}, "SampleF", "Max     Length : "},
-      {"Text1", "QLineEdit", {68, 16, 285, 25}, "SampleF", ""},
-      {"Frame1", "QGroupBox", {152, 88, 109, 73}, "SampleF", "Type"},
-      {"Option2", "QRadioButton", {16, 40, 81, 25}, "Frame1", "Password"},
-      {"Check1", "QCheckBox", {4, 170, 89, 25}, "SampleF", "Loop"},
-      {"Combo1", "QComboBox", {100, 170, 80, 25}, "SampleF", ""},
-      {"List1", "QListWidget", {190, 170, 160, 60}, "SampleF", ""},
-      {"Text2", "QPlainTextEdit", {4, 200, 180, 50}, "SampleF", ""},
-      {"Command2", "QPushButton", {276, 132, 80, 27}, "SampleF", "Cancel"},
-  };
-  for (const auto& c : cases) {
-    QWidget* w = window.View(FromUtf8(c.name));
-    ASSERT_NE(w, nullptr) << c.name;
-    EXPECT_STREQ(w->metaObject()->className(), c.qt_class) << c.name;
-    EXPECT_EQ(w->geometry(), c.box) << c.name;
-    EXPECT_EQ(w->parentWidget()->objectName(), QString::fromLatin1(c.parent)) << c.name;
-    QString caption;
-    if (auto* l = qobject_cast<QLabel*>(w)) caption = l->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w)) caption = g->title();
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) caption = b->text();
-    EXPECT_EQ(caption, QString::fromLatin1(c.caption)) << c.name;
-  }
-  // Loaded values are shown.
   EXPECT_EQ(Child<QListWidget>(d, "List1").count(), 2);
   EXPECT_TRUE(Child<QRadioButton>(d, "Option1").isChecked());
   EXPECT_TRUE(Child<QCheckBox>(d, "Check1").isChecked());
   EXPECT_EQ(Child<QComboBox>(d, "Combo1").currentText(), QStringLiteral("high"));
   // The named Korean face falls back to an installed one of the same size.
   EXPECT_DOUBLE_EQ(Child<QLineEdit>(d, "Text1").font().pointSizeF(), 9.75);
-
-  // Keyboard order by tab index, whatever the order of the form's list.
-  d.show();
-  QApplication::setActiveWindow(&d);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
-  QStringList order;
-  for (int i = 0; i < 10; ++i) {
-    QWidget* w = QApplication::focusWidget();
-    while (w && w->objectName().isEmpty()) w = w->parentWidget();
-    order << (w ? w->objectName() : QString());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-  }
-  EXPECT_EQ(order, (QStringList{"Text1", "Text3", "Option1", "Option2", "Check1", "Combo1", "List1",
-                                "Command2", "Command1", "Text2"}));
-  d.hide();
   form_.CloseFromFrame();
 }
 
