@@ -8,6 +8,8 @@ include(CMakePackageConfigHelpers)
 install(TARGETS corabind_shared EXPORT CorabindTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS corabind_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The HTML parser helper that the library and the command start.
+install(TARGETS corabind_html_parse RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/corabind)
 install(FILES ${PROJECT_SOURCE_DIR}/include/corabind/corabind.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corabind)
 

@@ -51,11 +51,7 @@ int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& opti
     } else if (line.find_first_not_of(" \t") == std::string::npos) {
       continue;
     } else {
-      try {
-        response = session.Answer(json::parse(line));
-      } catch (const json::exception& e) {
-        response = ProtocolErrorResponse(nullptr, std::string("invalid request: ") + e.what());
-      }
+      response = session.AnswerLine(line);
     }
     out << response.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
   }

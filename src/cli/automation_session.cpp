@@ -60,12 +60,24 @@ AutomationSession::~AutomationSession() {
   factory_->library().set_services(Services{});
 }
 
+Response AutomationSession::AnswerLine(std::string_view line) {
+  json request;
+  try {
+    request = ParseRequest(line);
+  } catch (const json::exception& e) {
+    return ProtocolErrorResponse(nullptr, "invalid request: " + DiagnosticText(e.what()));
+  } catch (const ProtocolError& e) {
+    return ProtocolErrorResponse(nullptr, e.what());
+  }
+  return Answer(request);
+}
+
 Response AutomationSession::Answer(const json& request) {
   const json id = request.is_object() && request.contains("id") ? request["id"] : json(nullptr);
   try {
     return Handle(request);
   } catch (const json::exception& e) {
-    return ProtocolErrorResponse(id, std::string("invalid request: ") + e.what());
+    return ProtocolErrorResponse(id, "invalid request: " + DiagnosticText(e.what()));
   } catch (const ProtocolError& e) {
     return ProtocolErrorResponse(id, e.what());
   } catch (const std::invalid_argument& e) {  // a malformed ui script
@@ -88,11 +100,18 @@ Response AutomationSession::Handle(const json& request) {
     const std::string handle = "c" + std::to_string(next_control_++);
     controls_.emplace(handle, factory_->CreateInstance());
     response["control"] = handle;
-  } else if (op == "release" && request.contains("document")) {
-    if (!request["document"].is_string() || !documents_.Remove(request["document"]))
-      throw ProtocolError("unknown document handle");
   } else if (op == "release") {
-    if (controls_.erase(ControlHandle(request)) == 0) throw ProtocolError("unknown control handle");
+    // A long-running host lets go of what it no longer needs: a document
+    // by its handle, a control with the documents its results handed out.
+    if (request.contains("document")) {
+      if (!request["document"].is_string() ||
+          !documents_.Release(request["document"].get<std::string>()))
+        throw ProtocolError("unknown document handle");
+    } else {
+      const std::string handle = ControlHandle(request);
+      if (controls_.erase(handle) == 0) throw ProtocolError("unknown control handle");
+      documents_.ReleaseOwnedBy(handle);
+    }
   } else if (op == "document") {
     if (!request.contains("html") || !request["html"].is_string())
       throw ProtocolError("\"document\" needs \"html\"");
@@ -105,8 +124,8 @@ Response AutomationSession::Handle(const json& request) {
   } else if (op == "describe") {
     response["describe"] = DescribeControl();
   } else {
-    throw ProtocolError("unknown op \"" + op +
-                        "\"; the ops are create, release, document, call, get, put, state, "
+    throw ProtocolError("unknown op " + Quoted(op) +
+                        "; the ops are create, release, document, call, get, put, state, "
                         "describe");
   }
   return response;
@@ -162,7 +181,8 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
 
   bool failed = false;
   try {
-    response["result"] = ToJson(control.Invoke(member, kind, args), documents_);
+    response["result"] =
+        ToJson(control.Invoke(member, kind, args), documents_, ControlHandle(request));
   } catch (const Failure& failure) {
     failed = true;
     response["ok"] = false;

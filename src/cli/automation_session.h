@@ -42,6 +42,9 @@ class AutomationSession {
   // Answers one request; a request the protocol cannot take is answered
   // with a protocol error, never thrown.
   Response Answer(const nlohmann::json& request);
+  // The same for one request line, parsed with its nesting bounded so that
+  // no request can exhaust the stack.
+  Response AnswerLine(std::string_view line);
 
  private:
   class Routing;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <unordered_set>
+#include <utility>
 
 #include "cli/compose_report.h"
 #include "cli/mail_input.h"
@@ -28,6 +30,7 @@
 #include "mime/message_layout.h"
 #include "platform/html/charset.h"
 #include "platform/html/html_document.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
@@ -54,50 +57,6 @@ class StreamDesktop : public Desktop {
     throw Failure(err::kNotSupported, u"compose shows no dialogs");
   }
   std::ostream* err_;
-};
-
-// Written next to the target and renamed over it: readers see the old file
-// or the whole new one, never a part. Dropped unless committed.
-class AtomicFile {
- public:
-  explicit AtomicFile(fs::path target) : target_(std::move(target)) {
-    const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-    temp_ = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) Fail(errno);
-  }
-  AtomicFile(const AtomicFile&) = delete;
-  AtomicFile& operator=(const AtomicFile&) = delete;
-  ~AtomicFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(temp_.c_str());
-  }
-
-  void Write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) Fail(errno);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-  void Commit() {
-    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) Fail(errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) Fail(errno);
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
-    committed_ = true;
-  }
-
- private:
-  [[noreturn]] void Fail(int error) const {
-    throw RunError{"cannot write " + target_.string() + ": " + std::strerror(error)};
-  }
-  fs::path target_;
-  std::string temp_;
-  int fd_ = -1;
-  bool committed_ = false;
 };
 
 // The control path of a folder, ending in a backslash.
@@ -215,12 +174,18 @@ std::uintmax_t Deliver(
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
   } else {
-    AtomicFile file(options.output);
-    write([&](std::string_view bytes) {
-      file.Write(bytes);
-      written += bytes.size();
-    });
-    file.Commit();
+    // Replaced whole or not at all, with the umask or the old file's mode,
+    // through a symbolic link (see platform/posix/atomic_output.h).
+    try {
+      AtomicOutput file(options.output, FromUtf8(options.output));
+      write([&](std::string_view bytes) {
+        file.Write(bytes);
+        written += bytes.size();
+      });
+      file.Commit();
+    } catch (const Failure& failure) {
+      throw RunError{failure.what()};
+    }
   }
   return written;
 }
@@ -247,6 +212,31 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
         return ReferenceOf(*control.imageKeys(), *control.imageValues(), path);
       },
       "with empty parts");
+  // A reference or file name holding a control character gets no part
+  // (GetImages will not write one into a header): a file not embedded too.
+  const auto has_control = [](std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+  };
+  std::size_t left_out = 0;
+  const Collection& keys = *control.imageKeys();
+  const Collection& values = *control.imageValues();
+  for (std::int32_t k = 1; k <= keys.Count() && k <= values.Count(); ++k) {
+    if (keys.Item(k).IsObject() || values.Item(k).IsObject()) continue;
+    const std::u16string key = keys.Item(k).ToText(), value = values.Item(k).ToText();
+    if (!has_control(key) &&
+        !has_control(std::u16string_view(value).substr(value.rfind(u'\\') + 1)))
+      continue;
+    ++left_out;
+    if (options.allow_missing && options.quiet) continue;
+    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
+        << Printable(ToUtf8(key))
+        << ": left out: the reference or its file name holds a control character\n";
+  }
+  if (left_out != 0 && !options.allow_missing) {
+    throw RunError{std::to_string(left_out) +
+                   " file(s) could not be embedded; nothing written (--allow-missing writes "
+                   "the message without them)"};
+  }
 
   // Every byte is checked before any is written where a write cannot be
   // taken back (standard output); a file is only renamed into place whole.

@@ -11,31 +11,56 @@ namespace corabind::cli {
 
 using nlohmann::json;
 
-std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document) {
+json ParseRequest(std::string_view line) {
+  return json::parse(line, [](int depth, json::parse_event_t event, json&) {
+    if (depth >= kMaxJsonDepth &&
+        (event == json::parse_event_t::object_start || event == json::parse_event_t::array_start)) {
+      throw ProtocolError("request nested deeper than " + std::to_string(kMaxJsonDepth) +
+                          " levels");
+    }
+    return true;
+  });
+}
+
+std::string Quoted(std::string_view text) {
+  return "\"" + DiagnosticText(text, 80) + "\"";
+}
+
+std::string QuotedValue(const json& value) {
+  return DiagnosticText(value.dump(-1, ' ', false, json::error_handler_t::replace), 80);
+}
+
+std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document,
+                               const std::string& owner) {
   std::string handle = "d" + std::to_string(next_++);
-  documents_.emplace(handle, std::move(document));
+  documents_.emplace(handle, Entry{std::move(document), owner});
   return handle;
+}
+
+void DocumentTable::ReleaseOwnedBy(const std::string& owner) {
+  std::erase_if(documents_, [&](const auto& entry) { return entry.second.owner == owner; });
 }
 
 std::shared_ptr<html::HtmlDocument> DocumentTable::Get(const std::string& handle) const {
   const auto it = documents_.find(handle);
   if (it == documents_.end()) {
     std::string known;
-    for (const auto& [name, document] : documents_) known += (known.empty() ? "" : ", ") + name;
-    throw ProtocolError(
-        "unknown document handle \"" + handle + "\"; " +
-        (known.empty() ? "no document was made (op document)" : "the documents are " + known));
+    for (const auto& [name, entry] : documents_) known += (known.empty() ? "" : ", ") + name;
+    throw ProtocolError("unknown document handle " + Quoted(handle) + "; " +
+                        (known.empty() ? "no document was made (op document)"
+                                       : "the documents are " + DiagnosticText(known)));
   }
-  return it->second;
+  return it->second.document;
 }
 
-std::string DocumentTable::HandleOf(const std::shared_ptr<Document>& document) {
-  for (const auto& [handle, doc] : documents_) {
-    if (doc == document) return handle;
+std::string DocumentTable::HandleOf(const std::shared_ptr<Document>& document,
+                                    const std::string& owner) {
+  for (const auto& [handle, entry] : documents_) {
+    if (entry.document == document) return handle;
   }
   auto html = std::dynamic_pointer_cast<html::HtmlDocument>(document);
   if (!html) throw ProtocolError("a document of another model cannot be handed out");
-  return Add(std::move(html));
+  return Add(std::move(html), owner);
 }
 
 namespace {
@@ -71,14 +96,14 @@ std::shared_ptr<Element> SelectElement(const json& selector, DocumentTable& docu
       const std::string number = select.substr(colon + 1);
       if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos ||
           number.size() > 9) {
-        throw ProtocolError("\"" + select + "\": the index after ':' must be a number");
+        throw ProtocolError(Quoted(select) + ": the index after ':' must be a number");
       }
       index = std::stoul(number);
     }
     if (tag.empty()) throw ProtocolError("\"select\" is empty");
     found = doc->ElementByTagName(FromUtf8(tag), index);
   }
-  if (!found) throw ProtocolError("no element matches \"" + select + "\"");
+  if (!found) throw ProtocolError("no element matches " + Quoted(select));
   return found;
 }
 
@@ -96,12 +121,12 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
     case json::value_t::number_unsigned: {
       if (value.is_number_unsigned() &&
           value.get<std::uint64_t>() > std::numeric_limits<std::int32_t>::max()) {
-        throw ProtocolError("integer " + value.dump() + " does not fit 32 bits");
+        throw ProtocolError("integer " + QuotedValue(value) + " does not fit 32 bits");
       }
       const auto v = value.get<std::int64_t>();
       if (v < std::numeric_limits<std::int32_t>::min() ||
           v > std::numeric_limits<std::int32_t>::max()) {
-        throw ProtocolError("integer " + value.dump() + " does not fit 32 bits");
+        throw ProtocolError("integer " + QuotedValue(value) + " does not fit 32 bits");
       }
       return Variant(static_cast<std::int32_t>(v));
     }
@@ -109,7 +134,7 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
       return Variant(value.get<double>());
     case json::value_t::object: {
       if (value.size() != 1)
-        throw ProtocolError("a value object has exactly one key: " + value.dump());
+        throw ProtocolError("a value object has exactly one key: " + QuotedValue(value));
       const std::string& key = value.begin().key();
       const json& inner = value.begin().value();
       if (key == "empty" && inner == true) return Variant();
@@ -125,16 +150,16 @@ Variant ToVariant(const json& value, DocumentTable& documents) {
         return Variant(std::static_pointer_cast<Document>(documents.Get(inner.get<std::string>())));
       }
       if (key == "element") return Variant(SelectElement(inner, documents));
-      throw ProtocolError("unknown value form: " + value.dump() +
+      throw ProtocolError("unknown value form: " + QuotedValue(value) +
                           "; the forms are {\"empty\":true}, {\"nothing\":true}, "
                           "{\"collection\":[...]}, {\"document\":H}, {\"element\":{...}}");
     }
     default:
-      throw ProtocolError("unknown value form: " + value.dump());
+      throw ProtocolError("unknown value form: " + QuotedValue(value));
   }
 }
 
-json ToJson(const Variant& value, DocumentTable& documents) {
+json ToJson(const Variant& value, DocumentTable& documents, const std::string& owner) {
   const auto& s = value.storage();
   if (value.IsEmpty()) return json{{"empty", true}};
   if (value.IsNull()) return nullptr;
@@ -146,16 +171,16 @@ json ToJson(const Variant& value, DocumentTable& documents) {
   const auto& ref = std::get<ObjectRef>(s);
   if (const auto c = ref.Get<Collection>()) {
     json items = json::array();
-    for (const auto& item : c->items()) items.push_back(ToJson(item, documents));
+    for (const auto& item : c->items()) items.push_back(ToJson(item, documents, owner));
     return json{{"collection", items}};
   }
-  if (const auto d = ref.Get<Document>()) return json{{"document", documents.HandleOf(d)}};
+  if (const auto d = ref.Get<Document>()) return json{{"document", documents.HandleOf(d, owner)}};
   if (const auto e = ref.Get<Element>()) {
     return json{
         {"element", {{"tagName", ToUtf8(e->tagName())}, {"outerHTML", ToUtf8(e->outerHTML())}}}};
   }
   if (const auto s = ref.Get<StyleSheet>())
-    return json{{"styleSheet", {{"href", ToJson(s->href(), documents)}}}};
+    return json{{"styleSheet", {{"href", ToJson(s->href(), documents, owner)}}}};
   return json{{"nothing", true}};
 }
 

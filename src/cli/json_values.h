@@ -28,22 +28,45 @@ class ProtocolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Nesting deeper than this is refused while parsing: the JSON library copies,
+// prints and compares values recursively, and a request 100,000 levels deep
+// would overflow the stack. No request of the protocol needs more than a few.
+inline constexpr int kMaxJsonDepth = 64;
+
+// Parses one request; json::exception when it is not JSON, ProtocolError
+// when it nests deeper than kMaxJsonDepth.
+nlohmann::json ParseRequest(std::string_view text);
+
 // Documents parsed in this session, by handle ("d1", "d2", ...).
 class DocumentTable {
  public:
-  std::string Add(std::shared_ptr<html::HtmlDocument> document);
+  // `owner` is the control whose result handed the document out ("" for
+  // none): releasing that control releases the handle too.
+  std::string Add(std::shared_ptr<html::HtmlDocument> document, const std::string& owner = {});
   std::shared_ptr<html::HtmlDocument> Get(const std::string& handle) const;
-  // Forgets a document; false when the handle is unknown.
-  bool Remove(const std::string& handle) { return documents_.erase(handle) != 0; }
-  // The handle of a document, registering it when it is new.
-  std::string HandleOf(const std::shared_ptr<Document>& document);
+  // The handle of a document, registering it for `owner` when it is new.
+  std::string HandleOf(const std::shared_ptr<Document>& document, const std::string& owner);
+  // Forgets a handle; false when there is none such. The document itself goes
+  // once no element or control refers to it any more.
+  bool Release(const std::string& handle) { return documents_.erase(handle) != 0; }
+  void ReleaseOwnedBy(const std::string& owner);
+  std::size_t size() const { return documents_.size(); }
 
  private:
-  std::map<std::string, std::shared_ptr<html::HtmlDocument>> documents_;
+  struct Entry {
+    std::shared_ptr<html::HtmlDocument> document;
+    std::string owner;
+  };
+  std::map<std::string, Entry> documents_;
   int next_ = 1;
 };
 
+// A client's text or value as an error message may quote it: short, one line.
+std::string Quoted(std::string_view text);
+std::string QuotedValue(const nlohmann::json& value);
+
 Variant ToVariant(const nlohmann::json& value, DocumentTable& documents);
-nlohmann::json ToJson(const Variant& value, DocumentTable& documents);
+// Documents in the result that have no handle yet get one owned by `owner`.
+nlohmann::json ToJson(const Variant& value, DocumentTable& documents, const std::string& owner);
 
 }  // namespace corabind::cli

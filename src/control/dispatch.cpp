@@ -43,9 +43,11 @@ VariantBool ArgBool(const Variant& v, std::u16string_view param) {
   }
   const double d = v.ToNumber();
   const double r = std::nearbyint(d);
-  if (r < std::numeric_limits<std::int16_t>::min() ||
-      r > std::numeric_limits<std::int16_t>::max()) {
-    throw Failure(err::kOverflow, u"Overflow in argument " + std::u16string(param));
+  // A number past 16 bits is still a boolean: non-zero, so true where any
+  // non-zero value counts, and never the exact true value (-1).
+  if (!(r >= std::numeric_limits<std::int16_t>::min() &&
+        r <= std::numeric_limits<std::int16_t>::max())) {
+    return 1;
   }
   return static_cast<VariantBool>(r);
 }

@@ -17,7 +17,9 @@ void Collection::Add(Variant item) {
   if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     throw Failure(err::kOverflow, u"Collection is full");
   }
-  if (item.IsText()) ++text_counts_[std::get<std::u16string>(item.storage())];
+  // Any item with a text takes part in comparisons by its text: the number 5
+  // matches the key "5". Null and objects have none and match nothing.
+  if (!item.IsNull() && !item.IsObject()) ++text_counts_[item.ToText()];
   items_.push_back(std::move(item));
 }
 

@@ -19,7 +19,7 @@ class Collection {
   // One-based; failure 9 outside 1..Count.
   const Variant& Item(std::int32_t index) const;
   void Add(Variant item);
-  // True when some item is text equal to `text` (exact, case-sensitive).
+  // True when some item's text equals `text` (exact, case-sensitive).
   bool ContainsText(const std::u16string& text) const;
 
   const std::vector<Variant>& items() const { return items_; }

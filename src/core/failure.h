@@ -13,6 +13,8 @@ namespace corabind {
 namespace err {
 inline constexpr std::int32_t kInvalidCall = 5;  // invalid procedure call or argument
 inline constexpr std::int32_t kOverflow = 6;     // value does not fit its type
+inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kOutOfStringSpace = 14;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kInternal = 51;  // internal error
@@ -45,6 +47,11 @@ class Failure : public std::exception {
   std::u16string description_;
   std::string what_;
 };
+
+// A C++ exception as the failure a caller of the library can take: running
+// out of memory is 7, a string or container past its size limit is 14, and
+// anything else an internal error (51) with the exception's text.
+Failure AsFailure(const std::exception& e);
 
 // Failure 91, as a script host reports a call on Nothing.
 Failure ObjectNotSet();

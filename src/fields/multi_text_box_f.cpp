@@ -45,8 +45,13 @@ void MultiTextBoxF::Ok() {
     if (!text.empty()) AppendAttribute(result, a.opener, text);
   }
   // The content is markup on purpose: it carries the element's inner HTML
-  // back unchanged.
-  result += u">" + Get<TextBox>(u"Text2").text() + u"</textarea>";
+  // back unchanged. A parser drops one line break right after the opening
+  // tag, so content that begins with one gets another in front to survive
+  // being read again.
+  const std::u16string& content = Get<TextBox>(u"Text2").text();
+  result += u">";
+  if (!content.empty() && (content.front() == u'\n' || content.front() == u'\r')) result += u"\r\n";
+  result += content + u"</textarea>";
   Unload();
 }
 

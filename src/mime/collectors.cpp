@@ -78,8 +78,8 @@ class ImageWalk {
     while (!stack_.empty()) {
       try {
         Advance();
-      } catch (const Failure& failure) {
-        Handle(failure);
+      } catch (const std::exception& e) {
+        Handle(AsFailure(e));
       }
     }
   }
@@ -142,8 +142,8 @@ class ImageWalk {
       try {
         Report(stack_.back().element, failure);
         return;
-      } catch (const Failure& next) {
-        failure = next;
+      } catch (const std::exception& next) {
+        failure = AsFailure(next);
         stack_.pop_back();
       }
     }

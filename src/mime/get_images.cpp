@@ -17,6 +17,17 @@ namespace corabind {
 
 namespace {
 
+bool HasControlCharacter(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
+}
+
+// A file URL loses its "file://"; anything else, a relative path that merely
+// starts with "file" included, is the path as it stands.
+std::u16string PathOf(const std::u16string& value) {
+  if (!StartsWithIgnoringAsciiCase(value, u"file:")) return value;
+  return value.substr(std::min<std::size_t>(7, value.size()));
+}
+
 class MessageBuild {
  public:
   MessageBuild(ControlData& control, bool debug) : control_(control), debug_(debug) {}
@@ -26,11 +37,12 @@ class MessageBuild {
   void Unit(F&& step) {
     try {
       step();
-    } catch (const Failure& failure) {
+    } catch (const std::exception& e) {
+      // Running out of memory on one huge part, say, loses that unit only.
       if (!debug_) return;
       try {
-        control_.library().desktop().MessageBox(FormatUnexpectedError(failure));
-      } catch (const Failure&) {
+        control_.library().desktop().MessageBox(FormatUnexpectedError(AsFailure(e)));
+      } catch (const std::exception&) {
         // No way left to tell anyone; the build goes on regardless.
       }
     }
@@ -103,13 +115,8 @@ class MessageBuild {
     Trace(u"image key: " + key);
     Trace(u"image value: " + value);
     Trace(u"Step 1: left 4th: " + value.substr(0, 4));
-    // A file URL loses its "file://"; anything else, a relative path that
-    // merely starts with "file" included, is the path as it stands.
-    std::u16string path = value;
-    if (StartsWithIgnoringAsciiCase(value, u"file:")) {
-      path = value.substr(std::min<std::size_t>(7, value.size()));
-      Trace(u"Step 2: mid 8th: " + path);
-    }
+    const std::u16string path = PathOf(value);
+    if (path.size() != value.size()) Trace(u"Step 2: mid 8th: " + path);
     Trace(u"Step 3: encoding...");
     Unit([&] {
       if (!encoder_) encoder_ = control_.library().encoders().Create();
@@ -124,6 +131,15 @@ class MessageBuild {
       // geometrically, as parts can be large.
       const Base64FileEncoder& encoder = Encoder();
       const std::u16string name = GetFileName(path);
+      if (HasControlCharacter(key) || HasControlCharacter(name)) {
+        // A line break in a key or name would end the header line and let
+        // the page write headers, or whole parts, of its own.
+        TraceLazy([&] {
+          return u"Part left out: its key or file name holds a control character: " +
+                 FromUtf8(DiagnosticText(ToUtf8(key)));
+        });
+        return;
+      }
       const std::u16string& body = encoder.EncodedText();
       const std::size_t before = message.size();
       const std::size_t needed = message.size() + 160 + name.size() + key.size() + body.size();
@@ -169,11 +185,12 @@ std::u16string mime::GetImages(ControlData& control, const std::u16string& html,
                                const std::shared_ptr<Element>& body, const std::u16string& base,
                                const std::shared_ptr<Document>& myDom,
                                VariantBool debuging /* sic: the parameter's name */) {
-  control.imageAttributes()[0] = u"SRC";
-  control.imageAttributes()[1] = u"BACKGROUND";
-  control.set_baseURL(base);
-
   MessageBuild build(control, debuging == kTrue);
+  build.Unit([&] {
+    control.imageAttributes()[0] = u"SRC";
+    control.imageAttributes()[1] = u"BACKGROUND";
+    control.set_baseURL(base);
+  });
   build.Unit([&] { GetImagesSub(control, body); });
   build.Unit([&] { GetFlashSub(control, body); });
   build.Unit([&] { GetStyleSub(control, body); });

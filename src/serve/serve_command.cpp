@@ -78,8 +78,14 @@ std::string Refusal(const std::string& why) {
 }
 
 json ParseBody(const std::string& body, int& status) {
-  json request = json::parse(body, nullptr, false);
-  if (request.is_discarded() || !request.is_object()) status = 400;
+  json request;
+  try {
+    request = cli::ParseRequest(body);
+  } catch (const std::exception&) {  // not JSON, or nested too deep
+    status = 400;
+    return request;
+  }
+  if (!request.is_object()) status = 400;
   return request;
 }
 

@@ -59,6 +59,31 @@ TEST_F(AutomateTest, BadInputIsAProtocolErrorAndTheProcessGoesOn) {
   EXPECT_EQ(r[8]["id"], 7);
 }
 
+TEST_F(AutomateTest, DeepOrHugeRequestsAreRefusedShortlyAndTheProcessServesOn) {
+  const auto deep = [](const std::string& head, const std::string& tail, int depth) {
+    return head + std::string(depth, '[') + std::string(depth, ']') + tail;
+  };
+  const std::string long_op(50000, 'q');
+  const auto r = Run(
+      {R"({"id":1,"op":"create"})", deep(R"({"id":)", R"(,"op":"state"})", 100000),
+       deep(R"({"id":3,"op":"call","control":"c1","method":"getBaseURL","args":)", "}", 100000),
+       deep(R"({"id":4,"op":"put","control":"c1","property":"imageKeys","value":)", "}", 100000),
+       R"({"id":5,"op":"state","x":)" + std::string(64, '[') + std::string(64, ']') + "}",
+       R"({"id":6,"op":"\u001b)" + long_op + R"("})", R"({"id":7,"op":"document","html":"<p>"})",
+       R"({"id":8,"op":"release","document":"d1"})",
+       R"({"id":9,"op":"call","control":"c1","method":"GetImagesSub","args":[{"element":{"document":"d1","select":"body"}}]})",
+       R"({"id":10,"op":"release","document":"d1"})",
+       R"({"id":11,"op":"call","control":"c1","method":"getBaseURL"})"});
+  ASSERT_EQ(r.size(), 11u);
+  for (std::size_t i : {1u, 2u, 3u, 4u, 5u, 8u, 9u}) {
+    ASSERT_TRUE(r[i].contains("protocol_error")) << i;
+    EXPECT_LT(r[i].dump().size(), 400u) << "no value is echoed back whole";
+  }
+  EXPECT_EQ(r[5]["protocol_error"].get<std::string>().find('\x1b'), std::string::npos);
+  EXPECT_TRUE(r[7]["ok"]);
+  EXPECT_EQ(r[10]["result"], "");
+}
+
 TEST_F(AutomateTest, EachJobThroughTheProtocol) {
   { std::ofstream(dir_ / "ab.gif", std::ios::binary) << "GIF89a"; }
   const std::string folder = dir_.string(), movie = (dir_ / "a.swf").string(),

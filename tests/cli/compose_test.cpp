@@ -113,6 +113,9 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
   Write("mail/emoji.html", "<p>one</p>\n<p>two \xF0\x9F\x98\x80</p>\n<img src=\"a.gif\">");
   const std::string mail = Quote((dir_ / "mail/m.html").string());
   const std::string emoji = Quote((dir_ / "mail/emoji.html").string());
+  Write("mail/a\nb.gif", "GIF89a");  // its name would break a header line
+  Write("mail/newline.html", "<img src=\"a&#10;b.gif\">");
+  const std::string newline = Quote((dir_ / "mail/newline.html").string());
   const std::string out = Quote((dir_ / "out.eml").string());
   struct Case {
     std::string args;
@@ -145,6 +148,7 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
        false},
       {"compose --charset no-such-charset " + emoji, 2, {"no-such-charset"}, false},
       {"compose --to 'not an address' " + emoji, 2, {"not an e-mail address"}, false},
+      {"compose --get-images-layout " + newline + " -o " + out, 1, {"left out", "1 file(s)"}, false},
       {"compose --drive 1=/tmp " + emoji, 2, {"--drive"}, false},
       {"compose", 2, {"MAIL"}, false},
       {"compose " + Quote((dir_ / "none.html").string()), 1, {"none.html"}, false},
@@ -165,6 +169,14 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
       EXPECT_EQ(run.out, "") << c.args;
     }
   }
+  // The output honours the umask and is written through a dangling link.
+  fs::create_symlink("made.eml", dir_ / "link.eml");
+  const std::string masked = "umask 077; " + Quote(CORABIND_CLI) + " compose " +
+                             emoji + " -o " + Quote((dir_ / "link.eml").string());
+  EXPECT_EQ(std::system(masked.c_str()), 0);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.eml"));
+  EXPECT_EQ(fs::status(dir_ / "made.eml").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
   // Each missing file is told once, however often it is referenced.
   const Outcome run = Run("compose " + mail);
   EXPECT_EQ(run.err.find("gone.gif: not found"), run.err.rfind("gone.gif: not found")) << run.err;

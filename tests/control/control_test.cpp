@@ -4,6 +4,7 @@
 #include "control/orvane_control.h"
 #include "core/collection.h"
 #include "core/failure.h"
+#include "core/text.h"
 #include "support/expect_failure.h"
 
 namespace corabind {
@@ -64,6 +65,23 @@ TEST(InsertImageInfoTest, ReplacedAndAbsentCollections) {
   EXPECT_NE(control.imageKeys(), mine);
   EXPECT_EQ(Texts(*control.imageKeys()), (std::vector<std::u16string>{u"b"}));
   EXPECT_EQ(Texts(*control.imageValues()), (std::vector<std::u16string>{u"x", u"again", u"y"}));
+}
+
+TEST(CollectionTest, ItemsCompareByTheirText) {
+  Collection c;
+  c.Add(u"a");
+  c.Add(std::int32_t{5});
+  c.Add(u"a");
+  c.Add(Variant(Null{}));
+  c.Add(Variant(std::make_shared<Collection>()));
+  EXPECT_EQ(c.Count(), 5);
+  for (const char16_t* text : {u"a", u"5"}) EXPECT_TRUE(c.ContainsText(text)) << ToUtf8(text);
+  EXPECT_FALSE(c.ContainsText(u"Null"));
+  EXPECT_FALSE(c.ContainsText(u""));
+  EXPECT_EQ(c.Item(2), Variant(std::int32_t{5}));
+  for (std::int32_t bad : {0, 6, -1}) {
+    testing::ExpectFailure(err::kSubscriptOutOfRange, [&] { (void)c.Item(bad); });
+  }
 }
 
 }  // namespace

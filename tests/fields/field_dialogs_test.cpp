@@ -70,7 +70,9 @@ TEST_F(FieldDialogsTest, TextArea) {
         {{kOk}},
         uR"(<textarea cols = "10" rows = "1" >x</textarea>)",
         u"Text1=|Text3=10|Text4=1"},
-       Again(uR"(<textarea name = "memo" cols = "40" rows = "3" >hello &amp; bye</textarea>)")});
+       Again(uR"(<textarea name = "memo" cols = "40" rows = "3" >hello &amp; bye</textarea>)"),
+       // Content that begins with a line break keeps it edit after edit.
+       Again(u"<textarea cols = \"10\" rows = \"1\" >\r\n\nsecond line</textarea>")});
 }
 
 TEST_F(FieldDialogsTest, CheckBoxAndRadioButton) {

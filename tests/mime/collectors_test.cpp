@@ -79,6 +79,10 @@ TEST(CollectorsTest, ImageWalkReportsEachFailureAndGoesOn) {
       {El(u"BODY", {}, {El(u"TD", {{u"BACKGROUND", u"bg.gif"}}, {}, {u"SRC"}), Img(u"zz.gif")}),
        {"bg.gif=C:\\m\\bg.gif", "zz.gif=C:\\m\\zz.gif"},
        {u"<TD>SRC", u"<TD>SRC"}},
+      // Running out of memory is a failure like any other.
+      {El(u"BODY", {}, {El(u"TD", {{u"BACKGROUND", u"bg.gif"}}, {}, {u"!SRC"})}),
+       {"bg.gif=C:\\m\\bg.gif"},
+       {u"<TD>!", u"<TD>!"}},
       // A failing child list ends that element only.
       {El(u"BODY", {}, {El(u"P", {{u"SRC", u"pp.gif"}}, {}, {u"children"}), Img(u"zz.gif")}),
        {"zz.gif=C:\\m\\zz.gif"},
@@ -111,7 +115,9 @@ TEST(CollectorsTest, ImageWalkReportsEachFailureAndGoesOn) {
     for (const auto& r : c.reports) {
       const auto cut = r.find(u'>') + 1;
       boxes.push_back("Image Information retrieving error.\r\nHTML: " + ToUtf8(r.substr(0, cut)) +
-                      "\r\nUnexpexted error # 1001 occured: broken " + ToUtf8(r.substr(cut)));
+                      (r[cut] == u'!' ? "\r\nUnexpexted error # 7 occured: Out of memory"
+                                      : "\r\nUnexpexted error # 1001 occured: broken " +
+                                            ToUtf8(r.substr(cut))));
     }
     EXPECT_EQ(escaped, c.escapes) << ToUtf8(c.root->tag);
     EXPECT_EQ(f.Entries(), c.entries) << ToUtf8(c.root->tag);

@@ -26,11 +26,13 @@ struct FakeElement : Element {
   std::u16string tag;
   std::map<std::u16string, Variant> attrs, written;  // flags 0; flags 2 where it differs
   std::vector<std::shared_ptr<Element>> kids;
-  std::set<std::u16string> broken;  // attribute names, "children", "outerHTML"
+  // Attribute names, "children", "outerHTML"; "!NAME" runs out of memory.
+  std::set<std::u16string> broken;
 
   std::u16string tagName() const override { return tag; }
   Variant getAttribute(const std::u16string& name, std::int32_t flags) const override {
     if (broken.count(name)) throw Broken(name);
+    if (broken.count(u"!" + name)) throw std::bad_alloc();
     if (flags == 2 && written.count(name)) return written.at(name);
     return attrs.count(name) ? attrs.at(name) : Variant(Null{});
   }

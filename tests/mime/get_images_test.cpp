@@ -135,6 +135,21 @@ TEST(GetImagesTest, IsolatesFailuresPerUnit) {
        Part(u"a.gif", u"a", u"<C:\\a.gif>")},
       {"values without keys give no part",
        [](Fixture& f) { f.control.imageValues()->Add(u"C:\\m\\lone.gif"); }, u""},
+      {"a collector out of memory keeps what it registered",
+       [](Fixture& f) {
+         f.body->kids = {Css(u"one.css"), El(u"P", {}, {}, {u"!REL"})};
+       },
+       Part(u"one.css", u"one.css", u"")},
+      {"a key or file name with a control character is left out, the rest unchanged",
+       [](Fixture& f) {
+         f.encoders->files = {u"C:\\a.gif"};
+         for (const std::u16string& key : {std::u16string(u"x>\r\nContent-Type: text/html"),
+                                           std::u16string(u"nul\0", 4), std::u16string(u"\x7f")})
+           f.control.InsertImageInfo(key, u"C:\\a.gif");
+         f.control.InsertImageInfo(u"esc", u"C:\\\x1b[2J.gif");
+         f.control.InsertImageInfo(u"ok", u"C:\\a.gif");
+       },
+       Part(u"a.gif", u"ok", u"<C:\\a.gif>")},
       {"no element to walk",
        [](Fixture& f) {
          f.body = nullptr;
@@ -152,6 +167,15 @@ TEST(GetImagesTest, IsolatesFailuresPerUnit) {
       EXPECT_EQ(f.encoders->created, c.parts.empty() ? 0 : 1) << c.name;
     }
   }
+}
+
+TEST(GetImagesTest, TellsWhyAPartIsLeftOut) {
+  Fixture f;
+  f.control.InsertImageInfo(u"a\nb", u"C:\\a.gif");
+  f.Run(u"", kTrue);
+  ASSERT_FALSE(f.desktop->boxes.empty());
+  EXPECT_EQ(f.desktop->boxes.back(),
+            "Part left out: its key or file name holds a control character: a\\x0Ab");
 }
 
 }  // namespace

@@ -9,11 +9,13 @@ namespace {
 constexpr std::size_t kHeader = 16;
 }  // namespace
 
-GumboParse::GumboParse(std::string_view utf8, GumboTag fragment_context) {
+GumboParse::GumboParse(std::string_view utf8, GumboTag fragment_context, bool tracked) {
   GumboOptions options = kGumboDefaultOptions;
-  options.allocator = &GumboParse::Allocate;
-  options.deallocator = &GumboParse::Deallocate;
-  options.userdata = this;
+  if (tracked) {
+    options.allocator = &GumboParse::Allocate;
+    options.deallocator = &GumboParse::Deallocate;
+    options.userdata = this;
+  }
   options.max_errors = 0;  // we never read Gumbo's error list
   options.fragment_context = fragment_context;
   options.fragment_namespace = GUMBO_NAMESPACE_HTML;

@@ -14,8 +14,10 @@ namespace corabind::html {
 class GumboParse {
  public:
   // `utf8` must outlive this object (Gumbo points into it). fragment_context
-  // GUMBO_TAG_LAST parses a whole document.
-  GumboParse(std::string_view utf8, GumboTag fragment_context);
+  // GUMBO_TAG_LAST parses a whole document. Unless `tracked`, Gumbo uses
+  // malloc directly and nothing is ever released: for a process that ends
+  // after one parse, which saves a header on each of Gumbo's many blocks.
+  GumboParse(std::string_view utf8, GumboTag fragment_context, bool tracked = true);
   ~GumboParse();
   GumboParse(const GumboParse&) = delete;
   GumboParse& operator=(const GumboParse&) = delete;

@@ -4,11 +4,10 @@
 
 #include "core/failure.h"
 #include "core/text.h"
-#include "platform/html/gumbo_output.h"
 #include "platform/html/html_integer.h"
 #include "platform/html/nesting_scan.h"
+#include "platform/html/parser_helper.h"
 #include "platform/html/serialize.h"
-#include "platform/html/tree_builder.h"
 
 namespace corabind::html {
 namespace {
@@ -58,7 +57,7 @@ class HtmlStyleSheetList final : public StyleSheetList {
   std::vector<std::shared_ptr<StyleSheet>> sheets_;
 };
 
-std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, GumboTag context) {
+std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, ParseMode mode) {
   if (utf8.size() > kMaxInputBytes) {
     throw Failure(err::kInvalidCall, u"HTML text larger than " +
                                          DecimalText(static_cast<std::int64_t>(kMaxInputBytes)) +
@@ -71,12 +70,7 @@ std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, GumboTag context) {
                                          DecimalText(static_cast<std::int64_t>(kMaxNestingDepth)) +
                                          u" elements");
   }
-  Tree tree;
-  {
-    const GumboParse parse(utf8, context);
-    tree = BuildTree(parse.output(), kMaxNestingDepth);
-  }
-  return std::make_shared<HtmlDocument>(std::move(tree));
+  return std::make_shared<HtmlDocument>(ParseInHelper(utf8, mode));
 }
 
 }  // namespace
@@ -101,7 +95,7 @@ const Attribute* HtmlElement::FindAttribute(std::u16string_view name) const {
 
 Variant HtmlElement::getAttribute(const std::u16string& name, std::int32_t flags) const {
   const Attribute* a = FindAttribute(name);
-  if ((flags & 2) != 0) return a == nullptr ? Variant(Null{}) : Variant(a->raw);
+  if ((flags & 2) != 0) return a == nullptr ? Variant(Null{}) : Variant(a->raw());
   // The three state attributes read as booleans: absent is false, not null.
   for (const std::u16string_view state : {u"checked", u"multiple", u"selected"}) {
     if (EqualsIgnoringAsciiCase(name, state)) return Variant::Boolean(a != nullptr);
@@ -151,13 +145,14 @@ HtmlDocument::HtmlDocument(Tree tree) : tree_(std::move(tree)) {
     if (n.in_template) continue;
     // Style sheets in document order: <link rel~=stylesheet href> and <style>
     // (WHATWG HTML "link type stylesheet", "the style element"). A link
-    // without an href fetches nothing and so has no sheet.
+    // without an href fetches nothing and so has no sheet. The sheet's href
+    // is the location the attribute means, character references decoded.
     if (n.ns == Namespace::kHtml && n.data == u"link") {
       const HtmlElement& e = elements_[element_slot_[i]];
       const Attribute* rel = e.FindAttribute(u"rel");
       const Attribute* href = e.FindAttribute(u"href");
       if (rel != nullptr && href != nullptr && HasToken(rel->value, u"stylesheet")) {
-        sheet_hrefs_.push_back(href->raw);
+        sheet_hrefs_.push_back(href->value);
       }
     } else if (n.ns != Namespace::kMathMl && n.data == u"style") {
       sheet_hrefs_.emplace_back();
@@ -213,8 +208,8 @@ std::shared_ptr<HtmlElement> HtmlDocument::ElementByTagName(std::u16string_view 
 std::optional<SourceRange> AttributeSource(const Element& element, std::u16string_view name) {
   const auto* html = dynamic_cast<const HtmlElement*>(&element);
   const Attribute* a = html == nullptr ? nullptr : html->FindAttribute(name);
-  if (a == nullptr || a->raw_begin == kNoNode) return std::nullopt;
-  return SourceRange{a->raw_begin, a->raw_end};
+  if (a == nullptr || a->source_begin == kNoNode) return std::nullopt;
+  return SourceRange{a->source_begin, a->source_end};
 }
 
 std::optional<SourceRange> TextSource(const Element& element) {
@@ -230,11 +225,11 @@ std::optional<SourceRange> TextSource(const Element& element) {
 // ---- factories ----
 
 std::shared_ptr<HtmlDocument> ParseHtml(std::string_view utf8) {
-  return Parse(utf8, GUMBO_TAG_LAST);
+  return Parse(utf8, ParseMode::kDocument);
 }
 
 std::shared_ptr<HtmlDocument> ParseHtmlFragment(std::string_view utf8) {
-  return Parse(utf8, GUMBO_TAG_BODY);
+  return Parse(utf8, ParseMode::kFragment);
 }
 
 std::shared_ptr<HtmlElement> ParseElement(std::string_view utf8) {

@@ -92,9 +92,10 @@ std::optional<SourceRange> AttributeSource(const Element& element, std::u16strin
 // stands in the source; nullopt when it has none.
 std::optional<SourceRange> TextSource(const Element& element);
 
-// Parses a whole document. Input nested deeper than kMaxNestingDepth, or
-// larger than kMaxInputBytes, is failure 5 (invalid argument). Invalid UTF-8
-// reads as U+FFFD.
+// Parses a whole document, in the parser helper (parser_helper.h). Input
+// nested deeper than kMaxNestingDepth, larger than kMaxInputBytes, or that
+// the parser fails on, is failure 5 (invalid argument). Invalid UTF-8 reads
+// as U+FFFD.
 std::shared_ptr<HtmlDocument> ParseHtml(std::string_view utf8);
 // Parses markup as the content of a body element (WHATWG HTML "parsing HTML
 // fragments"); root() is the context element and holds the parsed nodes.

@@ -17,9 +17,16 @@ enum class Namespace : std::uint8_t { kHtml, kSvg, kMathMl };
 struct Attribute {
   std::u16string name;   // qualified name as the DOM reports it ("href", "xlink:href")
   std::u16string value;  // character references decoded
-  std::u16string raw;    // as written in the source, quotes removed
-  // Byte offsets of `raw` in the parsed source; kNoNode when not known.
-  std::uint32_t raw_begin = kNoNode, raw_end = kNoNode;
+  // As written in the source, quotes removed: raw(). Mostly it equals the
+  // value, and then only the value is kept.
+  std::u16string written;
+  bool written_is_value = true;
+  // The bytes of `raw` in the parsed UTF-8 text, for edits made in place;
+  // both kNoNode when the value was not written there.
+  std::uint32_t source_begin = kNoNode;
+  std::uint32_t source_end = kNoNode;
+
+  const std::u16string& raw() const { return written_is_value ? value : written; }
 };
 
 struct Node {

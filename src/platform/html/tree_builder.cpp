@@ -6,13 +6,10 @@
 
 #include "core/failure.h"
 #include "core/text.h"
+#include "platform/html/tree_wire.h"
 
 namespace corabind::html {
 namespace {
-
-std::u16string FromCString(const char* text) {
-  return text == nullptr ? std::u16string() : FromUtf8(std::string_view(text, std::strlen(text)));
-}
 
 std::string AsciiLowerBytes(std::string s) {
   for (char& c : s) {
@@ -23,7 +20,7 @@ std::string AsciiLowerBytes(std::string s) {
 
 // The local name as the DOM reports it: lower case, with the SVG names that
 // the WHATWG tree builder adjusts ("foreignObject") in their mixed case.
-std::u16string ElementName(const GumboElement& e) {
+std::string ElementName(const GumboElement& e) {
   std::string name;
   if (e.tag != GUMBO_TAG_UNKNOWN) {
     name = gumbo_normalized_tagname(e.tag);
@@ -36,7 +33,7 @@ std::u16string ElementName(const GumboElement& e) {
     GumboStringPiece piece{name.data(), name.size()};
     if (const char* adjusted = gumbo_normalize_svg_tagname(&piece)) name = adjusted;
   }
-  return FromUtf8(name);
+  return name;
 }
 
 Namespace NamespaceOf(const GumboElement& e) {
@@ -52,15 +49,15 @@ Namespace NamespaceOf(const GumboElement& e) {
 
 // The attribute's qualified name (WHATWG HTML "serializing HTML fragments",
 // attribute names of the XML, XMLNS and XLink namespaces carry their prefix).
-std::u16string AttributeName(const GumboAttribute& a) {
-  std::u16string local = FromCString(a.name);
+std::string AttributeName(const GumboAttribute& a) {
+  std::string local = a.name == nullptr ? std::string() : std::string(a.name);
   switch (a.attr_namespace) {
     case GUMBO_ATTR_NAMESPACE_XLINK:
-      return u"xlink:" + local;
+      return "xlink:" + local;
     case GUMBO_ATTR_NAMESPACE_XML:
-      return u"xml:" + local;
+      return "xml:" + local;
     case GUMBO_ATTR_NAMESPACE_XMLNS:
-      return local == u"xmlns" ? local : u"xmlns:" + local;
+      return local == "xmlns" ? local : "xmlns:" + local;
     default:
       return local;
   }
@@ -68,7 +65,7 @@ std::u16string AttributeName(const GumboAttribute& a) {
 
 // The value as written: Gumbo's original text includes the quotes, and for
 // an attribute without a value it repeats the name.
-std::u16string RawValue(const GumboAttribute& a) {
+std::string_view RawValue(const GumboAttribute& a) {
   const GumboStringPiece& original = a.original_value;
   if (original.data == a.original_name.data) return {};
   std::string_view text = original.data == nullptr
@@ -79,20 +76,11 @@ std::u16string RawValue(const GumboAttribute& a) {
     text.remove_prefix(1);
     if (!text.empty() && text.back() == quote) text.remove_suffix(1);
   }
-  return FromUtf8(text);
+  return text;
 }
 
-// Where RawValue's text stands in the source: the value token less its quotes.
-void LocateRawValue(const GumboAttribute& a, Attribute& out) {
-  const GumboStringPiece& original = a.original_value;
-  if (original.data == nullptr || original.data == a.original_name.data) return;
-  std::size_t begin = a.value_start.offset, end = begin + original.length;
-  if (original.length > 0 && (original.data[0] == '"' || original.data[0] == '\'')) {
-    ++begin;
-    if (original.length > 1 && original.data[original.length - 1] == original.data[0]) --end;
-  }
-  out.raw_begin = static_cast<std::uint32_t>(begin);
-  out.raw_end = static_cast<std::uint32_t>(end);
+std::string_view CString(const char* text) {
+  return text == nullptr ? std::string_view() : std::string_view(text);
 }
 
 const GumboVector& ChildrenOf(const GumboNode& node) {
@@ -115,17 +103,17 @@ void PushChildren(std::vector<Pending>& stack, const GumboNode& node, std::uint3
 
 }  // namespace
 
-Tree BuildTree(const GumboOutput& output, std::size_t max_depth) {
-  Tree tree;
-  tree.nodes.emplace_back();  // the container
+void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t max_depth,
+                WireWriter& out) {
+  out.Begin();
   std::vector<Pending> stack;
   PushChildren(stack, *output.document, 0, 1);
+  std::uint32_t next_index = 1;  // 0 is the container
 
   while (!stack.empty()) {
     const Pending p = stack.back();
     stack.pop_back();
     const GumboNode& g = *p.node;
-    Node node;
     switch (g.type) {
       case GUMBO_NODE_ELEMENT:
       case GUMBO_NODE_TEMPLATE: {
@@ -135,66 +123,49 @@ Tree BuildTree(const GumboOutput& output, std::size_t max_depth) {
                                                u" elements");
         }
         const GumboElement& e = g.v.element;
-        node.kind = NodeKind::kElement;
-        node.ns = NamespaceOf(e);
-        node.data = ElementName(e);
-        node.attributes.reserve(e.attributes.length);
+        out.NodeHeader(NodeKind::kElement, NamespaceOf(e), p.parent);
+        out.String(ElementName(e));
+        out.Varint(e.attributes.length);
         for (unsigned int i = 0; i < e.attributes.length; ++i) {
           const auto& a = *static_cast<const GumboAttribute*>(e.attributes.data[i]);
-          node.attributes.push_back({AttributeName(a), FromCString(a.value), RawValue(a)});
-          LocateRawValue(a, node.attributes.back());
+          const std::string_view value = CString(a.value), raw = RawValue(a);
+          out.String(AttributeName(a));
+          out.String(value);
+          out.RawString(raw, value);
+          // Where the value stands in the source, for edits made in place.
+          const bool in_source = !raw.empty() && raw.data() >= source.data() &&
+                                 raw.data() + raw.size() <= source.data() + source.size();
+          out.Varint(in_source ? static_cast<std::uint64_t>(raw.data() - source.data()) + 1 : 0);
         }
+        const std::uint32_t index = next_index++;
+        PushChildren(stack, g, index, p.depth + 1);
         break;
       }
       case GUMBO_NODE_COMMENT:
-        node.kind = NodeKind::kComment;
-        node.data = FromCString(g.v.text.text);
+        out.NodeHeader(NodeKind::kComment, Namespace::kHtml, p.parent);
+        out.String(CString(g.v.text.text));
+        ++next_index;
         break;
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_CDATA:
       case GUMBO_NODE_WHITESPACE:
-        node.kind = NodeKind::kText;
-        node.data = FromCString(g.v.text.text);
+        out.NodeHeader(NodeKind::kText, Namespace::kHtml, p.parent);
+        out.String(CString(g.v.text.text));
+        // Where the text stands in the source (0 when it was not written
+        // there), for style sheets edited in place.
         if (g.v.text.original_text.data != nullptr) {
-          node.source_begin = static_cast<std::uint32_t>(g.v.text.start_pos.offset);
-          node.source_end =
-              static_cast<std::uint32_t>(g.v.text.start_pos.offset + g.v.text.original_text.length);
+          out.Varint(static_cast<std::uint64_t>(g.v.text.start_pos.offset) + 1);
+          out.Varint(g.v.text.original_text.length);
+        } else {
+          out.Varint(0);
         }
+        ++next_index;
         break;
       case GUMBO_NODE_DOCUMENT:
-        continue;
-    }
-    const auto index = static_cast<std::uint32_t>(tree.nodes.size());
-    Node& parent = tree.nodes[p.parent];
-    node.parent = p.parent;
-    node.in_template = parent.in_template || tree.IsHtmlElement(p.parent, u"template");
-    if (parent.last_child == kNoNode) {
-      parent.first_child = index;
-    } else {
-      tree.nodes[parent.last_child].next_sibling = index;
-    }
-    parent.last_child = index;
-    const bool is_element = node.kind == NodeKind::kElement;
-    tree.nodes.push_back(std::move(node));
-    if (is_element) PushChildren(stack, g, index, p.depth + 1);
-  }
-
-  for (std::uint32_t c = tree.nodes[0].first_child; c != kNoNode; c = tree.nodes[c].next_sibling) {
-    if (tree.nodes[c].kind == NodeKind::kElement) {
-      tree.root = c;
-      break;
-    }
-  }
-  if (tree.root != kNoNode) {
-    for (std::uint32_t c = tree.nodes[tree.root].first_child; c != kNoNode;
-         c = tree.nodes[c].next_sibling) {
-      if (tree.IsHtmlElement(c, u"body")) {
-        tree.body = c;
         break;
-      }
     }
   }
-  return tree;
+  out.End(next_index - 1);
 }
 
 }  // namespace corabind::html

@@ -1,7 +1,9 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,13 +26,13 @@ ReadPolicy ReadPolicy::ConfinedTo(const std::vector<fs::path>& folders) {
   return policy;
 }
 
-bool ReadPolicy::Allows(const fs::path& file) const {
-  if (!confined_) return true;
-  return std::any_of(roots_.begin(), roots_.end(), [&](const fs::path& root) {
+const fs::path* ReadPolicy::RootFor(const fs::path& file) const {
+  for (const fs::path& root : roots_) {
     // Compared component by component: /mail does not hold /mailbox/a.gif.
     auto [r, f] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
-    return r == root.end() || (std::next(r) == root.end() && r->empty());
-  });
+    if (r == root.end() || (std::next(r) == root.end() && r->empty())) return &root;
+  }
+  return nullptr;
 }
 
 namespace {
@@ -143,6 +145,35 @@ bool ReadWhole(int fd, std::size_t expected, std::vector<unsigned char>& buffer)
   return true;
 }
 
+// Never blocks on a FIFO or device put where a file was, never follows a
+// link in the last component.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+
+// Opens `relative` (canonical, so free of links and "..") below the folder
+// `root` without following any link: the file opened is the one that was
+// checked, even when a folder on the way is swapped for a link meanwhile.
+int OpenBeneath(const fs::path& root, const fs::path& relative) {
+  Descriptor dir{::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
+  if (dir.fd < 0) return -1;
+  open_how how{};
+  how.flags = kReadFlags;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long fd = ::syscall(SYS_openat2, dir.fd, relative.c_str(), &how, sizeof how);
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+  // A kernel without openat2 (or a filter that forbids it): one component
+  // at a time, none of them followed if it is a link.
+  int at = ::dup(dir.fd);
+  for (auto it = relative.begin(); at >= 0 && it != relative.end();) {
+    const fs::path& name = *it;
+    const bool last = ++it == relative.end();
+    const int next = ::openat(at, name.c_str(),
+                              last ? kReadFlags : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    ::close(at);
+    at = next;
+  }
+  return at;
+}
+
 }  // namespace
 
 bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Base64Lines) {
@@ -158,11 +189,13 @@ bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Ba
     Tell(path, host, ReadProblem::kNotFound);
     return false;
   }
-  if (!policy_->Allows(real)) {
+  const fs::path* root = policy_->RootFor(real);
+  if (policy_->confined() && root == nullptr) {
     Tell(path, host, ReadProblem::kRefused);
     return false;
   }
-  Descriptor file{::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)};
+  Descriptor file{root != nullptr ? OpenBeneath(*root, real.lexically_relative(*root))
+                                  : ::open(real.c_str(), kReadFlags)};
   struct stat info {};
   if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       !ReadWhole(file.fd, static_cast<std::size_t>(info.st_size), buffer_)) {

@@ -36,7 +36,9 @@ class ReadPolicy {
 
   bool confined() const { return confined_; }
   // `file` must be canonical.
-  bool Allows(const std::filesystem::path& file) const;
+  bool Allows(const std::filesystem::path& file) const { return !confined_ || RootFor(file); }
+  // The allowed folder holding `file` (canonical), or nullptr.
+  const std::filesystem::path* RootFor(const std::filesystem::path& file) const;
 
  private:
   bool confined_ = false;

@@ -43,72 +43,11 @@ class UniqueFd {
   int fd_;
 };
 
-// A temporary file that is removed unless it was renamed into place.
-class TempFile {
- public:
-  TempFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~TempFile() {
-    if (!kept_) {
-      if (fd_.ok()) fd_.Close();
-      ::unlink(path_.c_str());
-    }
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  const std::string& path() const { return path_; }
-  UniqueFd& fd() { return fd_; }
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  UniqueFd fd_;
-  bool kept_ = false;
-};
-
-std::u16string SystemMessage(int error) {
-  return FromUtf8(std::generic_category().message(error));
-}
-
-std::int32_t NumberFor(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case ETXTBSY:
-      return err::kPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-      return err::kDiskFull;
-    case ENAMETOOLONG:
-      return err::kBadFileName;
-    default:
-      return err::kDeviceIo;
-  }
-}
-
-Failure ErrnoFailure(int error, const std::u16string& doing, const std::u16string& path) {
-  return Failure(NumberFor(error), doing + u" " + path + u": " + SystemMessage(error));
-}
-
 Failure NotAPlainFile(const struct stat& info, const std::u16string& doing,
                       const std::u16string& path) {
   return Failure(err::kPermissionDenied,
                  doing + u" " + path + u": it is " +
                      (S_ISDIR(info.st_mode) ? u"a folder" : u"not a plain file"));
-}
-
-std::string RandomSuffix() {
-  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::random_device source;
-  std::uniform_int_distribution<int> pick(0, 35);
-  std::string suffix;
-  for (int i = 0; i < 10; ++i) suffix.push_back(kDigits[pick(source)]);
-  return suffix;
 }
 
 // Lines end at CR or CR LF; a lone LF belongs to its line.
@@ -135,14 +74,6 @@ class LineReader : public TextReader {
 
 }  // namespace
 
-DiskCalls DiskCalls::System() {
-  return DiskCalls{
-      [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); },
-      [](int fd) { return ::fsync(fd); },
-      [](const char* from, const char* to) { return std::rename(from, to); },
-  };
-}
-
 PosixFileSystem::PosixFileSystem(std::shared_ptr<const PathMap> paths, std::string code_set,
                                  DiskCalls calls)
     : paths_(std::move(paths)), code_set_(std::move(code_set)), calls_(std::move(calls)) {}
@@ -164,7 +95,6 @@ fs::path HostPathOrFail(const PathMap& paths, const std::u16string& path) {
 }  // namespace
 
 void PosixFileSystem::WriteTextFile(const std::u16string& path, const std::u16string& text) {
-  static constexpr char16_t kDoing[] = u"Cannot write";
   const fs::path host = HostPathOrFail(*paths_, path);
 
   // Everything is converted before the disk is touched.
@@ -176,58 +106,9 @@ void PosixFileSystem::WriteTextFile(const std::u16string& path, const std::u16st
   }
   const std::string& bytes = encoded.bytes;
 
-  // The file that gets replaced: through a symbolic link, the file it
-  // points at, so that the link survives.
-  fs::path target = host;
-  struct stat old_info {};
-  const bool exists = ::stat(host.c_str(), &old_info) == 0;
-  if (exists) {
-    if (!S_ISREG(old_info.st_mode)) throw NotAPlainFile(old_info, kDoing, path);
-    std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(host, error))) {
-      target = fs::canonical(host, error);
-      if (error) throw ErrnoFailure(error.value(), kDoing, path);
-    }
-  } else if (errno != ENOENT) {
-    throw ErrnoFailure(errno, kDoing, path);
-  }
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-
-  std::unique_ptr<TempFile> temp;
-  for (int attempt = 0; !temp; ++attempt) {
-    std::string name = (folder / (".corabind-" + RandomSuffix())).native();
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                          exists ? 0600 : 0666);
-    if (fd >= 0) {
-      temp = std::make_unique<TempFile>(std::move(name), fd);
-    } else if (errno != EEXIST || attempt >= 100) {
-      throw ErrnoFailure(errno, kDoing, path);
-    }
-  }
-  int fd = temp->fd().get();
-  if (exists) {
-    // Best effort: only the owner's own files can be given away.
-    [[maybe_unused]] const int ignored = ::fchown(fd, old_info.st_uid, old_info.st_gid);
-    if (::fchmod(fd, old_info.st_mode & 07777) != 0) throw ErrnoFailure(errno, kDoing, path);
-  }
-
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = calls_.write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw ErrnoFailure(n < 0 ? errno : EIO, kDoing, path);
-    done += static_cast<std::size_t>(n);
-  }
-  if (calls_.fsync(fd) != 0) throw ErrnoFailure(errno, kDoing, path);
-  if (temp->fd().Close() != 0) throw ErrnoFailure(errno, kDoing, path);
-  if (calls_.rename(temp->path().c_str(), target.c_str()) != 0)
-    throw ErrnoFailure(errno, kDoing, path);
-  temp->Keep();
-
-  // Make the rename itself durable. The new file is already in place, so a
-  // failure here is not reported as a failed write.
-  UniqueFd folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder_fd.ok()) ::fsync(folder_fd.get());
+  AtomicOutput output(host, path, calls_);
+  output.Write(bytes);
+  output.Commit();
 }
 
 std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& path) {
@@ -243,6 +124,12 @@ std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& 
   if (::fstat(fd.get(), &info) != 0) throw ErrnoFailure(errno, kDoing, path);
   if (!S_ISREG(info.st_mode)) throw NotAPlainFile(info, kDoing, path);
 
+  const auto too_large = [&] {
+    return Failure(err::kOutOfStringSpace,
+                   u"Cannot read " + path + u": the file is larger than " +
+                       DecimalText(static_cast<std::int64_t>(kMaxTextFileBytes >> 20)) + u" MiB");
+  };
+  if (static_cast<std::uint64_t>(info.st_size) > kMaxTextFileBytes) throw too_large();
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[64 * 1024];
@@ -252,6 +139,7 @@ std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& 
     if (n < 0) throw ErrnoFailure(errno, kDoing, path);
     if (n == 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > kMaxTextFileBytes) throw too_large();  // grew while read
   }
   return std::make_unique<LineReader>(code_set_.Decode(bytes));
 }

@@ -10,20 +10,15 @@
 #include <string>
 
 #include "core/files.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
 
 namespace corabind {
 
-// The system calls that put a new file on the disk. Tests replace them to
-// make a write fail part-way; the defaults are the real calls.
-struct DiskCalls {
-  std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
-  std::function<int(int fd)> fsync;
-  std::function<int(const char* from, const char* to)> rename;
-
-  static DiskCalls System();
-};
+// The largest text file read (as a page, say): 256 MiB, some 512 MB of text
+// once decoded. Larger is failure 14 (out of string space).
+inline constexpr std::size_t kMaxTextFileBytes = std::size_t{256} << 20;
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -34,15 +29,13 @@ class PosixFileSystem : public FileSystem {
                            DiskCalls calls = DiskCalls::System());
 
   // Converts all of the text first (failure 5 naming the first character
-  // the code set cannot hold, nothing touched), then writes a temporary file
-  // next to the target, flushes it to the disk and renames it over the
-  // target. On any failure the old file is as it was and no temporary is
-  // left. An existing file keeps its permission bits (and, where allowed,
-  // owner); a new one gets 0666 less the umask. Only plain files are
-  // replaced: a folder or device at the path is failure 70.
+  // the code set cannot hold, nothing touched), then replaces the file as
+  // AtomicOutput does: on any failure the old file is as it was and no
+  // temporary is left; a folder, device or read-only file is failure 70.
   void WriteTextFile(const std::u16string& path, const std::u16string& text) override;
   // Reads the whole plain file and decodes it (invalid bytes become U+FFFD).
-  // Failure 53 for a missing file, 70 for a folder or special file.
+  // Failure 53 for a missing file, 70 for a folder or special file (a FIFO
+  // or device is never waited on), 14 past kMaxTextFileBytes.
   std::unique_ptr<TextReader> OpenTextFile(const std::u16string& path) override;
   std::u16string Dir(const std::u16string& path) override;
   bool FileExists(const std::u16string& path) override;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core/failure.h"
@@ -42,6 +43,11 @@ TEST(HtmlRobustnessTest, HostileInputIsParsedOrRefusedCleanly) {
       {"NUL bytes", Repeat(std::string("<p a=\"\0\"\0>\0x", 12), 30000), false},
       {"unterminated tag", "<div title=\"" + Repeat("x", 1000000), false},
       {"unterminated comment", "<!--" + Repeat("<div>", 300000), false},
+      // Markup on which the parser library fails an assertion and aborts.
+      {"foreign content in a select in a table",
+       "<table><td><svg><select><foreignObject><table><table>", true},
+      {"template in foreign content in a select",
+       "<table><svg><select><foreignObject><template></template><th>", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -55,6 +61,19 @@ TEST(HtmlRobustnessTest, HostileInputIsParsedOrRefusedCleanly) {
     // Serialisation walks the whole tree in a loop.
     EXPECT_FALSE(doc->root()->outerHTML().empty());
   }
+}
+
+TEST(HtmlRobustnessTest, AParserThatDiesOrCannotBeFoundIsAFailure) {
+  testing::ExpectFailure(err::kInvalidCall,
+                         [] { ParseElement("<svg><head><title><select><textarea></body>"); });
+  const std::string helper = std::getenv("CORABIND_HTML_HELPER");
+  for (const auto& [path, number] : {std::pair{"/bin/false", err::kInvalidCall},
+                                     std::pair{"/nonexistent/helper", err::kInternal}}) {
+    ::setenv("CORABIND_HTML_HELPER", path, 1);
+    testing::ExpectFailure(number, [] { ParseHtml("<p>"); });
+  }
+  ::setenv("CORABIND_HTML_HELPER", helper.c_str(), 1);
+  EXPECT_TRUE(ParseHtml("<p>")->body());
 }
 
 TEST(HtmlRobustnessTest, KeepsDecodedTextOfBrokenInput) {

@@ -1,8 +1,12 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "core/text.h"
 #include "platform/posix/temp_folder.h"
@@ -89,6 +93,40 @@ TEST(PosixBase64FileEncoderTest, ReadsOnlyWhatThePolicyAllows) {
   EXPECT_EQ(ToUtf8(open->EncodedText()), "c2VjcmV0");
   open->Clear();
   EXPECT_EQ(open->EncodedText(), u"");
+}
+
+// A folder on the way swapped for a link to outside between the check and
+// the open must not let the outside file in.
+TEST(PosixBase64FileEncoderTest, ASwapRaceCannotLeadOutside) {
+  testing::TempFolder dir;
+  // A long way below the swapped folder widens the window between a check
+  // and an open by name, so that the old fault shows within the loop.
+  std::string deep;
+  for (int i = 0; i < 40; ++i) deep += "d/";
+  fs::create_directories(dir.path() / "mail/img" / deep);
+  fs::create_directories(dir.path() / "outside" / deep);
+  testing::WriteBytes(dir.path() / "mail/img" / deep / "a.gif", "inside");
+  testing::WriteBytes(dir.path() / "outside" / deep / "a.gif", "secret");
+  fs::create_directory_symlink(dir.path() / "outside", dir.path() / "mail/swap");
+  const std::string img = (dir.path() / "mail/img").string(),
+                    swap = (dir.path() / "mail/swap").string();
+  std::atomic<bool> done = false;
+  std::thread swapper([&] {
+    while (!done) ::renameat2(AT_FDCWD, img.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  });
+  PosixBase64FileEncoderFactory factory(
+      [&](std::u16string_view p) -> std::optional<fs::path> { return dir.path() / ToUtf8(p); },
+      ReadPolicy::ConfinedTo({dir.path() / "mail"}));
+  auto encoder = factory.Create();
+  int leaked = 0;
+  const std::u16string path = FromUtf8("mail/img/" + deep + "a.gif");
+  for (int i = 0; i < 2000; ++i) {
+    encoder->EncodeFile(path, FileRead::kBinary, Base64Lines::kBrokenAt76);
+    leaked += encoder->EncodedText() == u"c2VjcmV0";
+  }
+  done = true;
+  swapper.join();
+  EXPECT_EQ(leaked, 0);
 }
 
 }  // namespace

@@ -71,6 +71,9 @@ TEST_F(PosixFileSystemTest, ReadsLinesEndingAtCrOrCrLf) {
 TEST_F(PosixFileSystemTest, OpenFailsClearly) {
   fs::create_directory(Host("sub"));
   WriteBytes(Host("plain"), "x");
+  ::mkfifo(Host("fifo").c_str(), 0600);
+  WriteBytes(Host("huge"), "");
+  fs::resize_file(Host("huge"), kMaxTextFileBytes + 1);  // sparse: costs no disk
   auto files = Files();
   struct Case {
     std::u16string path;
@@ -79,7 +82,9 @@ TEST_F(PosixFileSystemTest, OpenFailsClearly) {
   for (const Case& c :
        {Case{u"T:\\missing.htm", err::kFileNotFound}, Case{u"T:\\sub", err::kPermissionDenied},
         Case{u"T:\\plain\\x.htm", err::kPathNotFound}, Case{u"Q:\\a.htm", err::kPathNotFound},
-        Case{u"\\\\srv\\a.htm", err::kPathNotFound}, Case{u"", err::kBadFileName}}) {
+        Case{u"\\\\srv\\a.htm", err::kPathNotFound}, Case{u"", err::kBadFileName},
+        Case{u"T:\\fifo", err::kPermissionDenied}, Case{u"Z:\\dev\\zero", err::kPermissionDenied},
+        Case{u"T:\\huge", err::kOutOfStringSpace}}) {
     const std::u16string description = ExpectFailure(c.number, [&] { files.OpenTextFile(c.path); });
     if (!c.path.empty()) {
       EXPECT_NE(description.find(c.path), std::u16string::npos) << ToUtf8(description);
@@ -104,6 +109,50 @@ TEST_F(PosixFileSystemTest, WritesTextAndCrLfInTheCodeSet) {
   EXPECT_TRUE(fs::is_symlink(Host("link.htm")));
   EXPECT_EQ(ReadBytes(Host("out.htm")), "via link\r\n");
   EXPECT_EQ(folder_.Names(), (std::set<std::string>{"out.htm", "link.htm"}));
+}
+
+// What a replaced, new or linked file ends up as, with umask 027.
+TEST_F(PosixFileSystemTest, ModesAndLinksOfWrittenFiles) {
+  const mode_t old_umask = ::umask(027);
+  struct Case {
+    const char* what;
+    void (*arrange)(const fs::path& folder);
+    std::u16string path;
+    const char* target;
+    int mode;  // -1: refused, old content kept
+  };
+  const Case cases[] = {
+      {"new file honours the umask", [](const fs::path&) {}, u"T:\\new.htm", "new.htm", 0640},
+      {"replaced file keeps its mode",
+       [](const fs::path& f) {
+         WriteBytes(f / "old.htm", "old");
+         ::chmod((f / "old.htm").c_str(), 0604);
+       },
+       u"T:\\old.htm", "old.htm", 0604},
+      {"dangling link is written through",
+       [](const fs::path& f) { fs::create_symlink("made.htm", f / "dangling.htm"); },
+       u"T:\\dangling.htm", "made.htm", 0640},
+      {"read-only file is refused",
+       [](const fs::path& f) {
+         WriteBytes(f / "ro.htm", "old");
+         ::chmod((f / "ro.htm").c_str(), 0444);
+       },
+       u"T:\\ro.htm", "ro.htm", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange(folder_.path());
+    if (c.mode < 0) {
+      ExpectFailure(err::kPermissionDenied, [&] { Files().WriteTextFile(c.path, u"new"); });
+      EXPECT_EQ(ReadBytes(Host(c.target)), "old");
+      continue;
+    }
+    Files().WriteTextFile(c.path, u"new");
+    EXPECT_EQ(ReadBytes(Host(c.target)), "new\r\n");
+    EXPECT_EQ(fs::status(Host(c.target)).permissions(), static_cast<fs::perms>(c.mode));
+  }
+  EXPECT_TRUE(fs::is_symlink(Host("dangling.htm")));
+  ::umask(old_umask);
 }
 
 // Every way a write can fail leaves the old file byte for byte and no

@@ -1,0 +1,201 @@
+#include "platform/html/parser_helper.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/failure.h"
+#include "core/text.h"
+#include "platform/html/gumbo_output.h"
+#include "platform/html/html_document.h"
+#include "platform/html/tree_builder.h"
+
+extern char** environ;
+
+namespace corabind::html {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kHelperName = "corabind-html-parse";
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void SystemFailure(const char16_t* what) {
+  throw Failure(err::kInternal, std::u16string(what) + u": " + FromUtf8(std::strerror(errno)));
+}
+
+Fd AnonymousFile() {
+  const int fd = ::memfd_create("corabind-html", MFD_CLOEXEC);
+  if (fd < 0) SystemFailure(u"Cannot make room for the HTML parser helper");
+  return Fd(fd);
+}
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) SystemFailure(u"Cannot hand the HTML text to the parser helper");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// The child's status once it has ended.
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) SystemFailure(u"Lost the HTML parser helper");
+  }
+  return status;
+}
+
+class Mapping {
+ public:
+  explicit Mapping(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) SystemFailure(u"Cannot read the HTML parser helper's tree");
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ == 0) return;
+    data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data_ == MAP_FAILED) {
+      data_ = nullptr;
+      SystemFailure(u"Cannot read the HTML parser helper's tree");
+    }
+  }
+  ~Mapping() {
+    if (data_ != nullptr) ::munmap(data_, size_);
+  }
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+  std::string_view bytes() const {
+    return data_ == nullptr ? std::string_view()
+                            : std::string_view(static_cast<char*>(data_), size_);
+  }
+
+ private:
+  void* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+std::uint64_t HelperCpuSeconds(std::size_t bytes) {
+  return 30 + 2 * (static_cast<std::uint64_t>(bytes) >> 20);
+}
+
+std::uint64_t HelperMemoryBytes(std::size_t bytes) {
+  return (std::uint64_t{1} << 30) + 40 * static_cast<std::uint64_t>(bytes);
+}
+
+std::string FindParserHelper() {
+  if (const char* path = std::getenv("CORABIND_HTML_HELPER"); path != nullptr && *path != '\0')
+    return path;
+  Dl_info info{};
+  fs::path module;
+  if (::dladdr(reinterpret_cast<void*>(&FindParserHelper), &info) != 0 &&
+      info.dli_fname != nullptr && info.dli_fname[0] == '/') {
+    module = info.dli_fname;
+  } else {
+    module = "/proc/self/exe";  // the program itself, when it holds this code
+  }
+  std::error_code ec;
+  const fs::path folder = fs::canonical(module, ec).parent_path();
+  if (ec) return {};
+  for (const fs::path& candidate :
+       {folder / kHelperName, folder / CORABIND_HELPER_FROM_LIB / kHelperName,
+        folder / CORABIND_HELPER_FROM_BIN / kHelperName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  return {};
+}
+
+Tree ParseInHelper(std::string_view utf8, ParseMode mode) {
+  const std::string helper = FindParserHelper();
+  if (helper.empty()) {
+    throw Failure(err::kCannotCreateObject,
+                  u"The HTML parser helper (" + FromUtf8(kHelperName) + u") cannot be found");
+  }
+  const Fd input = AnonymousFile();
+  const Fd output = AnonymousFile();
+  WriteAll(input.get(), utf8);
+
+  const std::string mode_arg = mode == ParseMode::kFragment ? "fragment" : "document";
+  const std::string cpu = std::to_string(HelperCpuSeconds(utf8.size()));
+  const std::string memory = std::to_string(HelperMemoryBytes(utf8.size()));
+  char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode_arg.c_str()),
+                  const_cast<char*>(cpu.c_str()), const_cast<char*>(memory.c_str()), nullptr};
+
+  // posix_spawn, not fork: safe in a host with threads. The child starts
+  // with no blocked signals and default handlers, whatever the host set.
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
+  posix_spawn_file_actions_adddup2(&actions, output.get(), 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &all);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, helper.c_str(), &actions, &attr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (spawned != 0) {
+    errno = spawned;
+    SystemFailure(u"Cannot start the HTML parser helper");
+  }
+
+  const int status = WaitFor(pid);
+  const Mapping result(output.get());
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return DecodeTree(result.bytes());
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
+    // The helper refused the markup and said why.
+    throw Failure(err::kInvalidCall, FromUtf8(result.bytes().substr(0, 400)));
+  }
+  std::u16string why = u"The HTML parser failed on this markup";
+  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
+    why = u"The HTML parser took longer than " +
+          DecimalText(static_cast<std::int64_t>(HelperCpuSeconds(utf8.size()))) +
+          u" seconds on this markup";
+  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 4) {
+    why = u"The HTML parser needed more than " +
+          DecimalText(static_cast<std::int64_t>(HelperMemoryBytes(utf8.size()) >> 20)) +
+          u" MB for this markup";
+  }
+  throw Failure(err::kInvalidCall, why);
+}
+
+void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release) {
+  const GumboParse parse(utf8, mode == ParseMode::kFragment ? GUMBO_TAG_BODY : GUMBO_TAG_LAST,
+                         release);
+  EncodeTree(parse.output(), utf8, kMaxNestingDepth, out);
+}
+
+}  // namespace corabind::html
