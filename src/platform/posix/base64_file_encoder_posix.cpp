@@ -39,7 +39,6 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::size_t kLineBytes = 57;  // 76 characters of text
-constexpr std::size_t kLineChars = 76;
 
 // Two output characters for every 12 input bits: one lookup per half group.
 struct CharPair {
