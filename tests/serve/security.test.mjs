@@ -49,7 +49,7 @@ test("refused requests do nothing and the server goes on", async (t) => {
   // /shutdown needs the secret too; with it, the server ends cleanly.
   assert.equal((await call(server, "", { path: "/shutdown", headers: { "X-Corabind-Secret": "x" } })).status, 403);
   assert.equal((await call(server, "", { path: "/shutdown" })).status, 200);
-  assert.deepEqual(await server.exited, { code: 0, signal: null });
+  assert.deepEqual(await server.exited, { code: 0, signal: null }, server.output());
 });
 
 test("a page of another origin cannot call, even knowing the secret", async (t) => {
@@ -109,5 +109,5 @@ test("stopping ends an open dialog; a call meanwhile is told the server is busy"
   const answered = await open;
   assert.equal(answered.status, 200, answered.text);
   assert.equal(answered.json.result, "");  // closed, as a cancel
-  assert.deepEqual(await server.exited, { code: 0, signal: null });
+  assert.deepEqual(await server.exited, { code: 0, signal: null }, server.output());
 });

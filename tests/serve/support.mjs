@@ -34,7 +34,8 @@ export async function startServer(t, args = [], env = {}) {
   });
   const { port, hash } = new URL(url);
   const origin = `http://127.0.0.1:${port}`;
-  return { child, url, origin, port: Number(port), secret: hash.slice("#secret=".length), exited };
+  const output = () => out;
+  return { child, url, origin, port: Number(port), secret: hash.slice("#secret=".length), exited, output };
 }
 
 // A raw call, as any program could send it (any Host, any header).
