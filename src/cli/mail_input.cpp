@@ -11,26 +11,13 @@
 #include "cli/printable.h"
 #include "platform/html/charset.h"
 #include "platform/posix/iconv_handle.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corabind::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string TooLarge(const std::string& name, std::uintmax_t max_bytes) {
   return name + " is larger than " + std::to_string(max_bytes) +
@@ -56,7 +43,7 @@ std::string ReadFile(const std::string& path, const std::string& name, std::uint
                      MailInput& input) {
   // Opened without blocking, so a FIFO with no writer is refused below
   // instead of waiting for ever.
-  const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) throw MailInputError("cannot read " + name + ": " + std::strerror(errno));
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0)

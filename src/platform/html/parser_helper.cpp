@@ -19,6 +19,7 @@
 #include "platform/html/gumbo_output.h"
 #include "platform/html/html_document.h"
 #include "platform/html/tree_builder.h"
+#include "platform/posix/unique_fd.h"
 
 extern char** environ;
 
@@ -30,28 +31,14 @@ namespace {
 
 constexpr const char* kHelperName = "corabind-html-parse";
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 [[noreturn]] void SystemFailure(const char16_t* what) {
   throw Failure(err::kInternal, std::u16string(what) + u": " + FromUtf8(std::strerror(errno)));
 }
 
-Fd AnonymousFile() {
+UniqueFd AnonymousFile() {
   const int fd = ::memfd_create("corabind-html", MFD_CLOEXEC);
   if (fd < 0) SystemFailure(u"Cannot make room for the HTML parser helper");
-  return Fd(fd);
+  return UniqueFd(fd);
 }
 
 void WriteAll(int fd, std::string_view bytes) {
@@ -138,8 +125,8 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode) {
     throw Failure(err::kCannotCreateObject,
                   u"The HTML parser helper (" + FromUtf8(kHelperName) + u") cannot be found");
   }
-  const Fd input = AnonymousFile();
-  const Fd output = AnonymousFile();
+  const UniqueFd input = AnonymousFile();
+  const UniqueFd output = AnonymousFile();
   WriteAll(input.get(), utf8);
 
   const std::string mode_arg = mode == ParseMode::kFragment ? "fragment" : "document";

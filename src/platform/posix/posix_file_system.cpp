@@ -11,6 +11,7 @@
 
 #include "core/failure.h"
 #include "core/text.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corabind {
 namespace fs = std::filesystem;
@@ -19,29 +20,6 @@ namespace {
 
 // Reading beyond the last line; the number a script host reports for it.
 constexpr std::int32_t kInputPastEndOfFile = 62;
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-  // Closes now and reports the result: on some file systems the write
-  // errors only show here.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 Failure NotAPlainFile(const struct stat& info, const std::u16string& doing,
                       const std::u16string& path) {
