@@ -4,6 +4,7 @@
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/headless/ui_script.h"
@@ -65,7 +66,7 @@ Response AutomationSession::AnswerLine(std::string_view line) {
   try {
     request = ParseRequest(line);
   } catch (const json::exception& e) {
-    return ProtocolErrorResponse(nullptr, "invalid request: " + DiagnosticText(e.what()));
+    return ProtocolErrorResponse(nullptr, "invalid request: " + Printable(e.what(), 200));
   } catch (const ProtocolError& e) {
     return ProtocolErrorResponse(nullptr, e.what());
   }
@@ -77,7 +78,7 @@ Response AutomationSession::Answer(const json& request) {
   try {
     return Handle(request);
   } catch (const json::exception& e) {
-    return ProtocolErrorResponse(id, "invalid request: " + DiagnosticText(e.what()));
+    return ProtocolErrorResponse(id, "invalid request: " + Printable(e.what(), 200));
   } catch (const ProtocolError& e) {
     return ProtocolErrorResponse(id, e.what());
   } catch (const std::invalid_argument& e) {  // a malformed ui script

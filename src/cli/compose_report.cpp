@@ -1,6 +1,6 @@
 #include "cli/compose_report.h"
 
-#include "cli/printable.h"
+#include "core/printable.h"
 #include "core/text.h"
 
 namespace corabind::cli {

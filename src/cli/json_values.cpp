@@ -5,6 +5,7 @@
 #include "core/collection.h"
 #include "core/document.h"
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 
 namespace corabind::cli {
@@ -23,11 +24,11 @@ json ParseRequest(std::string_view line) {
 }
 
 std::string Quoted(std::string_view text) {
-  return "\"" + DiagnosticText(text, 80) + "\"";
+  return "\"" + Printable(text, 80) + "\"";
 }
 
 std::string QuotedValue(const json& value) {
-  return DiagnosticText(value.dump(-1, ' ', false, json::error_handler_t::replace), 80);
+  return Printable(value.dump(-1, ' ', false, json::error_handler_t::replace), 80);
 }
 
 std::string DocumentTable::Add(std::shared_ptr<html::HtmlDocument> document,
@@ -48,7 +49,7 @@ std::shared_ptr<html::HtmlDocument> DocumentTable::Get(const std::string& handle
     for (const auto& [name, entry] : documents_) known += (known.empty() ? "" : ", ") + name;
     throw ProtocolError("unknown document handle " + Quoted(handle) + "; " +
                         (known.empty() ? "no document was made (op document)"
-                                       : "the documents are " + DiagnosticText(known)));
+                                       : "the documents are " + Printable(known, 200)));
   }
   return it->second.document;
 }

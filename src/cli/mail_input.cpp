@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/printable.h"
+#include "core/printable.h"
 #include "platform/html/charset.h"
 #include "platform/posix/iconv_handle.h"
 #include "platform/posix/unique_fd.h"

@@ -140,32 +140,4 @@ std::u16string DecimalText(std::int64_t value) {
   return std::u16string(s.begin(), s.end());
 }
 
-std::string DiagnosticText(std::string_view utf8, std::size_t max_bytes) {
-  std::string_view shown = utf8;
-  if (shown.size() > max_bytes) {
-    std::size_t cut = max_bytes;
-    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
-    shown = utf8.substr(0, cut);
-  }
-  std::u16string out;
-  out.reserve(shown.size());
-  constexpr char16_t kHex[] = u"0123456789ABCDEF";
-  for (const char16_t c : FromUtf8(shown)) {
-    // Controls, and the marks that reorder or break a terminal's line.
-    const bool escape = c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
-                        (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
-    if (!escape) {
-      out += c;
-    } else if (c <= 0xFF) {
-      out += {u'\\', u'x', kHex[c >> 4], kHex[c & 0xF]};
-    } else {
-      out +=
-          {u'\\', u'u', kHex[c >> 12], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
-    }
-  }
-  std::string result = ToUtf8(out);
-  if (shown.size() < utf8.size()) result += "... (" + std::to_string(utf8.size()) + " bytes)";
-  return result;
-}
-
 }  // namespace corabind

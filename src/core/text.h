@@ -22,9 +22,4 @@ bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view p
 // Decimal text of an integer, "-" before negative numbers.
 std::u16string DecimalText(std::int64_t value);
 
-// UTF-8 text made safe for one line of a diagnostic: control characters
-// (C0, DEL, C1) and invalid bytes become \xNN, and text longer than
-// `max_bytes` keeps its start and says how long the whole was.
-std::string DiagnosticText(std::string_view utf8, std::size_t max_bytes = 200);
-
 }  // namespace corabind

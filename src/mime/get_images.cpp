@@ -8,6 +8,7 @@
 #include "core/collection.h"
 #include "core/document.h"
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "mime/message_layout.h"
 #include "mime/mime.h"
@@ -136,7 +137,7 @@ class MessageBuild {
         // the page write headers, or whole parts, of its own.
         TraceLazy([&] {
           return u"Part left out: its key or file name holds a control character: " +
-                 FromUtf8(DiagnosticText(ToUtf8(key)));
+                 FromUtf8(Printable(ToUtf8(key), 200));
         });
         return;
       }

@@ -175,7 +175,7 @@ TEST(GetImagesTest, TellsWhyAPartIsLeftOut) {
   f.Run(u"", kTrue);
   ASSERT_FALSE(f.desktop->boxes.empty());
   EXPECT_EQ(f.desktop->boxes.back(),
-            "Part left out: its key or file name holds a control character: a\\x0Ab");
+            "Part left out: its key or file name holds a control character: a\\nb");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "cli/printable.h"
+#include "core/printable.h"
 
 #include <cstdio>
 
-namespace corabind::cli {
+namespace corabind {
 
 namespace {
 
@@ -109,4 +109,4 @@ std::string PrintableLines(std::string_view text, std::string_view prefix, std::
   }
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind

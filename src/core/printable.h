@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace corabind::cli {
+namespace corabind {
 
 // `text` (UTF-8, possibly invalid) with control characters written as \r,
 // \n, \t or \xHH, bidirectional overrides as \u{HHHH}, and bytes that are
@@ -21,4 +21,4 @@ std::string Printable(std::string_view text, std::size_t max_bytes = 240);
 std::string PrintableLines(std::string_view text, std::string_view prefix,
                            std::size_t max_bytes = 4096);
 
-}  // namespace corabind::cli
+}  // namespace corabind
