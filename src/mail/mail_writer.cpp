@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <unordered_map>
 
 #include "core/failure.h"
@@ -15,6 +16,7 @@
 #include "mail/css_urls.h"
 #include "mail/file_probe.h"
 #include "mail/gmime_stream.h"
+#include "mail/piece_channel.h"
 #include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
@@ -422,12 +424,19 @@ const std::vector<std::string>& Mail::recipients() const {
   return state_->recipients;
 }
 
-void Mail::Write(const std::function<void(std::string_view)>& sink) const {
+namespace {
+// Pieces written ahead of the one being delivered: enough to ride out an
+// uneven disk, few enough that memory stays flat.
+constexpr std::size_t kPiecesAhead = 4;
+}  // namespace
+
+void Mail::WriteTo(PieceChannel& channel) const {
   std::exception_ptr sink_error;
   GMimeFormatOptions* format = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
-  GMimeStream* stream = NewSinkStream(
-      sink, [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
+  GMimeStream* stream =
+      NewSinkStream([&](std::string& piece) { channel.Put(piece); },
+                    [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);
@@ -436,6 +445,35 @@ void Mail::Write(const std::function<void(std::string_view)>& sink) const {
   if (sink_error) std::rethrow_exception(sink_error);
   if (written < 0 || flushed != 0)
     throw Failure(err::kDeviceIo, u"the message could not be written");
+}
+
+void Mail::Write(const std::function<void(std::string_view)>& sink) const {
+  // GMime lays the message out and the files are read and encoded on a
+  // thread of their own, while this one hands the pieces already done to
+  // `sink`: the disk and the encoder work at the same time.
+  PieceChannel channel(kPiecesAhead);
+  std::exception_ptr write_error, sink_error;
+  std::jthread writer([&] {
+    try {
+      WriteTo(channel);
+    } catch (...) {
+      write_error = std::current_exception();
+    }
+    channel.Close();
+  });
+  std::string piece;
+  while (channel.Get(piece)) {
+    if (sink_error) continue;
+    try {
+      sink(piece);
+    } catch (...) {
+      sink_error = std::current_exception();
+      channel.Cancel();
+    }
+  }
+  writer.join();
+  if (sink_error) std::rethrow_exception(sink_error);
+  if (write_error) std::rethrow_exception(write_error);
 }
 
 Mail ComposeMail(const Page& page, const MailOptions& options) {

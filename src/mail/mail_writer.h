@@ -22,6 +22,8 @@ class Element;
 
 namespace corabind::mail {
 
+class PieceChannel;
+
 // A parsed page: the UTF-8 source it was parsed from, its elements, and
 // where the parser found things in that source.
 struct Page {
@@ -71,6 +73,7 @@ class Mail {
   struct State;
 
  private:
+  void WriteTo(PieceChannel& channel) const;
   friend Mail ComposeMail(const Page& page, const MailOptions& options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
