@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "core/text.h"
+#include "mime/reference_rules.h"
 #include "platform/posix/unique_fd.h"
 
 namespace corabind::mail {
@@ -104,43 +106,144 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
   return out;
 }
 
-ProbeQueue::ProbeQueue(std::vector<Request> requests, const ReadPolicy& policy)
-    : size_(requests.size()), slots_(std::make_unique<Slot[]>(requests.size())) {
-  for (std::size_t i = 0; i < size_; ++i) slots_[i].request = std::move(requests[i]);
-  const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
-  const std::size_t threads = std::min(cores, size_);
-  workers_.reserve(threads);
-  for (std::size_t i = 0; i < threads; ++i) {
-    workers_.emplace_back([this, &policy] { Work(policy); });
+namespace {
+
+// The values after each "=" and inside each "url(" of `text`: an attribute
+// value or a style sheet's reference as written, quotes and all undone only
+// as far as cheap. Characters references are left as they stand; a value
+// that holds one is simply missed here and probed when the page names it.
+std::vector<std::string_view> LikelyValues(std::string_view text) {
+  constexpr std::size_t kLongest = 2048;  // longer values are not file names
+  std::vector<std::string_view> values;
+  const auto value_at = [&](std::size_t at, std::string_view ends) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n')) ++at;
+    if (at >= text.size()) return;
+    const char quote = text[at];
+    if (quote == '"' || quote == '\'') {
+      ++at;
+      ends = std::string_view(&quote, 1);
+    }
+    const std::size_t end = text.find_first_of(ends, at);
+    if (end == std::string_view::npos || end == at || end - at > kLongest) return;
+    values.push_back(text.substr(at, end - at));
+  };
+  for (std::size_t at = text.find_first_of("=("); at != std::string_view::npos;
+       at = text.find_first_of("=(", at + 1)) {
+    if (text[at] == '=') {
+      value_at(at + 1, " \t\n>");
+    } else if (at >= 3 && (text[at - 1] | 0x20) == 'l' && (text[at - 2] | 0x20) == 'r' &&
+               (text[at - 3] | 0x20) == 'u') {
+      value_at(at + 1, ") \t\n");
+    }
   }
+  return values;
+}
+
+}  // namespace
+
+std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u16string& base,
+                                             const HostPathResolver& resolve, ReadPolicy policy,
+                                             unsigned threads) {
+  auto make = [html, base, resolve] {
+    ProbeQueue::Requests requests;
+    if (!resolve) return requests;
+    std::unordered_map<std::string_view, bool> seen;
+    for (const std::string_view value : LikelyValues(html)) {
+      if (!seen.emplace(value, true).second) continue;
+      const auto path = LocalPath(FromUtf8(value), base);
+      if (!path) continue;
+      if (auto host = resolve(*path)) requests.push_back({std::move(*host), true});
+    }
+    return requests;
+  };
+  return std::make_unique<ProbeQueue>(std::move(make), std::move(policy), threads);
+}
+
+unsigned AllCores() {
+  return std::max(1U, std::thread::hardware_concurrency());
+}
+
+unsigned SpareCores() {
+  return std::max(1U, AllCores() - 1);
+}
+
+ProbeQueue::ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads)
+    : policy_(std::move(policy)) {
+  lead_ = std::jthread([this, make = std::move(make), threads] {
+    try {
+      Fill(make());
+    } catch (...) {
+      // Without a list every file is probed when it is asked for.
+      slots_.clear();
+      index_.clear();
+    }
+    listed_.store(true, std::memory_order_release);
+    listed_.notify_all();
+    const std::size_t workers = std::min<std::size_t>(threads, slots_.size());
+    for (std::size_t i = 1; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+    Work();
+  });
 }
 
 ProbeQueue::~ProbeQueue() {
   stop_ = true;
+  lead_.join();
   workers_.clear();  // joins
 }
 
-void ProbeQueue::Work(const ReadPolicy& policy) {
-  FileProber prober(policy);
+void ProbeQueue::Fill(Requests requests) {
+  Requests unique;
+  for (Request& r : requests) {
+    const auto [known, fresh] = index_.try_emplace(r.host.native(), unique.size());
+    if (fresh) {
+      unique.push_back(std::move(r));
+    } else if (r.typed) {
+      unique[known->second].typed = true;
+    }
+  }
+  slots_ = std::vector<Slot>(unique.size());
+  for (std::size_t i = 0; i < unique.size(); ++i) slots_[i].request = std::move(unique[i]);
+}
+
+void ProbeQueue::Run(Slot& slot, FileProber& prober) {
+  try {
+    slot.result = prober.Probe(slot.request.host, slot.request.typed);
+  } catch (...) {
+    slot.error = std::current_exception();
+  }
+  slot.state.store(kDone, std::memory_order_release);
+  slot.state.notify_all();
+}
+
+void ProbeQueue::Work() {
+  FileProber prober(policy_);
   while (!stop_) {
     const std::size_t index = next_.fetch_add(1);
-    if (index >= size_) return;
-    Slot& slot = slots_[index];
-    try {
-      slot.result = prober.Probe(slot.request.host, slot.request.typed);
-    } catch (...) {
-      slot.error = std::current_exception();
-    }
-    slot.done.store(true, std::memory_order_release);
-    slot.done.notify_one();
+    if (index >= slots_.size()) return;
+    int waiting = kWaiting;
+    if (slots_[index].state.compare_exchange_strong(waiting, kStarted)) Run(slots_[index], prober);
   }
 }
 
-const ProbedFile& ProbeQueue::Take(std::size_t index) {
-  Slot& slot = slots_[index];
-  slot.done.wait(false, std::memory_order_acquire);
+bool ProbeQueue::Has(const fs::path& host, bool typed) const {
+  WaitForList();
+  const auto found = index_.find(host.native());
+  return found != index_.end() && (!typed || slots_[found->second].request.typed);
+}
+
+const ProbedFile* ProbeQueue::Find(const fs::path& host, bool typed, FileProber& own) {
+  if (!Has(host, typed)) return nullptr;
+  Slot& slot = slots_[index_.find(host.native())->second];
+  int state = kWaiting;
+  if (slot.state.compare_exchange_strong(state, kStarted)) {
+    Run(slot, own);
+  } else {
+    while ((state = slot.state.load(std::memory_order_acquire)) != kDone) {
+      slot.state.wait(state, std::memory_order_acquire);
+    }
+  }
   if (slot.error) std::rethrow_exception(slot.error);
-  return slot.result;
+  return &slot.result;
 }
 
 }  // namespace corabind::mail

@@ -1,21 +1,23 @@
 // What the mail writer learns of a file before it becomes a part: where it
 // really is, whether it may and can be read, and what its first bytes say it
 // holds. A page names thousands of files and libmagic takes tens of
-// microseconds over each, so files are probed on worker threads, in the
-// order the page names them, while the writer builds parts for those
-// already probed.
+// microseconds over each, so files are probed on worker threads: those the
+// page's text seems to name while the page is still being parsed, the rest
+// in the order the page names them while parts are made for those done.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/base64_file_encoder_posix.h"
@@ -45,7 +47,7 @@ class ContentTyper {
 
 struct ProbedFile {
   std::optional<ReadProblem> problem;  // why the file cannot be embedded
-  std::filesystem::path file;          // canonical, when there is no problem
+  std::filesystem::path file;          // canonical, once it is known to exist
   ContentType type;                    // when asked for and there is no problem
 };
 
@@ -67,38 +69,63 @@ class FileProber {
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> folders_;
 };
 
-// Probes a list of files on worker threads; Take(i) waits for the i-th.
+// Probes a list of files on worker threads, in order.
 class ProbeQueue {
  public:
   struct Request {
     std::filesystem::path host;
     bool typed;
   };
-  // `policy` must outlive this.
-  ProbeQueue(std::vector<Request> requests, const ReadPolicy& policy);
+  using Requests = std::vector<Request>;
+  // `make` gives the list, and runs on a worker thread, so that even a long
+  // list costs the caller nothing to start. A file asked for twice is probed
+  // once, typed if either asked so. A list that cannot be made is empty.
+  ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads);
   ~ProbeQueue();
   ProbeQueue(const ProbeQueue&) = delete;
   ProbeQueue& operator=(const ProbeQueue&) = delete;
 
-  std::size_t size() const { return size_; }
-  bool typed(std::size_t index) const { return slots_[index].request.typed; }
-  // Rethrows what probing the file threw.
-  const ProbedFile& Take(std::size_t index);
+  // Whether `host` is in the list (typed, when `typed`).
+  bool Has(const std::filesystem::path& host, bool typed) const;
+  // Its probe, waiting for a worker that has started on it, or made with
+  // `own` when none has; nullptr when !Has(host, typed). Rethrows what
+  // probing it threw.
+  const ProbedFile* Find(const std::filesystem::path& host, bool typed, FileProber& own);
 
  private:
-  void Work(const ReadPolicy& policy);
-
+  enum State : int { kWaiting, kStarted, kDone };
   struct Slot {
     Request request;
     ProbedFile result;
     std::exception_ptr error;
-    std::atomic<bool> done{false};
+    std::atomic<int> state{kWaiting};
   };
-  std::size_t size_;
-  std::unique_ptr<Slot[]> slots_;
+  void Fill(Requests requests);
+  void Work();
+  void WaitForList() const { listed_.wait(false, std::memory_order_acquire); }
+  static void Run(Slot& slot, FileProber& prober);
+
+  const ReadPolicy policy_;
+  std::vector<Slot> slots_;
+  std::unordered_map<std::string, std::size_t> index_;  // host path -> slot
+  std::atomic<bool> listed_{false};
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
-  std::vector<std::jthread> workers_;
+  std::vector<std::jthread> workers_;  // started by lead_, joined after it
+  std::jthread lead_;
 };
+
+// The local files `html`'s text seems to name (any attribute value and
+// anything in url(...)), probed on `threads` workers while the page is
+// parsed. Only a head start: a file is embedded only when the page, once
+// parsed, names it, and a guess the page does not bear out costs a failed
+// look-up.
+std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u16string& base,
+                                             const HostPathResolver& resolve, ReadPolicy policy,
+                                             unsigned threads);
+
+// The worker threads that leave one core to whatever else runs (the parser).
+unsigned SpareCores();
+unsigned AllCores();
 
 }  // namespace corabind::mail

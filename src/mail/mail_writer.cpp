@@ -279,30 +279,25 @@ class Builder {
     return wanted;
   }
 
-  // Starts probing every file the page names, in its order, so that by the
-  // time a part is made for one its checks and type are mostly ready.
+  // Starts probing every file the page names that was not probed before the
+  // parse, in the page's order, so that by the time a part is made for one
+  // its checks and type are mostly ready.
   void ProbeAhead(const std::vector<Wanted>& wanted) {
     std::vector<ProbeQueue::Request> requests;
     for (const Wanted& w : wanted) {
       if (!w.host) continue;
-      const auto [known, fresh] = queued_.try_emplace(w.host->native(), requests.size());
-      if (fresh) {
-        requests.push_back({*w.host, !w.style_sheet});
-      } else if (!w.style_sheet) {
-        requests[known->second].typed = true;
-      }
+      if (options_.probed_ahead && options_.probed_ahead->Has(*w.host, !w.style_sheet)) continue;
+      requests.push_back({*w.host, !w.style_sheet});
     }
-    ahead_ = std::make_unique<ProbeQueue>(std::move(requests), options_.policy);
+    ahead_ = std::make_unique<ProbeQueue>(
+        [requests = std::move(requests)]() mutable { return std::move(requests); }, options_.policy,
+        AllCores());
   }
 
   ProbedFile Probe(const fs::path& host, bool typed) {
-    if (ahead_) {
-      const auto known = queued_.find(host.native());
-      if (known != queued_.end()) {
-        const ProbedFile& probed = ahead_->Take(known->second);
-        // A sheet asked for as an image too was probed with its type.
-        if (probed.problem || !typed || ahead_->typed(known->second)) return probed;
-      }
+    for (ProbeQueue* queue : {options_.probed_ahead.get(), ahead_.get()}) {
+      if (!queue) continue;
+      if (const ProbedFile* probed = queue->Find(host, typed, prober_)) return *probed;
     }
     return prober_.Probe(host, typed);
   }
@@ -335,7 +330,7 @@ class Builder {
       return std::nullopt;
     }
     const fs::path& file = probed.file;
-    if (const auto seen = cids_.find(file); seen != cids_.end()) return seen->second;
+    if (const auto seen = cids_.find(file.native()); seen != cids_.end()) return seen->second;
     if (probed.problem) {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
@@ -355,13 +350,13 @@ class Builder {
         Tell(w.path, w.host, ReadProblem::kUnreadable);
         return std::nullopt;
       }
-      cids_.emplace(file, cid);
+      cids_.emplace(file.native(), cid);
       const std::string css = bytes.str();
       const std::string text = ApplyEdits(css, EmbedAll(CssReferences(css, FolderOf(w.path))));
       part = g_mime_part_new_with_type("text", "css");
       content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
     } else {
-      cids_.emplace(file, cid);
+      cids_.emplace(file.native(), cid);
       part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
       state_.files.push_back(file);
@@ -393,9 +388,8 @@ class Builder {
   Mail::State& state_;
   FileProber prober_;  // files found only once the parts are being made
   std::unique_ptr<ProbeQueue> ahead_;
-  std::unordered_map<std::string, std::size_t> queued_;  // host path -> place in ahead_
   std::string domain_, token_;
-  std::map<fs::path, std::string> cids_;  // canonical file -> Content-ID
+  std::unordered_map<std::string, std::string> cids_;  // canonical file -> Content-ID
   std::set<std::u16string> told_;
   std::vector<GMimeObject*> parts_;
 };

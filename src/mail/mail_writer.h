@@ -23,6 +23,7 @@ class Element;
 namespace corabind::mail {
 
 class PieceChannel;
+class ProbeQueue;
 
 // A parsed page: the UTF-8 source it was parsed from, its elements, and
 // where the parser found things in that source.
@@ -43,6 +44,8 @@ struct MailOptions {
   HostPathResolver resolve;       // control path -> host file
   ReadPolicy policy = ReadPolicy::Unconfined();
   ReadObserver observer;  // told of each file that is left out
+  // Files probed while the page was parsed (ProbeLikelyFiles), if any.
+  std::shared_ptr<ProbeQueue> probed_ahead;
 };
 
 // A composed message; its files are read again only while it is written.

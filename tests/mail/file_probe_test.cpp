@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "core/text.h"
 #include "platform/posix/temp_folder.h"
 
 namespace corabind::mail {
@@ -53,16 +54,15 @@ TEST_F(FileProbeTest, FindsTheRealFileAndRefusesWhatItMayNotRead) {
       {mail / "../secret.gif", ReadProblem::kRefused, dir_ / "secret.gif", ""},
   };
   const ReadPolicy policy = ReadPolicy::ConfinedTo({mail});
-  FileProber prober(policy);
-  std::vector<ProbeQueue::Request> requests;
+  FileProber prober(policy), own(policy);
+  ProbeQueue::Requests requests;
   for (const Case& c : cases) requests.push_back({c.host, true});
-  // Probed twice over, so that the queue's workers race through the list.
-  for (const Case& c : cases) requests.push_back({c.host, true});
-  ProbeQueue queue(requests, policy);
-  for (std::size_t i = 0; i < queue.size(); ++i) {
-    const Case& c = cases[i % std::size(cases)];
+  ProbeQueue queue([&] { return requests; }, policy, 2);
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.host.string());
-    for (const ProbedFile& probed : {prober.Probe(c.host, true), queue.Take(i)}) {
+    const ProbedFile* queued = queue.Find(c.host, true, own);
+    ASSERT_NE(queued, nullptr);
+    for (const ProbedFile& probed : {prober.Probe(c.host, true), *queued}) {
       EXPECT_EQ(probed.problem, c.problem);
       if (!c.file.empty()) {
         EXPECT_EQ(probed.file, c.file);
@@ -71,6 +71,28 @@ TEST_F(FileProbeTest, FindsTheRealFileAndRefusesWhatItMayNotRead) {
         EXPECT_EQ(probed.type.type + "/" + probed.type.subtype, c.type);
       }
     }
+  }
+}
+
+// The look before the parse finds what the page's markup seems to name, and
+// nothing it cannot check.
+TEST_F(FileProbeTest, LooksAheadAtWhatTheTextSeemsToName) {
+  const fs::path mail = dir_ / "mail";
+  const std::string html =
+      "<img src=a.gif alt='x'><div style=\"background: URL( 'b c.png' )\">"
+      "<embed src=\"m.swf\"><a href=\"https://example.com/r.gif\">r</a>"
+      "<p title=\"a &amp; b.gif\">1 = 2</p><link rel=stylesheet href='s.css'>";
+  const auto resolve = [&](std::u16string_view path) -> std::optional<fs::path> {
+    const std::u16string prefix = u"C:\\mail\\";
+    if (path.rfind(prefix, 0) != 0) return std::nullopt;
+    return mail / ToUtf8(std::u16string(path.substr(prefix.size())));
+  };
+  const auto queue = ProbeLikelyFiles(html, u"C:\\mail\\", resolve, ReadPolicy::Unconfined(), 1);
+  for (const char* name : {"a.gif", "x", "b c.png", "m.swf", "s.css"}) {
+    EXPECT_TRUE(queue->Has(mail / name, true)) << name;
+  }
+  for (const char* name : {"r.gif", "a & b.gif", "2"}) {
+    EXPECT_FALSE(queue->Has(mail / name, false)) << name;
   }
 }
 
