@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_set>
 
 #include "core/text.h"
 #include "mime/reference_rules.h"
@@ -110,10 +111,12 @@ namespace {
 
 // The values after each "=" and inside each "url(" of `text`: an attribute
 // value or a style sheet's reference as written, quotes and all undone only
-// as far as cheap. Characters references are left as they stand; a value
+// as far as cheap. Character references are left as they stand; a value
 // that holds one is simply missed here and probed when the page names it.
 std::vector<std::string_view> LikelyValues(std::string_view text) {
   constexpr std::size_t kLongest = 2048;  // longer values are not file names
+  // More than any real page names; a hostile one gets no further head start.
+  constexpr std::size_t kMost = 100000;
   std::vector<std::string_view> values;
   const auto value_at = [&](std::size_t at, std::string_view ends) {
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n')) ++at;
@@ -123,11 +126,15 @@ std::vector<std::string_view> LikelyValues(std::string_view text) {
       ++at;
       ends = std::string_view(&quote, 1);
     }
-    const std::size_t end = text.find_first_of(ends, at);
-    if (end == std::string_view::npos || end == at || end - at > kLongest) return;
-    values.push_back(text.substr(at, end - at));
+    // Looked for no further than the longest value, so that text without
+    // its closing quotes costs no more than text with them.
+    const std::string_view rest = text.substr(at, kLongest + 1);
+    const std::size_t end = rest.find_first_of(ends);
+    if (end == std::string_view::npos || end == 0) return;
+    values.push_back(rest.substr(0, end));
   };
-  for (std::size_t at = text.find_first_of("=("); at != std::string_view::npos;
+  for (std::size_t at = text.find_first_of("=(");
+       at != std::string_view::npos && values.size() < kMost;
        at = text.find_first_of("=(", at + 1)) {
     if (text[at] == '=') {
       value_at(at + 1, " \t\n>");
@@ -147,9 +154,9 @@ std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u
   auto make = [html, base, resolve] {
     ProbeQueue::Requests requests;
     if (!resolve) return requests;
-    std::unordered_map<std::string_view, bool> seen;
+    std::unordered_set<std::string_view> seen;
     for (const std::string_view value : LikelyValues(html)) {
-      if (!seen.emplace(value, true).second) continue;
+      if (!seen.insert(value).second) continue;
       const auto path = LocalPath(FromUtf8(value), base);
       if (!path) continue;
       if (auto host = resolve(*path)) requests.push_back({std::move(*host), true});
