@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,7 +125,6 @@ class Sink : public Io {
   static constexpr std::size_t kPiece = 1 << 18;
   static constexpr std::size_t kLineBytes = 57;  // a line of base64 holds 57 bytes
   static constexpr std::size_t kChunk = kLineBytes * 4096;
-  static constexpr std::size_t kTwoCoresFrom = 64 * 1024;
   // A piece goes once it reaches kPiece, so it never holds more than that
   // and one encoded chunk.
   static constexpr std::size_t kRoom = kPiece + 2 * kChunk;
@@ -184,30 +182,15 @@ class Sink : public Io {
         }
         have += static_cast<std::size_t>(n);
       }
-      Encode(raw_.data(), have);
+      EncodeLines(raw_.data(), have, encoded_, buffer_);
       if (end) break;
       if (buffer_.size() >= kPiece) Emit();
     }
   }
 
-  // The base64 of `n` bytes that begin a line. Every chunk but a file's last
-  // is whole lines, so each encodes apart and the pieces join into exactly
-  // what one pass would give; a long one's halves are encoded on two cores.
-  void Encode(const unsigned char* data, std::size_t n) {
-    const std::size_t split = n >= kTwoCoresFrom ? n / 2 / kLineBytes * kLineBytes : 0;
-    if (split == 0) {
-      EncodeLines(data, n, encoded_, buffer_);
-      return;
-    }
-    second_text_.clear();
-    auto second = std::async(std::launch::async, [&] {
-      EncodeLines(data + split, n - split, second_encoded_, second_text_);
-    });
-    EncodeLines(data, split, encoded_, buffer_);
-    second.get();
-    buffer_ += second_text_;
-  }
-
+  // The base64 of `n` bytes that begin a line. Every chunk but a file's
+  // last is whole lines, so each encodes apart and the pieces join into
+  // exactly what one pass would give.
   static void EncodeLines(const unsigned char* data, std::size_t n,
                           std::vector<unsigned char>& encoded, std::string& out) {
     encoded.resize(GMIME_BASE64_ENCODE_LEN(n));
@@ -229,8 +212,7 @@ class Sink : public Io {
   std::string buffer_;
   bool open_mark_ = false;
   // Kept from file to file, so that no chunk costs an allocation.
-  std::vector<unsigned char> raw_, encoded_, second_encoded_;
-  std::string second_text_;
+  std::vector<unsigned char> raw_, encoded_;
 };
 
 }  // namespace
