@@ -83,9 +83,9 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
     out.problem = ReadProblem::kRefused;
     return out;
   }
-  // Not blocking: a file swapped for a pipe since it was looked at must not
-  // hold the run.
-  const UniqueFd fd(::open(out.file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  // The canonical path names no link: one put there since it was looked at
+  // is not followed, and a file swapped for a pipe must not hold the run.
+  const UniqueFd fd(::open(out.file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
   if (fd.get() < 0) {
     out.problem = ReadProblem::kUnreadable;
     return out;

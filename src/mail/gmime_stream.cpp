@@ -1,6 +1,7 @@
 #include "mail/gmime_stream.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -166,8 +167,15 @@ class Sink : public Io {
 
   // GMime's base64 of the file, in lines ending CR LF.
   void EncodeFile(const std::filesystem::path& path) {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.ok()) Fail(path);
+    // `path` was canonical when the file was probed: a link or a pipe put in
+    // its place since then is refused, not read into the message.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.ok() || ::fstat(fd.get(), &st) != 0) Fail(path);
+    if (!S_ISREG(st.st_mode)) {
+      errno = EINVAL;
+      Fail(path);
+    }
     raw_.resize(kChunk);
     for (;;) {
       std::size_t have = 0;

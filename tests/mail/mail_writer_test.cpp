@@ -1,6 +1,7 @@
 #include "mail/mail_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 #include <stdexcept>
@@ -120,18 +121,25 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
   struct Case {
     const char* what;
     std::size_t sink_fails_after;  // bytes taken before the sink throws
-    bool file_goes;                // a file is gone by the time it is written
+    std::string put_instead;       // what takes a file's place after it was probed
     const char* error;
   };
+  const fs::path p3 = dir.path() / "p3.bin", kept = dir.path() / "p3.kept";
   const Case cases[] = {
-      {"a full disk at once", 0, false, "disk full"},
-      {"a full disk half way", whole.size() / 2, false, "disk full"},
-      {"a file gone", whole.size() * 2, true, "cannot read"},
+      {"a full disk at once", 0, "", "disk full"},
+      {"a full disk half way", whole.size() / 2, "", "disk full"},
+      {"a file gone", whole.size() * 2, "nothing", "cannot read"},
+      {"a file swapped for a link", whole.size() * 2, "link", "cannot read"},
+      {"a file swapped for a pipe", whole.size() * 2, "pipe", "cannot read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const Mail mail = ComposeMail(page, options);
-    if (c.file_goes) fs::rename(dir.path() / "p3.bin", dir.path() / "p3.moved");
+    if (!c.put_instead.empty()) fs::rename(p3, kept);
+    if (c.put_instead == "link") fs::create_symlink(kept, p3);
+    if (c.put_instead == "pipe") {
+      ASSERT_EQ(::mkfifo(p3.c_str(), 0600), 0);
+    }
     std::size_t taken = 0;
     try {
       mail.Write([&](std::string_view piece) {
@@ -142,7 +150,10 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
     } catch (const std::exception& e) {
       EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
     }
-    if (c.file_goes) fs::rename(dir.path() / "p3.moved", dir.path() / "p3.bin");
+    if (!c.put_instead.empty()) {
+      fs::remove(p3);
+      fs::rename(kept, p3);
+    }
   }
 }
 
