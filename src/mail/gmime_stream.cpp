@@ -101,11 +101,12 @@ class Sink : public Io {
     try {
       const std::size_t before = buffer_.size();
       AppendWithCrLf(buffer_, std::string_view(buf, len));
-      if (std::memchr(buffer_.data() + before, kMark, buffer_.size() - before) != nullptr ||
-          open_mark_) {
-        Splice();
+      if (open_at_ != std::string::npos) {
+        Splice(open_at_);
+      } else if (std::memchr(buffer_.data() + before, kMark, buffer_.size() - before) != nullptr) {
+        Splice(before);
       }
-      if (buffer_.size() >= kPiece && !open_mark_) Emit();
+      if (buffer_.size() >= kPiece && open_at_ == std::string::npos) Emit();
       return static_cast<ssize_t>(len);
     } catch (...) {
       if (error_ && !*error_) *error_ = std::current_exception();
@@ -146,21 +147,23 @@ class Sink : public Io {
     buffer_.reserve(kRoom);
   }
 
-  // Replaces every complete placeholder in the buffer by its file.
-  void Splice() {
-    open_mark_ = false;
+  // Replaces every complete placeholder from `from` on by its file; the
+  // buffer before `from` holds none. Pieces go out only whole, so a small
+  // file's part does not make a piece of its own.
+  void Splice(std::size_t from) {
+    open_at_ = std::string::npos;
     std::size_t at;
-    while ((at = buffer_.find(kMark)) != std::string::npos) {
+    while ((at = buffer_.find(kMark, from)) != std::string::npos) {
       const std::size_t end = buffer_.find(kMark, at + 1);
       if (end == std::string::npos) {
-        open_mark_ = true;  // the rest of it comes with the next write
+        open_at_ = at;  // the rest of it comes with the next write
         return;
       }
       const std::size_t index = std::stoul(buffer_.substr(at + 1, end - at - 1));
-      std::string after = buffer_.substr(end + 1);
+      const std::string after = buffer_.substr(end + 1);
       buffer_.resize(at);
-      Emit();
       EncodeFile(file_of_(index));
+      from = buffer_.size();
       buffer_ += after;
     }
   }
@@ -218,7 +221,7 @@ class Sink : public Io {
   std::function<std::filesystem::path(std::size_t)> file_of_;
   std::exception_ptr* error_;
   std::string buffer_;
-  bool open_mark_ = false;
+  std::size_t open_at_ = std::string::npos;  // a placeholder whose end is still to come
   // Kept from file to file, so that no chunk costs an allocation.
   std::vector<unsigned char> raw_, encoded_;
 };
