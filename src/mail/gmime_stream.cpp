@@ -90,10 +90,10 @@ GMimeStream* Wrap(std::unique_ptr<Io> io) {
 // puts each file's base64 where its placeholder stands.
 class Sink : public Io {
  public:
-  Sink(std::function<void(std::string_view)> sink,
+  Sink(std::function<void(std::string&)> sink,
        std::function<std::filesystem::path(std::size_t)> file_of, std::exception_ptr* error)
       : sink_(std::move(sink)), file_of_(std::move(file_of)), error_(error) {
-    buffer_.reserve(kPiece + 2 * 4096);
+    buffer_.reserve(kRoom);
   }
   ssize_t Write(const char* buf, std::size_t len) override {
     try {
@@ -123,6 +123,9 @@ class Sink : public Io {
  private:
   static constexpr std::size_t kPiece = 1 << 18;
   static constexpr std::size_t kChunk = 57 * 1024;  // whole lines of base64
+  // A piece goes once it reaches kPiece, so it never holds more than that
+  // and one encoded chunk.
+  static constexpr std::size_t kRoom = kPiece + 2 * kChunk;
 
   static void AppendWithCrLf(std::string& out, std::string_view text) {
     while (!text.empty()) {
@@ -137,6 +140,7 @@ class Sink : public Io {
   void Emit() {
     if (!buffer_.empty()) sink_(buffer_);
     buffer_.clear();
+    buffer_.reserve(kRoom);
   }
 
   // Replaces every complete placeholder in the buffer by its file.
@@ -197,7 +201,7 @@ class Sink : public Io {
                   FromUtf8("cannot read " + path.string() + ": " + std::strerror(errno)));
   }
 
-  std::function<void(std::string_view)> sink_;
+  std::function<void(std::string&)> sink_;
   std::function<std::filesystem::path(std::size_t)> file_of_;
   std::exception_ptr* error_;
   std::string buffer_;
@@ -211,7 +215,7 @@ GMimeStream* NewFilePlaceholder(std::size_t index) {
   return g_mime_stream_mem_new_with_buffer(text.data(), text.size());
 }
 
-GMimeStream* NewSinkStream(const std::function<void(std::string_view)>& sink,
+GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,
                            const std::function<std::filesystem::path(std::size_t)>& file_of,
                            std::exception_ptr* error) {
   return Wrap(std::make_unique<Sink>(sink, file_of, error));

@@ -9,6 +9,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace corabind::mail {
@@ -20,12 +21,13 @@ namespace corabind::mail {
 // file open at once.
 GMimeStream* NewFilePlaceholder(std::size_t index);
 
-// Every byte written goes to `sink`, in pieces of a quarter MiB, each LF made
-// CR LF (the message is written with LF line ends), each placeholder
-// replaced by the base64 of the file `file_of` names for it. An exception
-// from either (a file that cannot be read any more, a full disk) fails the
-// write and is kept in `error`.
-GMimeStream* NewSinkStream(const std::function<void(std::string_view)>& sink,
+// Every byte written goes to `sink`, in pieces of about a quarter MiB, each
+// LF made CR LF (the message is written with LF line ends), each placeholder
+// replaced by the base64 of the file `file_of` names for it. `sink` takes
+// the piece, leaving an empty buffer in its place. An exception from either
+// (a file that cannot be read any more, a full disk) fails the write and is
+// kept in `error`.
+GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,
                            const std::function<std::filesystem::path(std::size_t)>& file_of,
                            std::exception_ptr* error);
 

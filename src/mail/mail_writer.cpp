@@ -1,7 +1,6 @@
 #include "mail/mail_writer.h"
 
 #include <gmime/gmime.h>
-#include <magic.h>
 
 #include <algorithm>
 #include <fstream>
@@ -9,11 +8,15 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
+#include <unordered_map>
 
 #include "core/failure.h"
 #include "core/text.h"
 #include "mail/css_urls.h"
+#include "mail/file_probe.h"
 #include "mail/gmime_stream.h"
+#include "mail/piece_channel.h"
 #include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
@@ -159,22 +162,20 @@ struct Mail::State {
 
 namespace {
 
+// A reference to a local file that the page or a style sheet makes.
+struct Wanted {
+  std::u16string path;  // control path
+  std::optional<fs::path> host;
+  bool style_sheet;
+  std::u16string reference;  // as written
+  SourceRange where;         // in the text that makes it
+};
+
 class Builder {
  public:
   Builder(const Page& page, const MailOptions& options, Mail::State& state)
-      : page_(page), options_(options), state_(state) {
-    // The type comes from the first bytes alone: archives are not opened and
-    // text is not studied, which a page's resources never need.
-    magic_ = magic_open(MAGIC_MIME_TYPE | MAGIC_ERROR | MAGIC_NO_CHECK_COMPRESS |
-                        MAGIC_NO_CHECK_TAR | MAGIC_NO_CHECK_CDF | MAGIC_NO_CHECK_ELF |
-                        MAGIC_NO_CHECK_ENCODING | MAGIC_NO_CHECK_JSON | MAGIC_NO_CHECK_CSV);
-    if (magic_ && magic_load(magic_, nullptr) != 0) {
-      magic_close(magic_);
-      magic_ = nullptr;
-    }
-  }
+      : page_(page), options_(options), state_(state), prober_(options.policy) {}
   ~Builder() {
-    if (magic_) magic_close(magic_);
     for (GMimeObject* part : parts_) g_object_unref(part);
   }
   Builder(const Builder&) = delete;
@@ -229,23 +230,23 @@ class Builder {
   // every charset declaration agreeing with the part's label.
   std::string PageText() {
     const PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
-    std::vector<Edit> edits;
+    std::vector<Wanted> wanted;
     for (const PageReference& r : scan.references) {
       const std::string_view written = Slice(r.where);
       if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
-      const auto path = LocalPath(r.src, page_.base);
-      if (!path) continue;
-      if (const auto cid = Embed(*path, r.style_sheet, r.key)) {
-        edits.push_back({r.where, "cid:" + *cid});
+      if (auto path = LocalPath(r.src, page_.base)) {
+        wanted.push_back({*path, Resolve(*path), r.style_sheet, r.key, r.where});
       }
     }
     for (const SourceRange& css : scan.css) {
-      for (Edit& e : CssEdits(Slice(css), ToUtf8(page_.base))) {
-        e.where.begin += css.begin;
-        e.where.end += css.begin;
-        edits.push_back(std::move(e));
+      for (Wanted& w : CssReferences(Slice(css), ToUtf8(page_.base))) {
+        w.where.begin += css.begin;
+        w.where.end += css.begin;
+        wanted.push_back(std::move(w));
       }
     }
+    ProbeAhead(wanted);
+    std::vector<Edit> edits = EmbedAll(wanted);
     for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
@@ -258,19 +259,54 @@ class Builder {
     return page_.utf8.substr(r.begin, r.end - r.begin);
   }
 
-  // The edits pointing a style sheet's url()s at their parts; relative URLs
-  // are against `folder`, the sheet's own location.
-  std::vector<Edit> CssEdits(std::string_view css, const std::string& folder) {
-    std::vector<Edit> edits;
+  std::optional<fs::path> Resolve(const std::u16string& path) const {
+    return options_.resolve ? options_.resolve(path) : std::nullopt;
+  }
+
+  // The local files a style sheet names; relative URLs are against `folder`,
+  // the sheet's own location.
+  std::vector<Wanted> CssReferences(std::string_view css, const std::string& folder) const {
+    std::vector<Wanted> wanted;
     for (const CssUrl& url : FindCssUrls(css)) {
       // "font.eot?#iefix" names font.eot; "#filter" names nothing to embed.
       const std::string file = url.value.substr(0, url.value.find_first_of("?#"));
       if (file.empty()) continue;
-      const auto path = LocalPath(FromUtf8(file), FromUtf8(folder));
-      if (!path) continue;
-      if (const auto cid = Embed(*path, url.import, FromUtf8(url.value))) {
-        edits.push_back({{url.begin, url.end}, "cid:" + *cid});
+      if (auto path = LocalPath(FromUtf8(file), FromUtf8(folder))) {
+        wanted.push_back(
+            {*path, Resolve(*path), url.import, FromUtf8(url.value), {url.begin, url.end}});
       }
+    }
+    return wanted;
+  }
+
+  // Starts probing every file the page names that was not probed before the
+  // parse, in the page's order, so that by the time a part is made for one
+  // its checks and type are mostly ready.
+  void ProbeAhead(const std::vector<Wanted>& wanted) {
+    std::vector<ProbeQueue::Request> requests;
+    for (const Wanted& w : wanted) {
+      if (!w.host) continue;
+      if (options_.probed_ahead && options_.probed_ahead->Has(*w.host, !w.style_sheet)) continue;
+      requests.push_back({*w.host, !w.style_sheet});
+    }
+    ahead_ = std::make_unique<ProbeQueue>(
+        [requests = std::move(requests)]() mutable { return std::move(requests); }, options_.policy,
+        AllCores());
+  }
+
+  ProbedFile Probe(const fs::path& host, bool typed) {
+    for (ProbeQueue* queue : {options_.probed_ahead.get(), ahead_.get()}) {
+      if (!queue) continue;
+      if (const ProbedFile* probed = queue->Find(host, typed, prober_)) return *probed;
+    }
+    return prober_.Probe(host, typed);
+  }
+
+  // The edits pointing each reference at its part, the parts made in order.
+  std::vector<Edit> EmbedAll(const std::vector<Wanted>& wanted) {
+    std::vector<Edit> edits;
+    for (const Wanted& w : wanted) {
+      if (const auto cid = Embed(w)) edits.push_back({w.where, "cid:" + *cid});
     }
     return edits;
   }
@@ -280,83 +316,62 @@ class Builder {
     if (options_.observer) options_.observer(path, host, why);
   }
 
-  // The Content-ID of the part holding the file `path` names, made on first
+  // The Content-ID of the part holding the file `w` names, made on first
   // sight; nothing when the file is left out.
-  std::optional<std::string> Embed(const std::u16string& path, bool style_sheet,
-                                   const std::u16string& reference) {
-    state_.references.emplace(path, reference);
-    const auto host = options_.resolve ? options_.resolve(path) : std::optional<fs::path>();
-    if (!host) {
-      Tell(path, host, ReadProblem::kNotFound);
+  std::optional<std::string> Embed(const Wanted& w) {
+    state_.references.emplace(w.path, w.reference);
+    if (!w.host) {
+      Tell(w.path, w.host, ReadProblem::kNotFound);
       return std::nullopt;
     }
-    std::error_code ec;
-    const fs::path file = fs::canonical(*host, ec);
-    if (ec || !fs::is_regular_file(file, ec)) {
-      Tell(path, host, ReadProblem::kNotFound);
+    const ProbedFile probed = Probe(*w.host, !w.style_sheet);
+    if (probed.problem == ReadProblem::kNotFound || probed.problem == ReadProblem::kRefused) {
+      Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
-    if (options_.policy.confined() && !options_.policy.Allows(file)) {
-      Tell(path, host, ReadProblem::kRefused);
-      return std::nullopt;
-    }
-    if (const auto seen = cids_.find(file); seen != cids_.end()) return seen->second;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-      Tell(path, host, ReadProblem::kUnreadable);
+    const fs::path& file = probed.file;
+    if (const auto seen = cids_.find(file.native()); seen != cids_.end()) return seen->second;
+    if (probed.problem) {
+      Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
     const std::string cid =
         "part" + std::to_string(cids_.size() + 1) + "." + token_ + "@" + domain_;
-    cids_.emplace(file, cid);
 
     GMimePart* part;
     GMimeStream* content;
-    if (style_sheet) {
+    if (w.style_sheet) {
       // Browsers insist on text/css for a linked sheet in standards mode;
       // the sheet's own references are pointed at their parts as well.
+      std::ifstream in(file, std::ios::binary);
       std::ostringstream bytes;
       bytes << in.rdbuf();
+      if (!in || in.bad()) {
+        Tell(w.path, w.host, ReadProblem::kUnreadable);
+        return std::nullopt;
+      }
+      cids_.emplace(file.native(), cid);
       const std::string css = bytes.str();
-      const std::string text = ApplyEdits(css, CssEdits(css, FolderOf(path)));
+      const std::string text = ApplyEdits(css, EmbedAll(CssReferences(css, FolderOf(w.path))));
       part = g_mime_part_new_with_type("text", "css");
       content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
     } else {
-      char head[4096];
-      in.read(head, sizeof head);
-      const auto [type, subtype] = TypeOf(head, static_cast<std::size_t>(in.gcount()));
-      part = g_mime_part_new_with_type(type.c_str(), subtype.c_str());
+      cids_.emplace(file.native(), cid);
+      part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
       state_.files.push_back(file);
     }
-    if (in.bad()) {
-      g_object_unref(content);
-      g_object_unref(part);
-      cids_.erase(file);
-      Tell(path, host, ReadProblem::kUnreadable);
-      return std::nullopt;
-    }
     g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
-    const std::string name = ToUtf8(GetFileName(path));
+    const std::string name = ToUtf8(GetFileName(w.path));
     if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
     g_mime_part_set_content_id(part, cid.c_str());
     // A file's placeholder counts as base64 already, which GMime then
     // copies as it is.
     SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
-               style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
+               w.style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
     parts_.push_back(GMIME_OBJECT(part));
-    state_.embedded.push_back({state_.references[path], path});
+    state_.embedded.push_back({state_.references[w.path], w.path});
     return cid;
-  }
-
-  std::pair<std::string, std::string> TypeOf(const char* head, std::size_t size) const {
-    const char* found = magic_ ? magic_buffer(magic_, head, size) : nullptr;
-    const std::string type = found ? found : "";
-    const auto slash = type.find('/');
-    if (slash == std::string::npos || slash == 0 || slash + 1 == type.size()) {
-      return {"application", "octet-stream"};
-    }
-    return {type.substr(0, slash), type.substr(slash + 1)};
   }
 
   static void SetContent(GMimePart* part, GMimeStream* stream, GMimeContentEncoding encoding,
@@ -371,9 +386,10 @@ class Builder {
   const Page& page_;
   const MailOptions& options_;
   Mail::State& state_;
-  magic_t magic_ = nullptr;
+  FileProber prober_;  // files found only once the parts are being made
+  std::unique_ptr<ProbeQueue> ahead_;
   std::string domain_, token_;
-  std::map<fs::path, std::string> cids_;  // canonical file -> Content-ID
+  std::unordered_map<std::string, std::string> cids_;  // canonical file -> Content-ID
   std::set<std::u16string> told_;
   std::vector<GMimeObject*> parts_;
 };
@@ -402,12 +418,19 @@ const std::vector<std::string>& Mail::recipients() const {
   return state_->recipients;
 }
 
-void Mail::Write(const std::function<void(std::string_view)>& sink) const {
+namespace {
+// Pieces written ahead of the one being delivered: enough to ride out an
+// uneven disk, few enough that memory stays flat.
+constexpr std::size_t kPiecesAhead = 4;
+}  // namespace
+
+void Mail::WriteTo(PieceChannel& channel) const {
   std::exception_ptr sink_error;
   GMimeFormatOptions* format = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
-  GMimeStream* stream = NewSinkStream(
-      sink, [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
+  GMimeStream* stream =
+      NewSinkStream([&](std::string& piece) { channel.Put(piece); },
+                    [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);
@@ -416,6 +439,35 @@ void Mail::Write(const std::function<void(std::string_view)>& sink) const {
   if (sink_error) std::rethrow_exception(sink_error);
   if (written < 0 || flushed != 0)
     throw Failure(err::kDeviceIo, u"the message could not be written");
+}
+
+void Mail::Write(const std::function<void(std::string_view)>& sink) const {
+  // GMime lays the message out and the files are read and encoded on a
+  // thread of their own, while this one hands the pieces already done to
+  // `sink`: the disk and the encoder work at the same time.
+  PieceChannel channel(kPiecesAhead);
+  std::exception_ptr write_error, sink_error;
+  std::jthread writer([&] {
+    try {
+      WriteTo(channel);
+    } catch (...) {
+      write_error = std::current_exception();
+    }
+    channel.Close();
+  });
+  std::string piece;
+  while (channel.Get(piece)) {
+    if (sink_error) continue;
+    try {
+      sink(piece);
+    } catch (...) {
+      sink_error = std::current_exception();
+      channel.Cancel();
+    }
+  }
+  writer.join();
+  if (sink_error) std::rethrow_exception(sink_error);
+  if (write_error) std::rethrow_exception(write_error);
 }
 
 Mail ComposeMail(const Page& page, const MailOptions& options) {

@@ -22,6 +22,9 @@ class Element;
 
 namespace corabind::mail {
 
+class PieceChannel;
+class ProbeQueue;
+
 // A parsed page: the UTF-8 source it was parsed from, its elements, and
 // where the parser found things in that source.
 struct Page {
@@ -41,6 +44,8 @@ struct MailOptions {
   HostPathResolver resolve;       // control path -> host file
   ReadPolicy policy = ReadPolicy::Unconfined();
   ReadObserver observer;  // told of each file that is left out
+  // Files probed while the page was parsed (ProbeLikelyFiles), if any.
+  std::shared_ptr<ProbeQueue> probed_ahead;
 };
 
 // A composed message; its files are read again only while it is written.
@@ -71,6 +76,7 @@ class Mail {
   struct State;
 
  private:
+  void WriteTo(PieceChannel& channel) const;
   friend Mail ComposeMail(const Page& page, const MailOptions& options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;

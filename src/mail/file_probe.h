@@ -1,0 +1,131 @@
+// What the mail writer learns of a file before it becomes a part: where it
+// really is, whether it may and can be read, and what its first bytes say it
+// holds. A page names thousands of files and libmagic takes tens of
+// microseconds over each, so files are probed on worker threads: those the
+// page's text seems to name while the page is still being parsed, the rest
+// in the order the page names them while parts are made for those done.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/posix/base64_file_encoder_posix.h"
+
+namespace corabind::mail {
+
+// A content type as libmagic names it, split at its slash.
+struct ContentType {
+  std::string type = "application", subtype = "octet-stream";
+};
+
+// libmagic's reading of a file's first bytes. One per thread: a magic
+// handle is not to be shared.
+class ContentTyper {
+ public:
+  ContentTyper();
+  ~ContentTyper();
+  ContentTyper(const ContentTyper&) = delete;
+  ContentTyper& operator=(const ContentTyper&) = delete;
+
+  // application/octet-stream when libmagic has no answer.
+  ContentType TypeOf(const char* head, std::size_t size) const;
+
+ private:
+  void* magic_ = nullptr;  // magic_t
+};
+
+struct ProbedFile {
+  std::optional<ReadProblem> problem;  // why the file cannot be embedded
+  std::filesystem::path file;          // canonical, once it is known to exist
+  ContentType type;                    // when asked for and there is no problem
+};
+
+// The checks every embedded file passes, in this order: it exists and is a
+// plain file (kNotFound), `policy` allows its canonical path (kRefused), and
+// it opens and, when `typed`, its first bytes read (kUnreadable).
+class FileProber {
+ public:
+  explicit FileProber(const ReadPolicy& policy) : policy_(policy) {}
+  ProbedFile Probe(const std::filesystem::path& host, bool typed);
+
+ private:
+  std::optional<std::filesystem::path> Canonical(const std::filesystem::path& host, bool& regular);
+
+  const ReadPolicy& policy_;
+  ContentTyper typer_;
+  // A page's files mostly share a few folders: each folder is made canonical
+  // once rather than once for every file in it.
+  std::map<std::filesystem::path, std::optional<std::filesystem::path>> folders_;
+};
+
+// Probes a list of files on worker threads, in order.
+class ProbeQueue {
+ public:
+  struct Request {
+    std::filesystem::path host;
+    bool typed;
+  };
+  using Requests = std::vector<Request>;
+  // `make` gives the list, and runs on a worker thread, so that even a long
+  // list costs the caller nothing to start. A file asked for twice is probed
+  // once, typed if either asked so. A list that cannot be made is empty.
+  ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads);
+  ~ProbeQueue();
+  ProbeQueue(const ProbeQueue&) = delete;
+  ProbeQueue& operator=(const ProbeQueue&) = delete;
+
+  // Whether `host` is in the list (typed, when `typed`).
+  bool Has(const std::filesystem::path& host, bool typed) const;
+  // Its probe, waiting for a worker that has started on it, or made with
+  // `own` when none has; nullptr when !Has(host, typed). Rethrows what
+  // probing it threw.
+  const ProbedFile* Find(const std::filesystem::path& host, bool typed, FileProber& own);
+
+ private:
+  enum State : int { kWaiting, kStarted, kDone };
+  struct Slot {
+    Request request;
+    ProbedFile result;
+    std::exception_ptr error;
+    std::atomic<int> state{kWaiting};
+  };
+  void Fill(Requests requests);
+  void Work();
+  void WaitForList() const { listed_.wait(false, std::memory_order_acquire); }
+  static void Run(Slot& slot, FileProber& prober);
+
+  const ReadPolicy policy_;
+  std::vector<Slot> slots_;
+  std::unordered_map<std::string, std::size_t> index_;  // host path -> slot
+  std::atomic<bool> listed_{false};
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stop_{false};
+  std::vector<std::jthread> workers_;  // started by lead_, joined after it
+  std::jthread lead_;
+};
+
+// The local files `html`'s text seems to name (any attribute value and
+// anything in url(...)), probed on `threads` workers while the page is
+// parsed. Only a head start: a file is embedded only when the page, once
+// parsed, names it, and a guess the page does not bear out costs a failed
+// look-up.
+std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u16string& base,
+                                             const HostPathResolver& resolve, ReadPolicy policy,
+                                             unsigned threads);
+
+// The worker threads that leave one core to whatever else runs (the parser).
+unsigned SpareCores();
+unsigned AllCores();
+
+}  // namespace corabind::mail
