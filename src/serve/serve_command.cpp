@@ -139,7 +139,11 @@ int Serve(const ServeOptions& options) {
   cli::AutomationSession::LiveDesktopMaker live;
   std::unique_ptr<modules::Screen> screen;
   if (!options.no_display) {
-    screen = modules::Load<modules::Screen>();
+    try {
+      screen = modules::Load<modules::Screen>();
+    } catch (const Failure& f) {
+      throw Failure(f.number(), f.description() + u"; give --no-display to serve without dialogs");
+    }
     // Only a display that reaches a user: a dialog nobody can see would hold
     // every call after it.
     if (screen->WhyNoDisplay()) {
