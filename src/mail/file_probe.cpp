@@ -224,11 +224,7 @@ void ProbeQueue::Run(Slot& slot, FileProber& prober) {
 
 void ProbeQueue::Work() {
   FileProber prober(policy_);
-  while (!stop_) {
-    const std::size_t index = next_.fetch_add(1);
-    if (index >= slots_.size()) return;
-    int waiting = kWaiting;
-    if (slots_[index].state.compare_exchange_strong(waiting, kStarted)) Run(slots_[index], prober);
+  while (!stop_ && RunNext(prober)) {
   }
 }
 
@@ -238,16 +234,24 @@ bool ProbeQueue::Has(const fs::path& host, bool typed) const {
   return found != index_.end() && (!typed || slots_[found->second].request.typed);
 }
 
+bool ProbeQueue::RunNext(FileProber& prober) {
+  const std::size_t index = next_.fetch_add(1);
+  if (index >= slots_.size()) return false;
+  int waiting = kWaiting;
+  if (slots_[index].state.compare_exchange_strong(waiting, kStarted)) Run(slots_[index], prober);
+  return true;
+}
+
 const ProbedFile* ProbeQueue::Find(const fs::path& host, bool typed, FileProber& own) {
   if (!Has(host, typed)) return nullptr;
   Slot& slot = slots_[index_.find(host.native())->second];
   int state = kWaiting;
-  if (slot.state.compare_exchange_strong(state, kStarted)) {
-    Run(slot, own);
-  } else {
-    while ((state = slot.state.load(std::memory_order_acquire)) != kDone) {
-      slot.state.wait(state, std::memory_order_acquire);
-    }
+  if (slot.state.compare_exchange_strong(state, kStarted)) Run(slot, own);
+  // Rather than wait for a worker, help it with the files after this one.
+  while (slot.state.load(std::memory_order_acquire) != kDone && !stop_ && RunNext(own)) {
+  }
+  while ((state = slot.state.load(std::memory_order_acquire)) != kDone) {
+    slot.state.wait(state, std::memory_order_acquire);
   }
   if (slot.error) std::rethrow_exception(slot.error);
   return &slot.result;

@@ -102,6 +102,8 @@ class ProbeQueue {
   };
   void Fill(Requests requests);
   void Work();
+  // Probes the first file nobody has started on; false when none is left.
+  bool RunNext(FileProber& prober);
   void WaitForList() const { listed_.wait(false, std::memory_order_acquire); }
   static void Run(Slot& slot, FileProber& prober);
 

@@ -12,6 +12,7 @@
 
 #include "core/failure.h"
 #include "core/text.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corabind::mail {
 
@@ -122,7 +123,8 @@ class Sink : public Io {
 
  private:
   static constexpr std::size_t kPiece = 1 << 18;
-  static constexpr std::size_t kChunk = 57 * 1024;  // whole lines of base64
+  static constexpr std::size_t kLineBytes = 57;  // a line of base64 holds 57 bytes
+  static constexpr std::size_t kChunk = kLineBytes * 4096;
   // A piece goes once it reaches kPiece, so it never holds more than that
   // and one encoded chunk.
   static constexpr std::size_t kRoom = kPiece + 2 * kChunk;
@@ -164,20 +166,14 @@ class Sink : public Io {
 
   // GMime's base64 of the file, in lines ending CR LF.
   void EncodeFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) Fail(path);
-    struct Closer {
-      int fd;
-      ~Closer() { ::close(fd); }
-    } closer{fd};
-    std::vector<unsigned char> in(kChunk), encoded(GMIME_BASE64_ENCODE_LEN(kChunk));
-    int state = 0;
-    guint32 save = 0;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.ok()) Fail(path);
+    raw_.resize(kChunk);
     for (;;) {
       std::size_t have = 0;
       bool end = false;
       while (have < kChunk) {
-        const ssize_t n = ::read(fd, in.data() + have, kChunk - have);
+        const ssize_t n = ::read(fd.get(), raw_.data() + have, kChunk - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail(path);
         if (n == 0) {
@@ -186,14 +182,23 @@ class Sink : public Io {
         }
         have += static_cast<std::size_t>(n);
       }
-      const std::size_t length =
-          end ? g_mime_encoding_base64_encode_close(in.data(), have, encoded.data(), &state, &save)
-              : g_mime_encoding_base64_encode_step(in.data(), have, encoded.data(), &state, &save);
-      AppendWithCrLf(buffer_,
-                     std::string_view(reinterpret_cast<const char*>(encoded.data()), length));
+      EncodeLines(raw_.data(), have, encoded_, buffer_);
       if (end) break;
       if (buffer_.size() >= kPiece) Emit();
     }
+  }
+
+  // The base64 of `n` bytes that begin a line. Every chunk but a file's
+  // last is whole lines, so each encodes apart and the pieces join into
+  // exactly what one pass would give.
+  static void EncodeLines(const unsigned char* data, std::size_t n,
+                          std::vector<unsigned char>& encoded, std::string& out) {
+    encoded.resize(GMIME_BASE64_ENCODE_LEN(n));
+    int state = 0;
+    guint32 save = 0;
+    const std::size_t length =
+        g_mime_encoding_base64_encode_close(data, n, encoded.data(), &state, &save);
+    AppendWithCrLf(out, std::string_view(reinterpret_cast<const char*>(encoded.data()), length));
   }
 
   [[noreturn]] static void Fail(const std::filesystem::path& path) {
@@ -206,6 +211,8 @@ class Sink : public Io {
   std::exception_ptr* error_;
   std::string buffer_;
   bool open_mark_ = false;
+  // Kept from file to file, so that no chunk costs an allocation.
+  std::vector<unsigned char> raw_, encoded_;
 };
 
 }  // namespace

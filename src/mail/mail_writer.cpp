@@ -238,10 +238,24 @@ class Builder {
         wanted.push_back({*path, Resolve(*path), r.style_sheet, r.key, r.where});
       }
     }
-    for (const SourceRange& css : scan.css) {
-      for (Wanted& w : CssReferences(Slice(css), ToUtf8(page_.base))) {
-        w.where.begin += css.begin;
-        w.where.end += css.begin;
+    for (const InlineCss& css : scan.css) {
+      const std::string_view written = Slice(css.where);
+      const std::string_view value = css.value ? std::string_view(*css.value) : written;
+      for (Wanted& w : CssReferences(value, ToUtf8(page_.base))) {
+        if (value != written) {
+          // Browsers write url(&quot;a.png&quot;) in a style attribute: the
+          // URLs are read from the value with its character references
+          // undone, then found again where they are written. One that is
+          // not written exactly once, as it reads, is left as it is rather
+          // than risk changing the wrong text.
+          const std::string_view url = value.substr(w.where.begin, w.where.end - w.where.begin);
+          const std::size_t at = written.find(url);
+          if (at == std::string_view::npos || written.find(url, at + 1) != std::string_view::npos)
+            continue;
+          w.where = {at, at + url.size()};
+        }
+        w.where.begin += css.where.begin;
+        w.where.end += css.where.begin;
         wanted.push_back(std::move(w));
       }
     }

@@ -53,7 +53,7 @@ class Scanner {
         if (href) Add(e, u"HREF", RuleMatch{*href, *href}, true);
       }
     } else if (tag == u"style" && locate_.text) {
-      if (const auto where = locate_.text(e)) scan_.css.push_back(*where);
+      if (const auto where = locate_.text(e)) scan_.css.push_back({*where, std::nullopt});
     } else if (tag == u"meta") {
       if (!e.getAttribute(u"CHARSET", 0).IsNull()) Locate(e, u"CHARSET", scan_.charset_labels);
       const auto equiv = UrlAttribute(e, u"HTTP-EQUIV", 0);
@@ -61,7 +61,11 @@ class Scanner {
         Locate(e, u"CONTENT", scan_.content_types);
       }
     }
-    Locate(e, u"STYLE", scan_.css);
+    if (locate_.attribute) {
+      if (const auto where = locate_.attribute(e, u"STYLE")) {
+        scan_.css.push_back({*where, ToUtf8(e.getAttribute(u"STYLE", 0).ToText())});
+      }
+    }
   }
 
   PageScan Result() { return std::move(scan_); }

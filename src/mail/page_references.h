@@ -39,9 +39,17 @@ struct PageReference {
   bool collected;      // GetImages embeds it too (a movie parameter it does not)
 };
 
+// CSS written in the page: a style element's text or a style attribute.
+struct InlineCss {
+  SourceRange where;
+  // An attribute's value with its character references undone (UTF-8);
+  // nothing for a style element, whose text is read as written.
+  std::optional<std::string> value;
+};
+
 struct PageScan {
   std::vector<PageReference> references;    // document order
-  std::vector<SourceRange> css;             // <style> contents and style attributes
+  std::vector<InlineCss> css;               // document order
   std::vector<SourceRange> charset_labels;  // <meta charset>
   std::vector<SourceRange> content_types;   // <meta http-equiv=content-type content>
 };
