@@ -1,6 +1,6 @@
 # What `cmake --install` puts down and what the Debian package holds: the
 # shared library (with its SONAME link and the development link), the
-# `corabind` command, the one public header, a CMake package
+# `corabind` command with its helper and modules, the one public header, a CMake package
 # (find_package(Corabind) gives Corabind::corabind), a pkg-config file, the
 # README and the docs.
 include(CMakePackageConfigHelpers)
@@ -10,6 +10,11 @@ install(TARGETS corabind_shared EXPORT CorabindTargets
 install(TARGETS corabind_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The HTML parser helper that the library and the command start.
 install(TARGETS corabind_html_parse RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/corabind)
+# The modules the command opens when it needs them.
+install(TARGETS corabind_smtp LIBRARY DESTINATION ${CORABIND_MODULE_DIR})
+if(TARGET corabind_qt_module)
+  install(TARGETS corabind_qt_module LIBRARY DESTINATION ${CORABIND_MODULE_DIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/include/corabind/corabind.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corabind)
 
@@ -52,7 +57,7 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkg-config")
 # The dialogs on a desktop need Qt's platform plugins and the faces they are
 # drawn in; runs without a screen (ui scripts, compose, automate) do not.
-if(TARGET corabind_qt)
+if(TARGET corabind_qt_module)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-nanum, fonts-dejavu-core")
 endif()
 include(CPack)

@@ -16,15 +16,12 @@
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
+#include "modules/screen.h"
 #include "platform/headless/headless_desktop.h"
 #include "platform/headless/ui_script.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_file_system.h"
-#ifdef CORABIND_HAVE_QT
-#include "platform/qt/display_probe.h"
-#include "platform/qt/qt_desktop.h"
-#endif
 
 namespace corabind::cli {
 
@@ -136,9 +133,7 @@ int RunCall(const char* command, const DesktopOptions& options, const Call& call
 
   std::shared_ptr<HeadlessDesktop> headless;
   std::shared_ptr<Desktop> desktop;
-#ifdef CORABIND_HAVE_QT
-  std::unique_ptr<qt::QtSession> session;  // outlives the library and its desktop
-#endif
+  std::unique_ptr<modules::Screen> screen;  // outlives the library and its desktop
   if (!options.ui_script.empty()) {
     nlohmann::json ui;
     try {
@@ -150,21 +145,22 @@ int RunCall(const char* command, const DesktopOptions& options, const Call& call
     headless->Push(ParseUiScript(ui));
     desktop = headless;
   } else {
-#ifdef CORABIND_HAVE_QT
-    // Asked before Qt starts: Qt aborts on a display it cannot open, and
-    // waits for ever on a platform that shows nothing.
-    if (const auto why = qt::WhyNoDisplay()) {
+    try {
+      screen = modules::Load<modules::Screen>();
+    } catch (const Failure& f) {
+      std::cerr << "corabind " << command << ": " << f.what()
+                << "; give --ui-script FILE to run without a screen\n";
+      return kExitFailure;
+    }
+    // Asked before the toolkit starts: it aborts on a display it cannot
+    // open, and waits for ever on a platform that shows nothing.
+    if (const auto why = screen->WhyNoDisplay()) {
       std::cerr << "corabind " << command << ": this command shows a dialog, and " << *why
                 << "; give --ui-script FILE (or - for standard input) to run without a screen\n";
       return kExitFailure;
     }
-    session = std::make_unique<qt::QtSession>();
-    desktop = std::make_shared<qt::QtDesktop>(*paths);
-#else
-    std::cerr << "corabind " << command
-              << ": this build has no Qt desktop; give --ui-script FILE to run without one\n";
-    return kExitFailure;
-#endif
+    screen->Start();
+    desktop = screen->NewDesktop(*paths);
   }
 
   const auto watched = std::make_shared<WatchedDesktop>(desktop);

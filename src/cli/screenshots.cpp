@@ -12,15 +12,13 @@
 #include "core/failure.h"
 #include "core/library.h"
 #include "core/text.h"
-#ifdef CORABIND_HAVE_QT
-#include "platform/qt/qt_desktop.h"
-#include "platform/qt/screenshot_desktop.h"
-#endif
+#include "modules/screen.h"
 
 namespace corabind::cli {
 
-#ifdef CORABIND_HAVE_QT
 namespace {
+
+using modules::FormSample;
 
 UiStep Type(std::u16string control, std::u16string text) {
   return UiStep::Type(std::move(control), std::move(text));
@@ -28,8 +26,8 @@ UiStep Type(std::u16string control, std::u16string text) {
 
 // What a user of a Korean shop's page might have typed into each dialog:
 // field names in ASCII, the text people read partly in Korean.
-std::map<std::u16string, std::vector<qt::FormSample>> Samples() {
-  std::map<std::u16string, std::vector<qt::FormSample>> s;
+std::map<std::u16string, std::vector<FormSample>> Samples() {
+  std::map<std::u16string, std::vector<FormSample>> s;
   s[u"TextBoxF"] = {{{Type(u"Text1", u"customer_name"), Type(u"Text2", u"홍길동"),
                       Type(u"Text3", u"20"), Type(u"Text4", u"40")}}};
   s[u"MultiTextBoxF"] = {
@@ -46,9 +44,9 @@ std::map<std::u16string, std::vector<qt::FormSample>> Samples() {
       {{Type(u"Text1", u"size"), UiStep::Click(u"Command1"), UiStep::Click(u"Command1"),
         UiStep::Click(u"Command1"), Type(u"Text2", u"3"), UiStep::Select(u"List1", 1)}}};
   const auto item = [](std::u16string text, std::u16string value, int selected) {
-    return qt::FormSample{{Type(u"Text1", std::move(text)), Type(u"Text2", std::move(value)),
-                           UiStep::Check(u"Check1", selected)},
-                          {UiStep::Click(u"Command1")}};
+    return FormSample{{Type(u"Text1", std::move(text)), Type(u"Text2", std::move(value)),
+                       UiStep::Check(u"Check1", selected)},
+                      {UiStep::Click(u"Command1")}};
   };
   s[u"ListBoxSub"] = {item(u"Medium (95)", u"M", 1), item(u"Small (90)", u"S", 0),
                       item(u"Large (100)", u"L", 0)};
@@ -66,8 +64,9 @@ int Run(const std::string& folder) {
     std::cerr << "corabind screenshots: cannot create " << folder << ": " << ec.message() << '\n';
     return kExitFailure;
   }
-  qt::QtSession session;
-  auto desktop = std::make_shared<qt::ScreenshotDesktop>(folder, Samples());
+  const auto screen = modules::Load<modules::Screen>();
+  screen->Start();
+  const auto desktop = screen->NewPictureDesktop(folder, Samples());
   Services services;
   services.desktop = desktop;
   Library library(services);
@@ -82,7 +81,6 @@ int Run(const std::string& folder) {
 }
 
 }  // namespace
-#endif
 
 void AddScreenshotsCommand(CLI::App& app, int& exit_status) {
   auto folder = std::make_shared<std::string>();
@@ -90,17 +88,12 @@ void AddScreenshotsCommand(CLI::App& app, int& exit_status) {
       "screenshots", "Draw every dialog, filled with sample values, into DIR as PNG files");
   cmd->add_option("DIR", *folder, "Folder for the pictures (created when missing)")->required();
   cmd->callback([&exit_status, folder] {
-#ifdef CORABIND_HAVE_QT
     try {
       exit_status = Run(*folder);
     } catch (const Failure& f) {
       std::cerr << "corabind screenshots: error " << f.number() << ": " << f.what() << '\n';
       exit_status = kExitFailure;
     }
-#else
-    std::cerr << "corabind screenshots: this build has no Qt desktop\n";
-    exit_status = kExitFailure;
-#endif
   });
 }
 

@@ -1,5 +1,7 @@
-// Sending a message over SMTP with libcurl: STARTTLS, AUTH, the envelope,
-// and the server's own words when it says no.
+// Sending a message over SMTP: STARTTLS, AUTH, the envelope, and the
+// server's own words when it says no. The work is done by libcurl in the
+// module corabind-smtp.so, opened on the first send, so that no other
+// command loads libcurl.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "modules/module_loader.h"
 
 namespace corabind::mail {
 
@@ -33,11 +37,17 @@ using MessageReader = std::function<std::size_t(char* buffer, std::size_t size)>
 
 // Sends `size` bytes read through `read`. Returns only once the server has
 // accepted the data; otherwise Failure quoting the server's last reply (or
-// why no server could be reached).
+// why no server could be reached, or why the module cannot be used).
 void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size);
 
-// Whether the host of an smtp:// or smtps:// URL is this machine
-// (localhost, 127.0.0.0/8, ::1).
-bool IsLoopbackUrl(const std::string& url);
+// What the module gives.
+class SmtpTransport {
+ public:
+  static constexpr modules::ModuleName kModule = {"corabind-smtp.so", "CORABIND_SMTP_MODULE",
+                                                  "corabind_smtp_module", 1};
+  virtual ~SmtpTransport() = default;
+  // As SendMail.
+  virtual void Send(const SmtpOptions& options, const MessageReader& read, std::size_t size) = 0;
+};
 
 }  // namespace corabind::mail

@@ -22,16 +22,8 @@
 #include "core/text.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
+#include "modules/screen.h"
 #include "serve/bridge.h"
-#ifdef CORABIND_HAVE_QT
-#include <QApplication>
-#include <QDialog>
-#include <QMetaObject>
-#include <QTimer>
-
-#include "platform/qt/display_probe.h"
-#include "platform/qt/qt_desktop.h"
-#endif
 
 extern char** environ;
 
@@ -136,30 +128,6 @@ void OpenInBrowser(const std::string& url) {
   std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();  // no zombie left behind
 }
 
-#ifdef CORABIND_HAVE_QT
-// Ends whatever the running call has open on the screen, and whatever it
-// opens after, so the call returns and the server can stop.
-void CloseEveryWindowFromNowOn() {
-  QMetaObject::invokeMethod(
-      qApp,
-      [] {
-        auto* timer = new QTimer(qApp);
-        QObject::connect(timer, &QTimer::timeout, [] {
-          for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (!window->isVisible()) continue;
-            if (auto* dialog = qobject_cast<QDialog*>(window)) {
-              dialog->reject();
-            } else {
-              window->close();
-            }
-          }
-        });
-        timer->start(20);
-      },
-      Qt::QueuedConnection);
-}
-#endif
-
 int Serve(const ServeOptions& options) {
   // Signals are taken by one thread of our own, never by whichever thread
   // the kernel picks (the server's threads inherit this mask).
@@ -169,15 +137,22 @@ int Serve(const ServeOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   cli::AutomationSession::LiveDesktopMaker live;
-#ifdef CORABIND_HAVE_QT
-  std::unique_ptr<qt::QtSession> qt_session;
-  // Only a display that reaches a user: a dialog nobody can see would hold
-  // every call after it.
-  if (!options.no_display && !qt::WhyNoDisplay()) {
-    qt_session = std::make_unique<qt::QtSession>();
-    live = [](const PathMap& paths) { return std::make_shared<qt::QtDesktop>(paths); };
+  std::unique_ptr<modules::Screen> screen;
+  if (!options.no_display) {
+    try {
+      screen = modules::Load<modules::Screen>();
+    } catch (const Failure& f) {
+      throw Failure(f.number(), f.description() + u"; give --no-display to serve without dialogs");
+    }
+    // Only a display that reaches a user: a dialog nobody can see would hold
+    // every call after it.
+    if (screen->WhyNoDisplay()) {
+      screen.reset();
+    } else {
+      screen->Start();
+      live = [&screen](const PathMap& paths) { return screen->NewDesktop(paths); };
+    }
   }
-#endif
   cli::AutomationSession session(options.drives, live);
   const json properties = PropertyNames();
 
@@ -238,9 +213,9 @@ int Serve(const ServeOptions& options) {
     std::cerr << "corabind serve: cannot listen on 127.0.0.1:" << options.port << '\n';
     return cli::kExitFailure;
   }
-#ifdef CORABIND_HAVE_QT
-  if (qt_session) bridge.set_interrupt(CloseEveryWindowFromNowOn);
-#endif
+  // Ends whatever the running call has open on the screen, and whatever it
+  // opens after, so the call returns and the server can stop.
+  if (screen) bridge.set_interrupt([&screen] { screen->CloseEveryWindowFromNowOn(); });
 
   std::thread signal_thread([&] {
     int received = 0;

@@ -14,11 +14,11 @@ struct Outcome {
   std::string out;
 };
 
-// Runs the built command with the given arguments (and no display); stderr
-// goes into the output after "|".
-Outcome RunCli(const std::string& args) {
+// Runs the built command with the given arguments and environment (and no
+// display); stderr goes into the output after "|".
+Outcome RunCli(const std::string& args, const std::string& env) {
   const std::string err = (std::filesystem::temp_directory_path() / "corabind_cli_err").string();
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env + " " +
                               std::string(CORABIND_CLI) + " " + args + " 2>" + err;
   Outcome o{};
   FILE* pipe = popen(command.c_str(), "r");
@@ -46,6 +46,7 @@ TEST(InteractiveCommandsTest, RunHeadlessFromAUiScript) {
     std::string args;
     int status;
     std::string out;  // expected start of stdout|stderr
+    std::string env = {};
   } cases[] = {
       {"field TEXT --ui-script " + ok, 0,
        "<input type=\"text\" name = \"user\" size = \"20\" >\n|"},
@@ -58,9 +59,15 @@ TEST(InteractiveCommandsTest, RunHeadlessFromAUiScript) {
       {"field CHECK --ui-script " + ok, 1,
        "|corabind field: error 5: UI script: the form CheckBoxF"},
       {"save " + script("src.htm", "abc") + " --ui-script " + save, 0, "|"},
+      // Without its Qt module the command says where it looked; a ui script
+      // needs no module.
+      {"flash", 1,
+       "|corabind flash: cannot use the module /nowhere/qt.so: /nowhere/qt.so: cannot open",
+       "CORABIND_QT_MODULE=/nowhere/qt.so"},
+      {"field TEXT --ui-script " + ok, 0, "<input type=\"text\"", "CORABIND_QT_MODULE=/nowhere"},
   };
   for (const auto& c : cases) {
-    const Outcome o = RunCli(c.args);
+    const Outcome o = RunCli(c.args, c.env);
     EXPECT_EQ(o.status, c.status) << c.args << "\n" << o.out;
     EXPECT_EQ(o.out.substr(0, c.out.size()), c.out) << c.args;
   }

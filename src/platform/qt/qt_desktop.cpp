@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QTimer>
 #include <cstdlib>
 
 #include "core/failure.h"
@@ -68,5 +70,25 @@ QtSession::QtSession(const QString& application_name)
 }
 
 QtSession::~QtSession() = default;
+
+void QtSession::CloseEveryWindowFromNowOn() {
+  QMetaObject::invokeMethod(
+      qApp,
+      [] {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, [] {
+          for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible()) continue;
+            if (auto* dialog = qobject_cast<QDialog*>(window)) {
+              dialog->reject();
+            } else {
+              window->close();
+            }
+          }
+        });
+        timer->start(20);
+      },
+      Qt::QueuedConnection);
+}
 
 }  // namespace corabind::qt

@@ -40,6 +40,10 @@ class QtSession {
   QtSession(const QtSession&) = delete;
   QtSession& operator=(const QtSession&) = delete;
 
+  // From any thread: from now on every window is cancelled or closed soon
+  // after it shows, so that a modal call returns.
+  static void CloseEveryWindowFromNowOn();
+
  private:
   int argc_ = 1;
   char name_[9] = "corabind";

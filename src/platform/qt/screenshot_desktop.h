@@ -14,15 +14,13 @@
 
 #include "core/desktop.h"
 #include "core/ui_step.h"
+#include "modules/screen.h"
 
 namespace corabind::qt {
 
-struct FormSample {
-  std::vector<UiStep> fill;   // before the picture
-  std::vector<UiStep> close;  // after it; none closes from the frame
-};
+using modules::FormSample;
 
-class ScreenshotDesktop : public Desktop {
+class ScreenshotDesktop : public modules::PictureDesktop {
  public:
   // Needs a QApplication. Pictures go into `folder`, which must exist. The
   // n-th showing of a form takes its n-th sample; later ones the last.
@@ -35,7 +33,7 @@ class ScreenshotDesktop : public Desktop {
   void ShowSave(FileDialog&) override {}
 
   // The pictures written so far, in order. A form shown twice is drawn once.
-  const std::vector<std::filesystem::path>& written() const { return written_; }
+  const std::vector<std::filesystem::path>& written() const override { return written_; }
 
  private:
   std::filesystem::path folder_;
