@@ -54,8 +54,11 @@ class AtomicOutput {
  private:
   [[noreturn]] void Fail(int error) const;
 
+  static constexpr std::size_t kWriteBehind = std::size_t{8} << 20;
+
   std::u16string shown_;
   DiskCalls calls_;
+  std::size_t written_ = 0, started_ = 0;  // bytes written, and sent to the disk
   std::filesystem::path target_;
   std::string temp_;
   int fd_ = -1;
