@@ -9,12 +9,16 @@ std::u16string FromUtf8(std::string_view in) {
   std::size_t i = 0;
   const std::size_t n = in.size();
   while (i < n) {
-    const auto b0 = static_cast<unsigned char>(in[i]);
-    if (b0 < 0x80) {
-      out.push_back(b0);
-      ++i;
+    // Markup is mostly ASCII: a run of it is widened in one go.
+    std::size_t ascii_end = i;
+    while (ascii_end < n && static_cast<unsigned char>(in[ascii_end]) < 0x80) ++ascii_end;
+    if (ascii_end != i) {
+      out.append(in.begin() + static_cast<std::ptrdiff_t>(i),
+                 in.begin() + static_cast<std::ptrdiff_t>(ascii_end));
+      i = ascii_end;
       continue;
     }
+    const auto b0 = static_cast<unsigned char>(in[i]);
     int len = 0;
     char32_t cp = 0;
     unsigned char lo = 0x80, hi = 0xBF;
