@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/printable.h"
+#include "core/text.h"
 #include "platform/html/charset.h"
 #include "platform/posix/iconv_handle.h"
 #include "platform/posix/unique_fd.h"
@@ -67,6 +68,12 @@ std::string ReadFile(const std::string& path, const std::string& name, std::uint
 // valid there, if any.
 std::string Decode(std::string_view bytes, const std::string& charset,
                    std::optional<std::size_t>& bad) {
+  // UTF-8 is only checked, at many times the speed of converting it.
+  if (EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf-8") ||
+      EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf8")) {
+    bad = FindInvalidUtf8(bytes);
+    return bad ? std::string(bytes.substr(0, *bad)) : std::string(bytes);
+  }
   const Iconv cd("UTF-8", charset);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);

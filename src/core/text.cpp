@@ -1,77 +1,98 @@
 #include "core/text.h"
 
+#include <optional>
+
 namespace corabind {
+
+namespace {
+
+// One character of UTF-8 at `at` (not ASCII), as the WHATWG decoder reads
+// it: its code point and where the next begins, or, for a broken sequence,
+// nothing and where to resume (after its maximal subpart).
+struct Utf8Step {
+  std::optional<char32_t> code_point;
+  std::size_t next;
+};
+
+Utf8Step DecodeUtf8(std::string_view in, std::size_t at) {
+  const auto b0 = static_cast<unsigned char>(in[at]);
+  int len = 0;
+  char32_t cp = 0;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    cp = b0 & 0x0F;
+    if (b0 == 0xE0) lo = 0xA0;
+    if (b0 == 0xED) hi = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    cp = b0 & 0x07;
+    if (b0 == 0xF0) lo = 0x90;
+    if (b0 == 0xF4) hi = 0x8F;
+  } else {
+    return {std::nullopt, at + 1};
+  }
+  std::size_t j = at + 1;
+  for (int k = 1; k < len; ++k, ++j) {
+    if (j >= in.size()) return {std::nullopt, j};
+    const auto b = static_cast<unsigned char>(in[j]);
+    if (b < lo || b > hi) return {std::nullopt, j};
+    lo = 0x80;
+    hi = 0xBF;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  return {cp, j};
+}
+
+// The end of the run of ASCII that starts at `at`: markup is mostly ASCII,
+// and a run of it needs no decoding.
+std::size_t AsciiEnd(std::string_view in, std::size_t at) {
+  while (at < in.size() && static_cast<unsigned char>(in[at]) < 0x80) ++at;
+  return at;
+}
+
+}  // namespace
 
 std::u16string FromUtf8(std::string_view in) {
   std::u16string out;
   out.reserve(in.size());
-  constexpr char16_t kReplacement = 0xFFFD;
   std::size_t i = 0;
-  const std::size_t n = in.size();
-  while (i < n) {
-    // Markup is mostly ASCII: a run of it is widened in one go.
-    std::size_t ascii_end = i;
-    while (ascii_end < n && static_cast<unsigned char>(in[ascii_end]) < 0x80) ++ascii_end;
+  while (i < in.size()) {
+    const std::size_t ascii_end = AsciiEnd(in, i);
     if (ascii_end != i) {
       out.append(in.begin() + static_cast<std::ptrdiff_t>(i),
                  in.begin() + static_cast<std::ptrdiff_t>(ascii_end));
       i = ascii_end;
       continue;
     }
-    const auto b0 = static_cast<unsigned char>(in[i]);
-    int len = 0;
-    char32_t cp = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      len = 2;
-      cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      len = 3;
-      cp = b0 & 0x0F;
-      if (b0 == 0xE0) lo = 0xA0;
-      if (b0 == 0xED) hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      len = 4;
-      cp = b0 & 0x07;
-      if (b0 == 0xF0) lo = 0x90;
-      if (b0 == 0xF4) hi = 0x8F;
-    } else {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    bool ok = true;
-    for (int k = 1; k < len; ++k, ++j) {
-      if (j >= n) {
-        ok = false;
-        break;
-      }
-      const auto b = static_cast<unsigned char>(in[j]);
-      if (b < lo || b > hi) {
-        ok = false;
-        break;
-      }
-      lo = 0x80;
-      hi = 0xBF;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (!ok) {
-      // Maximal subpart replaced by one U+FFFD; resume at the offending byte.
-      out.push_back(kReplacement);
-      i = j;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
+    const Utf8Step step = DecodeUtf8(in, i);
+    i = step.next;
+    if (!step.code_point) {
+      out.push_back(0xFFFD);  // one for the maximal subpart
+    } else if (*step.code_point >= 0x10000) {
+      const char32_t cp = *step.code_point - 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
       out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      out.push_back(static_cast<char16_t>(*step.code_point));
     }
-    i = j;
   }
   return out;
+}
+
+std::optional<std::size_t> FindInvalidUtf8(std::string_view in) {
+  std::size_t i = 0;
+  while (i < in.size()) {
+    i = AsciiEnd(in, i);
+    if (i == in.size()) break;
+    const Utf8Step step = DecodeUtf8(in, i);
+    if (!step.code_point) return i;
+    i = step.next;
+  }
+  return std::nullopt;
 }
 
 std::string ToUtf8(std::u16string_view in) {

@@ -2,7 +2,9 @@
 // and from UTF-8 happens only at the edges (files, command line, JSON).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,9 @@ namespace corabind {
 
 // Invalid UTF-8 sequences become U+FFFD (WHATWG Encoding, "UTF-8 decode").
 std::u16string FromUtf8(std::string_view utf8);
+// Where the first sequence FromUtf8 would replace begins; nullopt when the
+// whole is well-formed UTF-8.
+std::optional<std::size_t> FindInvalidUtf8(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 
