@@ -63,14 +63,17 @@ std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, ParseMode mode) {
                                          DecimalText(static_cast<std::int64_t>(kMaxInputBytes)) +
                                          u" bytes");
   }
-  // Refuse runaway nesting before Gumbo spends quadratic time on it; the
-  // tree builder checks the real depth again.
-  if (EstimateNestingDepth(utf8, kMaxNestingDepth) > kMaxNestingDepth) {
-    throw Failure(err::kInvalidCall, u"HTML nesting deeper than " +
-                                         DecimalText(static_cast<std::int64_t>(kMaxNestingDepth)) +
-                                         u" elements");
-  }
-  return std::make_shared<HtmlDocument>(ParseInHelper(utf8, mode));
+  // Runaway nesting is refused while the helper starts on it, long before
+  // Gumbo would have spent quadratic time; the tree builder checks the real
+  // depth again.
+  const auto refuse_deep_nesting = [utf8] {
+    if (EstimateNestingDepth(utf8, kMaxNestingDepth) > kMaxNestingDepth) {
+      throw Failure(err::kInvalidCall,
+                    u"HTML nesting deeper than " +
+                        DecimalText(static_cast<std::int64_t>(kMaxNestingDepth)) + u" elements");
+    }
+  };
+  return std::make_shared<HtmlDocument>(ParseInHelper(utf8, mode, refuse_deep_nesting));
 }
 
 }  // namespace

@@ -119,7 +119,8 @@ std::string FindParserHelper() {
   return {};
 }
 
-Tree ParseInHelper(std::string_view utf8, ParseMode mode) {
+Tree ParseInHelper(std::string_view utf8, ParseMode mode,
+                   const std::function<void()>& while_parsing) {
   const std::string helper = FindParserHelper();
   if (helper.empty()) {
     throw Failure(err::kCannotCreateObject,
@@ -157,6 +158,15 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode) {
   if (spawned != 0) {
     errno = spawned;
     SystemFailure(u"Cannot start the HTML parser helper");
+  }
+  if (while_parsing) {
+    try {
+      while_parsing();
+    } catch (...) {
+      ::kill(pid, SIGKILL);
+      WaitFor(pid);
+      throw;
+    }
   }
 
   const int status = WaitFor(pid);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,10 @@ std::string FindParserHelper();
 
 // Parses in the helper. Failure 5 when the helper refuses the markup (too
 // deep), fails on it, or exceeds its limits; failure 429 when there is no
-// helper to run.
-Tree ParseInHelper(std::string_view utf8, ParseMode mode);
+// helper to run. `while_parsing`, if given, runs here meanwhile; what it
+// throws stops the helper and is thrown on.
+Tree ParseInHelper(std::string_view utf8, ParseMode mode,
+                   const std::function<void()>& while_parsing = {});
 
 // Parses in this process: what the helper runs, and what a fuzzer drives.
 // Unless `release`, Gumbo's memory is left for the process's end.
