@@ -13,7 +13,10 @@
 #include "core/desktop.h"
 #include "core/ui_step.h"
 #include "modules/module_loader.h"
-#include "platform/posix/path_map.h"
+
+namespace corabind {
+class PathMap;
+}  // namespace corabind
 
 namespace corabind::modules {
 

@@ -30,7 +30,8 @@ const std::map<std::string, int> kFloor = {
     {"server", 7},
     {"capi", 8},
     {"cli", 9},
-    {"serve", 9},
+    {"serve", 10},
+    {"app", 11},
 };
 const std::set<std::string> kJobs = {"mime", "fields", "flash", "localfile"};
 
