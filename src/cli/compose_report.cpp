@@ -42,6 +42,10 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
     case ReadProblem::kRefused:
       line += "outside the folders that may be embedded";
       break;
+    case ReadProblem::kUnplaced:
+      return line +
+             "its url() in a style attribute is written with character references, or twice; "
+             "write it once and plainly to embed it";
   }
   const std::u16string& path = file.control_path;
   const bool drive = path.size() >= 2 && IsLetter(path[0]) && path[1] == u':';

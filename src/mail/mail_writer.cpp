@@ -247,11 +247,14 @@ class Builder {
           // URLs are read from the value with its character references
           // undone, then found again where they are written. One that is
           // not written exactly once, as it reads, is left as it is rather
-          // than risk changing the wrong text.
+          // than risk changing the wrong text, and told.
           const std::string_view url = value.substr(w.where.begin, w.where.end - w.where.begin);
           const std::size_t at = written.find(url);
-          if (at == std::string_view::npos || written.find(url, at + 1) != std::string_view::npos)
+          if (at == std::string_view::npos || written.find(url, at + 1) != std::string_view::npos) {
+            state_.references.emplace(w.path, w.reference);
+            Tell(w.path, w.host, ReadProblem::kUnplaced);
             continue;
+          }
           w.where = {at, at + url.size()};
         }
         w.where.begin += css.where.begin;

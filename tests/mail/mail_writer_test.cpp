@@ -61,7 +61,7 @@ std::string Readable(std::string text) {
 }
 
 // Each case: CSS in a page, and how its reference reads once it points at
-// its part ("" when it must be left as written).
+// its part ("" when it must be left as written, and the caller told).
 TEST(MailWriterTest, PointsCssUrlsAtTheirPartsHoweverTheyAreWritten) {
   testing::TempFolder dir;
   testing::WriteBytes(dir.path() / "a.gif", "GIF89a");
@@ -84,12 +84,17 @@ TEST(MailWriterTest, PointsCssUrlsAtTheirPartsHoweverTheyAreWritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.html);
     ParsedPage parsed(c.html, dir.path());
+    std::vector<ReadProblem> told;
+    parsed.options.observer = [&](const std::u16string&, const std::optional<fs::path>&,
+                                  ReadProblem problem) { told.push_back(problem); };
     const Mail mail = ComposeMail(parsed.page, parsed.options);
     const std::string message = Readable(Written(mail));
     if (c.rewritten.empty()) {
       EXPECT_EQ(mail.parts(), 0U);
       EXPECT_EQ(message.find("cid:"), std::string::npos);
+      EXPECT_EQ(told, std::vector<ReadProblem>{ReadProblem::kUnplaced});
     } else {
+      EXPECT_TRUE(told.empty());
       EXPECT_EQ(mail.parts(), 1U);
       EXPECT_NE(message.find(c.rewritten), std::string::npos) << message.substr(0, 2000);
     }

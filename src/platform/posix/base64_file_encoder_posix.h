@@ -49,6 +49,7 @@ enum class ReadProblem {
   kNotFound,    // no such file, not a plain file, or no host file for the path
   kUnreadable,  // it exists but could not be read
   kRefused,     // outside the allowed folders
+  kUnplaced,    // its reference is written so that it cannot be found to rewrite
 };
 
 // Told of every file the encoder could not or would not read.
