@@ -3,6 +3,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
 
 namespace corabind::cli {
 
@@ -10,6 +16,25 @@ namespace corabind::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the job failed (message on stderr)
 inline constexpr int kExitUsage = 2;    // the command line was wrong
+
+// Failures of a command: a wrong command line, or a job that failed. Their
+// texts are written as they stand (the parts from the input made Printable
+// where they were put together).
+struct UsageError {
+  std::string text;
+};
+struct RunError {
+  std::string text;
+};
+
+// Runs a subcommand's job and gives its exit status, telling a failure on
+// `err` after "corabind COMMAND: ": UsageError is kExitUsage, the rest
+// kExitFailure. A Failure's description (text from the input, or a server's
+// reply) is made Printable, after `about` (what it concerns, such as the
+// mail's name) when given; its number `usage_failure`, when given, counts
+// as a usage error.
+int RunCommand(std::string_view command, std::ostream& err, const std::function<int()>& job,
+               const std::string& about = {}, std::optional<std::int32_t> usage_failure = {});
 
 void AddAutomateCommand(CLI::App& app, int& exit_status);
 

@@ -358,20 +358,8 @@ mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::strin
 }
 
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  try {
-    return Compose(options, out, err);
-  } catch (const UsageError& e) {
-    err << "corabind compose: " << e.text << '\n';
-    return kExitUsage;
-  } catch (const RunError& e) {
-    err << "corabind compose: " << e.text << '\n';
-  } catch (const Failure& failure) {
-    err << "corabind compose: " << Printable(options.mail) << ": " << Printable(failure.what())
-        << '\n';
-  } catch (const std::exception& e) {
-    err << "corabind compose: " << e.what() << '\n';
-  }
-  return kExitFailure;
+  return RunCommand(
+      "compose", err, [&] { return Compose(options, out, err); }, options.mail);
 }
 
 void AddMailOptions(CLI::App& command, ComposeOptions& options) {

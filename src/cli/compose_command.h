@@ -31,16 +31,6 @@ struct ComposeOptions {
   bool quiet = false;         // no summary line, no warnings
 };
 
-// Exit statuses of compose.
-
-// Failures of a command: a wrong command line, or a job that failed.
-struct UsageError {
-  std::string text;
-};
-struct RunError {
-  std::string text;
-};
-
 // The standard message for `options` (problems with files are told on
 // `err`); what send sends. Throws UsageError, RunError or Failure.
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err);

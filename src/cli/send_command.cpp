@@ -101,20 +101,8 @@ int Send(const SendOptions& options, std::ostream& err) {
 }
 
 int RunSend(const SendOptions& options, std::ostream& err) {
-  try {
-    return Send(options, err);
-  } catch (const UsageError& e) {
-    err << "corabind send: " << e.text << '\n';
-    return kExitUsage;
-  } catch (const RunError& e) {
-    err << "corabind send: " << e.text << '\n';
-  } catch (const Failure& failure) {
-    err << "corabind send: " << failure.what() << '\n';
-    if (failure.number() == err::kInvalidCall) return kExitUsage;
-  } catch (const std::exception& e) {
-    err << "corabind send: " << e.what() << '\n';
-  }
-  return kExitFailure;
+  return RunCommand(
+      "send", err, [&] { return Send(options, err); }, {}, err::kInvalidCall);
 }
 
 }  // namespace
