@@ -357,6 +357,18 @@ void HandOut(std::shared_ptr<Element> found, corabind_element** element) {
   if (found) *element = new corabind_element{Tag::kElement, std::move(found)};
 }
 
+// Registering and unregistering both write the per-user store; a failure
+// names it.
+corabind_status ChangeRegistration(corabind_error* error, std::int32_t (*change)()) {
+  return Guard(error, [&] {
+    if (change() != kS_OK) {
+      throw Failure(err::kDeviceIo,
+                    FromUtf8("The registration store " + RegistrationStore::DefaultPath().string() +
+                             " cannot be written"));
+    }
+  });
+}
+
 }  // namespace
 }  // namespace corabind::capi
 
@@ -381,23 +393,11 @@ void corabind_value_release(corabind_value* value) {
 }
 
 corabind_status corabind_register(corabind_error* error) {
-  return Guard(error, [] {
-    if (DllRegisterServer() != kS_OK) {
-      throw Failure(err::kDeviceIo,
-                    FromUtf8("The registration store " + RegistrationStore::DefaultPath().string() +
-                             " cannot be written"));
-    }
-  });
+  return ChangeRegistration(error, DllRegisterServer);
 }
 
 corabind_status corabind_unregister(corabind_error* error) {
-  return Guard(error, [] {
-    if (DllUnregisterServer() != kS_OK) {
-      throw Failure(err::kDeviceIo,
-                    FromUtf8("The registration store " + RegistrationStore::DefaultPath().string() +
-                             " cannot be written"));
-    }
-  });
+  return ChangeRegistration(error, DllUnregisterServer);
 }
 
 corabind_status corabind_library_open(corabind_library** library, corabind_error* error) {

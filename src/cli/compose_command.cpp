@@ -73,7 +73,7 @@ struct Source {
   MailInput input;
   std::shared_ptr<html::HtmlDocument> document;
   std::shared_ptr<PathMap> paths;
-  std::vector<fs::path> roots;
+  ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
   std::shared_ptr<mail::ProbeQueue> probed_ahead;
   mail::Page page;
 };
@@ -103,19 +103,19 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
   }
   std::error_code ec;
   const fs::path folder = input.folder;
-  source->roots.push_back(folder);
+  std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
-    source->roots.emplace_back(root);
+    roots.emplace_back(root);
   }
+  source->policy = ReadPolicy::ConfinedTo(roots);
   mail::Page& page = source->page;
   page.base = FolderBase(*source->paths, folder);
   // The parser takes a while over a long page: the files it seems to name
   // are looked at meanwhile.
   if (!options.get_images_layout) {
-    source->probed_ahead =
-        mail::ProbeLikelyFiles(input.utf8, page.base, ResolveThrough(source->paths),
-                               ReadPolicy::ConfinedTo(source->roots), mail::SpareCores());
+    source->probed_ahead = mail::ProbeLikelyFiles(
+        input.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
   }
   source->document = html::ParseHtml(input.utf8);
   page.utf8 = input.utf8;
@@ -210,8 +210,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
   Problems problems(options, err);
   Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,
                            std::make_shared<PosixBase64FileEncoderFactory>(
-                               ResolveThrough(source.paths), ReadPolicy::ConfinedTo(source.roots),
-                               problems.Observer())});
+                               ResolveThrough(source.paths), source.policy, problems.Observer())});
   OrvaneControl control(library);
   std::size_t html_size = 0;
   const std::u16string message =
@@ -288,7 +287,7 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   mail_options.subject = options.subject;
   mail_options.charset = options.charset;
   mail_options.resolve = ResolveThrough(source.paths);
-  mail_options.policy = ReadPolicy::ConfinedTo(source.roots);
+  mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
   mail_options.probed_ahead = source.probed_ahead;
   try {

@@ -69,8 +69,7 @@ std::string ReadFile(const std::string& path, const std::string& name, std::uint
 std::string Decode(std::string_view bytes, const std::string& charset,
                    std::optional<std::size_t>& bad) {
   // UTF-8 is only checked, at many times the speed of converting it.
-  if (EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf-8") ||
-      EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf8")) {
+  if (NamesUtf8(charset)) {
     bad = FindInvalidUtf8(bytes);
     return bad ? std::string(bytes.substr(0, *bad)) : std::string(bytes);
   }

@@ -83,6 +83,11 @@ std::u16string FromUtf8(std::string_view in) {
   return out;
 }
 
+bool NamesUtf8(std::string_view charset) {
+  const std::u16string name = FromUtf8(charset);
+  return EqualsIgnoringAsciiCase(name, u"utf-8") || EqualsIgnoringAsciiCase(name, u"utf8");
+}
+
 std::optional<std::size_t> FindInvalidUtf8(std::string_view in) {
   std::size_t i = 0;
   while (i < in.size()) {

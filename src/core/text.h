@@ -15,6 +15,9 @@ std::u16string FromUtf8(std::string_view utf8);
 // Where the first sequence FromUtf8 would replace begins; nullopt when the
 // whole is well-formed UTF-8.
 std::optional<std::size_t> FindInvalidUtf8(std::string_view utf8);
+// Whether a charset name ("UTF-8", "utf8", in any case) names UTF-8 itself,
+// so that text in it needs checking but no converting.
+bool NamesUtf8(std::string_view charset);
 // Unpaired surrogates become U+FFFD.
 std::string ToUtf8(std::u16string_view text);
 

@@ -228,28 +228,38 @@ void ProbeQueue::Work() {
   }
 }
 
-bool ProbeQueue::Has(const fs::path& host, bool typed) const {
+std::optional<std::size_t> ProbeQueue::SlotOf(const fs::path& host, bool typed) const {
   WaitForList();
   const auto found = index_.find(host.native());
-  return found != index_.end() && (!typed || slots_[found->second].request.typed);
+  if (found == index_.end() || (typed && !slots_[found->second].request.typed)) return {};
+  return found->second;
+}
+
+bool ProbeQueue::Has(const fs::path& host, bool typed) const {
+  return SlotOf(host, typed).has_value();
+}
+
+void ProbeQueue::RunUnlessStarted(Slot& slot, FileProber& prober) {
+  int waiting = kWaiting;
+  if (slot.state.compare_exchange_strong(waiting, kStarted)) Run(slot, prober);
 }
 
 bool ProbeQueue::RunNext(FileProber& prober) {
   const std::size_t index = next_.fetch_add(1);
   if (index >= slots_.size()) return false;
-  int waiting = kWaiting;
-  if (slots_[index].state.compare_exchange_strong(waiting, kStarted)) Run(slots_[index], prober);
+  RunUnlessStarted(slots_[index], prober);
   return true;
 }
 
 const ProbedFile* ProbeQueue::Find(const fs::path& host, bool typed, FileProber& own) {
-  if (!Has(host, typed)) return nullptr;
-  Slot& slot = slots_[index_.find(host.native())->second];
-  int state = kWaiting;
-  if (slot.state.compare_exchange_strong(state, kStarted)) Run(slot, own);
+  const auto index = SlotOf(host, typed);
+  if (!index) return nullptr;
+  Slot& slot = slots_[*index];
+  RunUnlessStarted(slot, own);
   // Rather than wait for a worker, help it with the files after this one.
   while (slot.state.load(std::memory_order_acquire) != kDone && !stop_ && RunNext(own)) {
   }
+  int state;
   while ((state = slot.state.load(std::memory_order_acquire)) != kDone) {
     slot.state.wait(state, std::memory_order_acquire);
   }

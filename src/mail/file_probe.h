@@ -102,8 +102,10 @@ class ProbeQueue {
   };
   void Fill(Requests requests);
   void Work();
+  std::optional<std::size_t> SlotOf(const std::filesystem::path& host, bool typed) const;
   // Probes the first file nobody has started on; false when none is left.
   bool RunNext(FileProber& prober);
+  void RunUnlessStarted(Slot& slot, FileProber& prober);
   void WaitForList() const { listed_.wait(false, std::memory_order_acquire); }
   static void Run(Slot& slot, FileProber& prober);
 
@@ -126,8 +128,9 @@ std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u
                                              const HostPathResolver& resolve, ReadPolicy policy,
                                              unsigned threads);
 
-// The worker threads that leave one core to whatever else runs (the parser).
-unsigned SpareCores();
+// Worker threads for every core, and for every core but one, which is left
+// to whatever else runs meanwhile (the parser).
 unsigned AllCores();
+unsigned SpareCores();
 
 }  // namespace corabind::mail

@@ -193,7 +193,7 @@ class Sink : public Io {
         }
         have += static_cast<std::size_t>(n);
       }
-      EncodeLines(raw_.data(), have, encoded_, buffer_);
+      EncodeLines(raw_.data(), have);
       if (end) break;
       if (buffer_.size() >= kPiece) Emit();
     }
@@ -202,14 +202,14 @@ class Sink : public Io {
   // The base64 of `n` bytes that begin a line. Every chunk but a file's
   // last is whole lines, so each encodes apart and the pieces join into
   // exactly what one pass would give.
-  static void EncodeLines(const unsigned char* data, std::size_t n,
-                          std::vector<unsigned char>& encoded, std::string& out) {
-    encoded.resize(GMIME_BASE64_ENCODE_LEN(n));
+  void EncodeLines(const unsigned char* data, std::size_t n) {
+    encoded_.resize(GMIME_BASE64_ENCODE_LEN(n));
     int state = 0;
     guint32 save = 0;
     const std::size_t length =
-        g_mime_encoding_base64_encode_close(data, n, encoded.data(), &state, &save);
-    AppendWithCrLf(out, std::string_view(reinterpret_cast<const char*>(encoded.data()), length));
+        g_mime_encoding_base64_encode_close(data, n, encoded_.data(), &state, &save);
+    AppendWithCrLf(buffer_,
+                   std::string_view(reinterpret_cast<const char*>(encoded_.data()), length));
   }
 
   [[noreturn]] static void Fail(const std::filesystem::path& path) {

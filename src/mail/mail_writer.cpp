@@ -117,7 +117,7 @@ std::string WithLf(std::string_view text) {
 
 // `utf8` in `charset`; failure 5 naming the first character it cannot carry.
 std::string Encode(const std::string& utf8, const std::string& charset) {
-  if (EqualsIgnoringAsciiCase(FromUtf8(charset), u"utf-8")) return utf8;
+  if (NamesUtf8(charset)) return utf8;
   const GIConv known = g_iconv_open(charset.c_str(), "UTF-8");
   if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + charset);
   g_iconv_close(known);
@@ -239,28 +239,9 @@ class Builder {
       }
     }
     for (const InlineCss& css : scan.css) {
-      const std::string_view written = Slice(css.where);
-      const std::string_view value = css.value ? std::string_view(*css.value) : written;
-      for (Wanted& w : CssReferences(value, ToUtf8(page_.base))) {
-        if (value != written) {
-          // Browsers write url(&quot;a.png&quot;) in a style attribute: the
-          // URLs are read from the value with its character references
-          // undone, then found again where they are written. One that is
-          // not written exactly once, as it reads, is left as it is rather
-          // than risk changing the wrong text, and told.
-          const std::string_view url = value.substr(w.where.begin, w.where.end - w.where.begin);
-          const std::size_t at = written.find(url);
-          if (at == std::string_view::npos || written.find(url, at + 1) != std::string_view::npos) {
-            state_.references.emplace(w.path, w.reference);
-            Tell(w.path, w.host, ReadProblem::kUnplaced);
-            continue;
-          }
-          w.where = {at, at + url.size()};
-        }
-        w.where.begin += css.where.begin;
-        w.where.end += css.where.begin;
-        wanted.push_back(std::move(w));
-      }
+      std::vector<Wanted> placed = InlineCssReferences(css);
+      wanted.insert(wanted.end(), std::make_move_iterator(placed.begin()),
+                    std::make_move_iterator(placed.end()));
     }
     ProbeAhead(wanted);
     std::vector<Edit> edits = EmbedAll(wanted);
@@ -269,6 +250,35 @@ class Builder {
       edits.push_back({type, "text/html; charset=" + options_.charset});
     }
     return ApplyEdits(page_.utf8, std::move(edits));
+  }
+
+  // The local files a style element or attribute names, each placed in the
+  // page's source.
+  std::vector<Wanted> InlineCssReferences(const InlineCss& css) {
+    const std::string_view written = Slice(css.where);
+    const std::string_view value = css.value ? std::string_view(*css.value) : written;
+    std::vector<Wanted> placed;
+    for (Wanted& w : CssReferences(value, ToUtf8(page_.base))) {
+      if (value != written) {
+        // Browsers write url(&quot;a.png&quot;) in a style attribute: the
+        // URLs are read from the value with its character references
+        // undone, then found again where they are written. One that is not
+        // written exactly once, as it reads, is left as it is rather than
+        // risk changing the wrong text, and told.
+        const std::string_view url = value.substr(w.where.begin, w.where.end - w.where.begin);
+        const std::size_t at = written.find(url);
+        if (at == std::string_view::npos || written.find(url, at + 1) != std::string_view::npos) {
+          state_.references.emplace(w.path, w.reference);
+          Tell(w.path, w.host, ReadProblem::kUnplaced);
+          continue;
+        }
+        w.where = {at, at + url.size()};
+      }
+      w.where.begin += css.where.begin;
+      w.where.end += css.where.begin;
+      placed.push_back(std::move(w));
+    }
+    return placed;
   }
 
   std::string_view Slice(const SourceRange& r) const {
