@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -97,8 +97,8 @@ TEST_F(ParserLimitsTest, TreesStayWithinTheirLimits) {
     std::string name, html;
     std::string refusal;  // in the message; "" for a page that composes
   } const cases[] = {
-      {"1,400 distinct <b> reopened in 1,400 paragraphs",
-       DistinctBold(1400) + Repeat("<p>x", 1400), "would take more than 34 MiB"},
+      {"1,400 distinct <b> reopened in 1,400 paragraphs", DistinctBold(1400) + Repeat("<p>x", 1400),
+       "would take more than 34 MiB"},
       {"36 formatting elements reopened in 4,000 paragraphs",
        "<p>" + Repeat("<b><i><u><s><em><font><big><small><tt><strong><code><nobr>", 3) +
            Repeat("<p>x", 4000),
@@ -166,7 +166,8 @@ TEST_F(ParserLimitsTest, TheHelperDiesWithItsParent) {
   pid_t helper = 0;
   int status = 0;
   while ((helper = ChildOf(compose)) == 0) {
-    ASSERT_EQ(::waitpid(compose, &status, WNOHANG), 0) << "compose ended before its helper was seen";
+    ASSERT_EQ(::waitpid(compose, &status, WNOHANG), 0)
+        << "compose ended before its helper was seen";
     ::usleep(1000);
   }
   ASSERT_EQ(::kill(helper, SIGSTOP), 0);
@@ -176,8 +177,7 @@ TEST_F(ParserLimitsTest, TheHelperDiesWithItsParent) {
   ASSERT_EQ(::waitpid(helper, &status, 0), helper) << std::strerror(errno);
   ::prctl(PR_SET_CHILD_SUBREAPER, 0);
   const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-  const bool orphaned =
-      WIFEXITED(status) && WEXITSTATUS(status) == corabind::html::kHelperOrphaned;
+  const bool orphaned = WIFEXITED(status) && WEXITSTATUS(status) == corabind::html::kHelperOrphaned;
   EXPECT_TRUE(killed || orphaned) << "status " << status;
 }
 

@@ -203,7 +203,8 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
     // The helper refused the markup and said why.
     throw Failure(err::kInvalidCall, FromUtf8(result.bytes().substr(0, 400)));
   }
-  if (exit_status == kHelperOverBudget) throw Failure(err::kInvalidCall, TreeTooLargeText(utf8.size()));
+  if (exit_status == kHelperOverBudget)
+    throw Failure(err::kInvalidCall, TreeTooLargeText(utf8.size()));
   std::u16string why = u"The HTML parser failed on this markup";
   if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
     why = u"The HTML parser took longer than " +

@@ -18,11 +18,11 @@ namespace corabind::html {
 enum class ParseMode { kDocument, kFragment };
 
 // How the helper ends, besides 0 for a whole tree written.
-inline constexpr int kHelperRefused = 3;       // standard output says why
-inline constexpr int kHelperOutOfMemory = 4;   // its address space ran out
-inline constexpr int kHelperCannotWrite = 5;   // standard output failed
-inline constexpr int kHelperOverBudget = 6;    // Gumbo asked for more than TreeLimits::bytes
-inline constexpr int kHelperOrphaned = 7;      // its parent was gone before it began
+inline constexpr int kHelperRefused = 3;      // standard output says why
+inline constexpr int kHelperOutOfMemory = 4;  // its address space ran out
+inline constexpr int kHelperCannotWrite = 5;  // standard output failed
+inline constexpr int kHelperOverBudget = 6;   // Gumbo asked for more than TreeLimits::bytes
+inline constexpr int kHelperOrphaned = 7;     // its parent was gone before it began
 
 // The helper's limits for an input of `bytes` bytes: CPU seconds, generous
 // for real pages (a 200 MB page parses in about a minute), and address

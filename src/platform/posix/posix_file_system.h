@@ -36,8 +36,8 @@ class PosixFileSystem : public FileSystem {
   // Reads the whole plain file and decodes it as the platform's text reader
   // does: by its byte order mark (UTF-8, UTF-16 LE or BE), else as UTF-8
   // when valid, else as CP949. Failure 5 naming the offset of a byte valid
-  // in none of them: nothing is replaced. Failure 53 for a missing file, 70 for a folder or special file (a FIFO
-  // or device is never waited on), 14 past kMaxTextFileBytes.
+  // in none of them: nothing is replaced. Failure 53 for a missing file, 70 for a folder or special
+  // file (a FIFO or device is never waited on), 14 past kMaxTextFileBytes.
   std::unique_ptr<TextReader> OpenTextFile(const std::u16string& path) override;
   std::u16string Dir(const std::u16string& path) override;
   bool FileExists(const std::u16string& path) override;

@@ -89,8 +89,14 @@ TEST_F(PosixFileSystemTest, ReadsByByteOrderMarkElseUtf8ElseCp949) {
       {"CP949 cut short", "ab\xc7", u"", 2},
       {"valid nowhere", "abc\xff", u"", 3},
       {"valid nowhere, after Korean", "\xc7\xd1\x80", u"", 2},
-      {"UTF-8 mark, then invalid", "\xef\xbb\xbf" "a\xc7\xd1", u"", 4},
-      {"UTF-16 of an odd length", "\xff\xfe" "a\0b"s, u"", 4},
+      {"UTF-8 mark, then invalid",
+       "\xef\xbb\xbf"
+       "a\xc7\xd1",
+       u"", 4},
+      {"UTF-16 of an odd length",
+       "\xff\xfe"
+       "a\0b"s,
+       u"", 4},
   };
   auto files = Files("ANSI_X3.4-1968");
   for (const Case& c : cases) {
