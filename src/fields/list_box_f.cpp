@@ -10,14 +10,11 @@ namespace corabind {
 
 namespace {
 
-// The heading over the columns of the item lines, in the same fixed-pitch
-// face, so that each word stands over its column.
+// The heading over the list as the dialog gives it, word for word and blank
+// for blank (it is not laid out over the item columns): four blanks,
+// "Selected Item", 32 blanks, "Value".
 std::u16string ColumnHeader() {
-  std::u16string header = u"Selected";
-  header.resize(kItemMarkWidth, u' ');
-  header += u"Item";
-  header.resize(kItemMarkWidth + kItemTextWidth, u' ');
-  return header + u"Value";
+  return u"    Selected Item" + std::u16string(32, u' ') + u"Value";
 }
 
 }  // namespace

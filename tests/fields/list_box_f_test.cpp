@@ -46,6 +46,13 @@ TEST(ItemLineTest, FormatsAndReadsBackTheFixedColumns) {
 
 class ListBoxFTest : public FieldsTest {};
 
+TEST_F(ListBoxFTest, ColumnHeaderReadsAsItAlwaysHas) {
+  const ListBoxF dialog(library_);
+  const std::u16string header = dialog.Get<Label>(u"Label2").design().caption;
+  EXPECT_EQ(ToUtf8(header), "    Selected Item" + std::string(32, ' ') + "Value");
+  EXPECT_EQ(header.size(), 54u);
+}
+
 TEST_F(ListBoxFTest, NewListsAndItemEditing) {
   const std::u16string oa = u"<option >a</option>", ob = u"<option >b</option>",
                        oc = u"<option >c</option>";

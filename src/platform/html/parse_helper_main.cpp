@@ -1,10 +1,12 @@
-// corabind-html-parse MODE CPU_SECONDS MEMORY_BYTES
+// corabind-html-parse MODE CPU_SECONDS MEMORY_BYTES PARENT_PID
 // The HTML parser helper: parses the UTF-8 text on standard input (a file
 // the caller can map) as a document or a fragment, and writes the tree in the
-// wire format to standard output. Exit 0: the whole tree was written. Exit 3:
-// the markup was refused and standard output holds why. Exit 4: out of
-// memory. Any other end (Gumbo's assertions abort) is a failed parse.
+// wire format to standard output. How it ends is told in parser_helper.h;
+// any other end (Gumbo's assertions abort) is a failed parse. It dies with
+// PARENT_PID, the process that started it.
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +45,7 @@ class OutWriter final : public WireWriter {
     while (!bytes.empty()) {
       const ssize_t n = ::write(1, bytes.data(), bytes.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) std::_Exit(5);
+      if (n <= 0) std::_Exit(corabind::html::kHelperCannotWrite);
       bytes.remove_prefix(static_cast<std::size_t>(n));
     }
   }
@@ -66,10 +68,20 @@ bool Sanitized() {
   return false;
 }
 
+[[noreturn]] void OverBudget() {
+  std::_Exit(corabind::html::kHelperOverBudget);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return 2;
+  using namespace corabind::html;
+  if (argc != 5) return 2;
+  // A parse nobody waits for any more is not finished: killed with its
+  // parent (with the thread that started it, which waits for it), or ended
+  // here when the parent went before the request was made.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (std::to_string(::getppid()) != argv[4]) std::_Exit(kHelperOrphaned);
   const std::string mode = argv[1];
   // The CPU limit ends the helper with SIGXCPU; the hard limit a second
   // later with SIGKILL, should SIGXCPU be caught.
@@ -86,26 +98,25 @@ int main(int argc, char** argv) {
   const char* text = "";
   if (size != 0) {
     void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, 0, 0);
-    if (mapped == MAP_FAILED) return 4;
+    if (mapped == MAP_FAILED) return kHelperOutOfMemory;
     text = static_cast<const char*>(mapped);
   }
   OutWriter out;
   try {
-    corabind::html::ParseToWire(std::string_view(text, size),
-                                mode == "fragment" ? corabind::html::ParseMode::kFragment
-                                                   : corabind::html::ParseMode::kDocument,
-                                out, /*release=*/false);
+    ParseToWire(std::string_view(text, size),
+                mode == "fragment" ? ParseMode::kFragment : ParseMode::kDocument, out,
+                /*release=*/false, &OverBudget);
     out.Flush();
     // Gumbo's memory goes with the process; a leak check at exit would only
     // report it.
     std::_Exit(0);
   } catch (const corabind::Failure& failure) {
-    if (::ftruncate(1, 0) != 0 || ::lseek(1, 0, SEEK_SET) != 0) return 5;
+    if (::ftruncate(1, 0) != 0 || ::lseek(1, 0, SEEK_SET) != 0) return kHelperCannotWrite;
     OutWriter message;
     message.Write(failure.what());
     message.Flush();
-    std::_Exit(3);
+    std::_Exit(kHelperRefused);
   } catch (const std::bad_alloc&) {
-    std::_Exit(4);
+    std::_Exit(kHelperOutOfMemory);
   }
 }

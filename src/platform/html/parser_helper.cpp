@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -93,8 +94,31 @@ std::uint64_t HelperCpuSeconds(std::size_t bytes) {
   return 30 + 2 * (static_cast<std::uint64_t>(bytes) >> 20);
 }
 
+namespace {
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t kMaxTreeNodes = 4'000'000;
+constexpr std::uint64_t kTreeNodesBase = 65'536;
+constexpr std::uint64_t kTreeBytesBase = 32 * kMiB;
+constexpr std::uint64_t kTreeBytesPerInputByte = 96;
+// The program, its libraries, stack and the walk's own stack of pending nodes.
+constexpr std::uint64_t kHelperRoom = 96 * kMiB;
+}  // namespace
+
+TreeLimits TreeLimits::For(std::size_t input_bytes) {
+  const auto bytes = static_cast<std::uint64_t>(input_bytes);
+  return {std::min(kMaxTreeNodes, kTreeNodesBase + bytes),
+          kTreeBytesBase + kTreeBytesPerInputByte * bytes};
+}
+
+std::u16string TreeTooLargeText(std::size_t input_bytes) {
+  return u"The HTML tree of this markup would take more than " +
+         DecimalText(static_cast<std::int64_t>(TreeLimits::For(input_bytes).bytes / kMiB)) +
+         u" MiB, the limit for " + DecimalText(static_cast<std::int64_t>(input_bytes)) +
+         u" bytes of HTML (unclosed formatting elements are reopened in every paragraph)";
+}
+
 std::uint64_t HelperMemoryBytes(std::size_t bytes) {
-  return (std::uint64_t{1} << 30) + 40 * static_cast<std::uint64_t>(bytes);
+  return static_cast<std::uint64_t>(bytes) + TreeLimits::For(bytes).bytes + kHelperRoom;
 }
 
 std::string FindParserHelper() {
@@ -133,8 +157,10 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
   const std::string mode_arg = mode == ParseMode::kFragment ? "fragment" : "document";
   const std::string cpu = std::to_string(HelperCpuSeconds(utf8.size()));
   const std::string memory = std::to_string(HelperMemoryBytes(utf8.size()));
+  const std::string parent = std::to_string(::getpid());
   char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode_arg.c_str()),
-                  const_cast<char*>(cpu.c_str()), const_cast<char*>(memory.c_str()), nullptr};
+                  const_cast<char*>(cpu.c_str()),    const_cast<char*>(memory.c_str()),
+                  const_cast<char*>(parent.c_str()), nullptr};
 
   // posix_spawn, not fork: safe in a host with threads. The child starts
   // with no blocked signals and default handlers, whatever the host set.
@@ -172,16 +198,19 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
   const int status = WaitFor(pid);
   const Mapping result(output.get());
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return DecodeTree(result.bytes());
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) {
+  const int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (exit_status == kHelperRefused) {
     // The helper refused the markup and said why.
     throw Failure(err::kInvalidCall, FromUtf8(result.bytes().substr(0, 400)));
   }
+  if (exit_status == kHelperOverBudget)
+    throw Failure(err::kInvalidCall, TreeTooLargeText(utf8.size()));
   std::u16string why = u"The HTML parser failed on this markup";
   if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
     why = u"The HTML parser took longer than " +
           DecimalText(static_cast<std::int64_t>(HelperCpuSeconds(utf8.size()))) +
           u" seconds on this markup";
-  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 4) {
+  } else if (exit_status == kHelperOutOfMemory) {
     why = u"The HTML parser needed more than " +
           DecimalText(static_cast<std::int64_t>(HelperMemoryBytes(utf8.size()) >> 20)) +
           u" MB for this markup";
@@ -189,10 +218,12 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
   throw Failure(err::kInvalidCall, why);
 }
 
-void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release) {
+void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release,
+                 void (*over_budget)()) {
+  const TreeLimits limits = TreeLimits::For(utf8.size());
   const GumboParse parse(utf8, mode == ParseMode::kFragment ? GUMBO_TAG_BODY : GUMBO_TAG_LAST,
-                         release);
-  EncodeTree(parse.output(), utf8, kMaxNestingDepth, out);
+                         release, limits.bytes, over_budget);
+  EncodeTree(parse.output(), utf8, kMaxNestingDepth, limits, out);
 }
 
 }  // namespace corabind::html

@@ -6,6 +6,7 @@
 
 #include "core/failure.h"
 #include "core/text.h"
+#include "platform/html/html_document.h"
 #include "platform/html/tree_wire.h"
 
 namespace corabind::html {
@@ -101,14 +102,57 @@ void PushChildren(std::vector<Pending>& stack, const GumboNode& node, std::uint3
   }
 }
 
+// What the reading process holds for a node or attribute besides its text,
+// and for each string beside its characters (UTF-16: at most two bytes for
+// each byte of UTF-8).
+constexpr std::uint64_t kNodeBytes = sizeof(Node) + sizeof(HtmlElement) + sizeof(std::uint32_t);
+constexpr std::uint64_t kAttributeBytes = sizeof(Attribute);
+constexpr std::uint64_t kStringBytes = 16;
+std::uint64_t StringBytes(std::string_view text) {
+  return kStringBytes + 2 * static_cast<std::uint64_t>(text.size());
+}
+
+// Counts the tree as it is written and fails once it passes its limits.
+class TreeCount {
+ public:
+  TreeCount(const TreeLimits& limits, std::size_t source_bytes)
+      : limits_(limits), source_bytes_(source_bytes) {}
+  void Node(std::string_view data) {
+    if (++nodes_ > limits_.nodes) {
+      throw Failure(err::kInvalidCall,
+                    u"The HTML tree of this markup would hold more than " +
+                        DecimalText(static_cast<std::int64_t>(limits_.nodes)) +
+                        u" nodes, the limit for " +
+                        DecimalText(static_cast<std::int64_t>(source_bytes_)) +
+                        u" bytes of HTML (unclosed formatting elements are reopened in every "
+                        u"paragraph)");
+    }
+    Add(kNodeBytes + StringBytes(data));
+  }
+  void Attribute(std::string_view name, std::string_view value, std::string_view raw) {
+    Add(kAttributeBytes + StringBytes(name) + StringBytes(value) +
+        (raw == value ? 0 : StringBytes(raw)));
+  }
+
+ private:
+  void Add(std::uint64_t bytes) {
+    bytes_ += bytes;
+    if (bytes_ > limits_.bytes) throw Failure(err::kInvalidCall, TreeTooLargeText(source_bytes_));
+  }
+  const TreeLimits& limits_;
+  std::size_t source_bytes_;
+  std::uint64_t nodes_ = 0, bytes_ = 0;
+};
+
 }  // namespace
 
 void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t max_depth,
-                WireWriter& out) {
+                const TreeLimits& limits, WireWriter& out) {
   out.Begin();
   std::vector<Pending> stack;
   PushChildren(stack, *output.document, 0, 1);
   std::uint32_t next_index = 1;  // 0 is the container
+  TreeCount count(limits, source.size());
 
   while (!stack.empty()) {
     const Pending p = stack.back();
@@ -123,13 +167,17 @@ void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t 
                                                u" elements");
         }
         const GumboElement& e = g.v.element;
+        const std::string name = ElementName(e);
+        count.Node(name);
         out.NodeHeader(NodeKind::kElement, NamespaceOf(e), p.parent);
-        out.String(ElementName(e));
+        out.String(name);
         out.Varint(e.attributes.length);
         for (unsigned int i = 0; i < e.attributes.length; ++i) {
           const auto& a = *static_cast<const GumboAttribute*>(e.attributes.data[i]);
           const std::string_view value = CString(a.value), raw = RawValue(a);
-          out.String(AttributeName(a));
+          const std::string attribute_name = AttributeName(a);
+          count.Attribute(attribute_name, value, raw);
+          out.String(attribute_name);
           out.String(value);
           out.RawString(raw, value);
           // Where the value stands in the source, for edits made in place.
@@ -142,6 +190,7 @@ void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t 
         break;
       }
       case GUMBO_NODE_COMMENT:
+        count.Node(CString(g.v.text.text));
         out.NodeHeader(NodeKind::kComment, Namespace::kHtml, p.parent);
         out.String(CString(g.v.text.text));
         ++next_index;
@@ -149,6 +198,7 @@ void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t 
       case GUMBO_NODE_TEXT:
       case GUMBO_NODE_CDATA:
       case GUMBO_NODE_WHITESPACE:
+        count.Node(CString(g.v.text.text));
         out.NodeHeader(NodeKind::kText, Namespace::kHtml, p.parent);
         out.String(CString(g.v.text.text));
         // Where the text stands in the source (0 when it was not written

@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <string_view>
 
+#include "platform/html/parser_helper.h"
 #include "platform/html/tree_wire.h"
 
 namespace corabind::html {
 
 // Walks with an explicit stack. `source` is the text Gumbo parsed. Nesting
-// deeper than `max_depth` elements is failure 5.
+// deeper than `max_depth` elements, or a tree past `limits` (its bytes
+// counted as a Tree holds the nodes), is failure 5.
 void EncodeTree(const GumboOutput& output, std::string_view source, std::size_t max_depth,
-                WireWriter& out);
+                const TreeLimits& limits, WireWriter& out);
 
 }  // namespace corabind::html

@@ -159,6 +159,21 @@ std::u16string CodeSet::Decode(std::string_view bytes) const {
   return out;
 }
 
+CodeSet::Decoded CodeSet::TryDecode(std::string_view bytes) const {
+  Iconv cd(kUtf16, name_);
+  if (!cd.ok()) throw UnknownCodeSet(name_);
+  Decoded out;
+  std::size_t used = 0;  // bytes
+  const std::ptrdiff_t stop = Convert(cd, bytes, out.text, used);
+  if (stop >= 0) {
+    out.text.clear();
+    out.invalid_at = static_cast<std::size_t>(stop);
+    return out;
+  }
+  out.text.resize(used / sizeof(char16_t));
+  return out;
+}
+
 std::u16string CharacterName(std::u16string_view text, std::size_t index) {
   char32_t cp = text[index];
   if (CharLength(text, index) == 2)

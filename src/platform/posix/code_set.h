@@ -46,6 +46,15 @@ class CodeSet {
   // Invalid or truncated byte sequences become U+FFFD.
   std::u16string Decode(std::string_view bytes) const;
 
+  // Like Decode, but stops at the first byte that is not valid in the code
+  // set and reports its zero-based offset instead. `text` is empty when
+  // `invalid_at` is set.
+  struct Decoded {
+    std::u16string text;
+    std::optional<std::size_t> invalid_at;
+  };
+  Decoded TryDecode(std::string_view bytes) const;
+
  private:
   std::string name_;
   bool utf8_;

@@ -50,6 +50,50 @@ class LineReader : public TextReader {
   std::size_t position_ = 0;
 };
 
+// A file without a byte order mark that is not valid UTF-8 is read in this
+// code page: the one the control's mail layout labels its text with.
+constexpr char kFallbackCodePage[] = "CP949";
+
+std::u16string Utf16Units(std::string_view bytes, bool big_endian) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]),
+               second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    text[i] = static_cast<char16_t>(big_endian ? first << 8 | second : second << 8 | first);
+  }
+  return text;
+}
+
+// The file's text as the platform's text reader takes it: a byte order mark
+// (UTF-8, UTF-16 LE or BE) decides; without one the bytes are UTF-8 when
+// they are valid UTF-8, else the fallback code page. Nothing is ever
+// replaced: a byte valid in none of them fails, naming its offset.
+std::u16string DecodeTextFile(std::string_view bytes, const std::u16string& path) {
+  const auto invalid_at = [&](std::size_t offset, const std::u16string& as) {
+    return Failure(err::kInvalidCall, u"Cannot read " + path + u": the byte at offset " +
+                                          DecimalText(static_cast<std::int64_t>(offset)) +
+                                          u" is not valid " + as);
+  };
+  for (const bool big_endian : {false, true}) {
+    if (bytes.starts_with(big_endian ? "\xFE\xFF" : "\xFF\xFE")) {
+      if (bytes.size() % 2 != 0) throw invalid_at(bytes.size() - 1, u"UTF-16 (an odd byte)");
+      return Utf16Units(bytes.substr(2), big_endian);
+    }
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    const std::string_view rest = bytes.substr(3);
+    if (const auto bad = FindInvalidUtf8(rest)) throw invalid_at(3 + *bad, u"UTF-8");
+    return FromUtf8(rest);
+  }
+  if (!FindInvalidUtf8(bytes)) return FromUtf8(bytes);
+  CodeSet::Decoded decoded = CodeSet(kFallbackCodePage).TryDecode(bytes);
+  if (decoded.invalid_at) {
+    throw invalid_at(*decoded.invalid_at, u"UTF-8, nor " + FromUtf8(kFallbackCodePage) +
+                                              u" (the file has no byte order mark)");
+  }
+  return std::move(decoded.text);
+}
+
 }  // namespace
 
 PosixFileSystem::PosixFileSystem(std::shared_ptr<const PathMap> paths, std::string code_set,
@@ -119,7 +163,7 @@ std::unique_ptr<TextReader> PosixFileSystem::OpenTextFile(const std::u16string& 
     bytes.append(buffer, static_cast<std::size_t>(n));
     if (bytes.size() > kMaxTextFileBytes) throw too_large();  // grew while read
   }
-  return std::make_unique<LineReader>(code_set_.Decode(bytes));
+  return std::make_unique<LineReader>(DecodeTextFile(bytes, path));
 }
 
 std::u16string PosixFileSystem::Dir(const std::u16string& path) {

@@ -1,5 +1,5 @@
 // The control's text files on a POSIX host: control paths go through a
-// PathMap, text through the code set (the locale's by default).
+// PathMap; text is written in the code set (the locale's by default).
 #pragma once
 
 #include <sys/types.h>
@@ -33,9 +33,11 @@ class PosixFileSystem : public FileSystem {
   // AtomicOutput does: on any failure the old file is as it was and no
   // temporary is left; a folder, device or read-only file is failure 70.
   void WriteTextFile(const std::u16string& path, const std::u16string& text) override;
-  // Reads the whole plain file and decodes it (invalid bytes become U+FFFD).
-  // Failure 53 for a missing file, 70 for a folder or special file (a FIFO
-  // or device is never waited on), 14 past kMaxTextFileBytes.
+  // Reads the whole plain file and decodes it as the platform's text reader
+  // does: by its byte order mark (UTF-8, UTF-16 LE or BE), else as UTF-8
+  // when valid, else as CP949. Failure 5 naming the offset of a byte valid
+  // in none of them: nothing is replaced. Failure 53 for a missing file, 70 for a folder or special
+  // file (a FIFO or device is never waited on), 14 past kMaxTextFileBytes.
   std::unique_ptr<TextReader> OpenTextFile(const std::u16string& path) override;
   std::u16string Dir(const std::u16string& path) override;
   bool FileExists(const std::u16string& path) override;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -56,7 +57,7 @@ TEST_F(PosixFileSystemTest, ReadsLinesEndingAtCrOrCrLf) {
       {"a\r\r\nb", {u"a", u"", u"b"}},
       {"\r\n\r\n", {u"", u""}},
       {"\n", {u"\n"}},
-      {"\xed\x95\x9c\xff\r\n", {u"\ud55c\ufffd"}},
+      {"\xed\x95\x9c\r\n", {u"\ud55c"}},
   };
   auto files = Files();
   for (const Case& c : cases) {
@@ -66,6 +67,55 @@ TEST_F(PosixFileSystemTest, ReadsLinesEndingAtCrOrCrLf) {
   auto reader = files.OpenTextFile(u"t:/in.txt");
   reader->ReadLine();
   ExpectFailure(62, [&] { reader->ReadLine(); });
+}
+
+// Whatever the code set of writing, a file is read as the platform's text
+// reader takes it, and a byte it cannot place is a failure naming its
+// offset, never a replacement character.
+TEST_F(PosixFileSystemTest, ReadsByByteOrderMarkElseUtf8ElseCp949) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string name, bytes;
+    std::u16string text;  // with the lines joined by CR LF
+    std::optional<std::size_t> invalid_at = std::nullopt;
+  };
+  const Case cases[] = {
+      {"UTF-8", "\xed\x95\x9c\xea\xb8\x80 a\r\nb", u"\ud55c\uae00 a\r\nb"},
+      {"UTF-8 with its mark", "\xef\xbb\xbf\xed\x95\x9c", u"\ud55c"},
+      {"UTF-16 LE", "\xff\xfe\x5c\xd5\r\0\n\0a\0"s, u"\ud55c\r\na"},
+      {"UTF-16 BE", "\xfe\xff\xd5\x5c\0\r\0\n\0a"s, u"\ud55c\r\na"},
+      {"UTF-16 LE, a pair", "\xff\xfe\x3d\xd8\x00\xde"s, u"\U0001F600"},
+      {"CP949 Korean", "<p>\xc7\xd1\xb1\xdb \x81\x41</p>", u"<p>\ud55c\uae00 \uac02</p>"},
+      {"CP949 cut short", "ab\xc7", u"", 2},
+      {"valid nowhere", "abc\xff", u"", 3},
+      {"valid nowhere, after Korean", "\xc7\xd1\x80", u"", 2},
+      {"UTF-8 mark, then invalid",
+       "\xef\xbb\xbf"
+       "a\xc7\xd1",
+       u"", 4},
+      {"UTF-16 of an odd length",
+       "\xff\xfe"
+       "a\0b"s,
+       u"", 4},
+  };
+  auto files = Files("ANSI_X3.4-1968");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(Host("in.txt"), c.bytes);
+    if (!c.invalid_at) {
+      std::u16string text;
+      for (const std::u16string& line : ReadAllLines(files, u"T:\\in.txt"))
+        text += (text.empty() ? u"" : u"\r\n") + line;
+      EXPECT_EQ(ToUtf8(text), ToUtf8(c.text));
+      continue;
+    }
+    const std::u16string why =
+        ExpectFailure(err::kInvalidCall, [&] { files.OpenTextFile(u"T:\\in.txt"); });
+    EXPECT_NE(why.find(u"T:\\in.txt: the byte at offset " +
+                       DecimalText(static_cast<std::int64_t>(*c.invalid_at)) + u" "),
+              std::u16string::npos)
+        << ToUtf8(why);
+  }
 }
 
 TEST_F(PosixFileSystemTest, OpenFailsClearly) {
