@@ -31,8 +31,13 @@ class Form {
   Size client_size() const { return client_size_; }
   // The window's font, for widgets whose design names none.
   const Font& font() const { return font_; }
-  // The widget that has the focus when the form opens.
+  // The widget that has the focus when the form opens; the keyboard order
+  // is each widget's tab_index.
   const std::u16string& initial_focus() const { return initial_focus_; }
+  // The command buttons that the Enter and the Escape key click wherever
+  // the focus is; "" where the key clicks nothing and the window ignores it.
+  const std::u16string& enter_button() const { return enter_button_; }
+  const std::u16string& escape_button() const { return escape_button_; }
 
   const std::vector<std::unique_ptr<Widget>>& widgets() const { return widgets_; }
   // Failure 5 naming the widget when it is missing or of another kind.
@@ -60,6 +65,10 @@ class Form {
     return ref;
   }
   void set_initial_focus(std::u16string name) { initial_focus_ = std::move(name); }
+  void set_key_buttons(std::u16string enter, std::u16string escape) {
+    enter_button_ = std::move(enter);
+    escape_button_ = std::move(escape);
+  }
   virtual void Load() {}
 
  private:
@@ -68,6 +77,8 @@ class Form {
   Size client_size_;
   Font font_;
   std::u16string initial_focus_;
+  std::u16string enter_button_;
+  std::u16string escape_button_;
   std::vector<std::unique_ptr<Widget>> widgets_;
   bool open_ = false;
 };

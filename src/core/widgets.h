@@ -195,7 +195,13 @@ class ListBox : public Widget {
   const std::vector<std::u16string>& lines() const { return lines_; }
   void Reset() override;
 
+  // The label that heads the columns of the lines ("" for none): it is
+  // drawn in the lines' font, and a line as long as it shows whole.
+  const std::u16string& heading() const { return heading_; }
+  void set_heading(std::u16string label_name) { heading_ = std::move(label_name); }
+
  private:
+  std::u16string heading_;
   std::vector<std::u16string> lines_;
   std::ptrdiff_t selected_ = -1;
 };

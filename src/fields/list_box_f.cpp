@@ -50,6 +50,7 @@ ListBoxF::ListBoxF(Library& library)
   Add<OptionButton>(Design(u"Option1", {304, 212, 57, 25}, u"Yes", kDotum975, 4), false);
   Add<OptionButton>(Design(u"Option2", {364, 212, 57, 25}, u"No", kDotum975, 5), true);
   AttachNumericFieldRule(Get<TextBox>(u"Text2"));
+  Get<ListBox>(u"List1").set_heading(u"Label2");
   set_initial_focus(u"List1");
 }
 

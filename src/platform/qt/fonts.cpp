@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -98,6 +99,15 @@ bool TextFits(const QFont& font, const QString& text, QSize room, bool wrap) {
 
 namespace {
 
+// `font`, or the largest smaller size at which `text` fits `room`.
+QFont Shrunk(QFont font, const QString& text, QSize room, bool wrap) {
+  for (double points = font.pointSizeF(); points > kSmallestPoints; points -= 0.25) {
+    font.setPointSizeF(points);
+    if (TextFits(font, text, room, wrap)) break;
+  }
+  return font;
+}
+
 void FitCaption(QWidget& view) {
   QString text;
   QSize room;
@@ -122,12 +132,7 @@ void FitCaption(QWidget& view) {
     room = QSize(view.width() - 16, view.height());
   }
   if (text.isEmpty()) return;
-  QFont font = view.font();
-  for (double points = font.pointSizeF(); points > kSmallestPoints; points -= 0.25) {
-    font.setPointSizeF(points);
-    if (TextFits(font, text, room, wrap)) break;
-  }
-  view.setFont(font);
+  view.setFont(Shrunk(view.font(), text, room, wrap));
 }
 
 }  // namespace
@@ -146,6 +151,21 @@ void FitCaptions(QWidget& window) {
     font.setPointSizeF(group_points[option->parentWidget()]);
     option->setFont(font);
   }
+}
+
+void FitListHeading(QLabel& heading, QListWidget& list) {
+  // A line's text is inset from the list's frame by the style's item
+  // margin on both sides (as the style lays item text out), and loses the
+  // width of the scroll bar that more lines than rows bring.
+  const QStyle& style = *list.style();
+  const int margin = style.pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+  const int bar = style.pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+  const QRect own = heading.contentsRect();
+  const int in_list = list.contentsRect().width() - 2 * margin - bar;
+  const QFont font = Shrunk(heading.font(), heading.text(),
+                            QSize(std::min(own.width(), in_list), own.height()), false);
+  heading.setFont(font);
+  list.setFont(font);
 }
 
 }  // namespace corabind::qt

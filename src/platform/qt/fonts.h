@@ -9,6 +9,8 @@
 
 #include "core/widgets.h"
 
+class QLabel;
+class QListWidget;
 class QWidget;
 
 namespace corabind::qt {
@@ -37,5 +39,11 @@ bool TextFits(const QFont& font, const QString& text, QSize room, bool wrap);
 // Option buttons of one group then share the smallest size, so that the
 // choices read as one list.
 void FitCaptions(QWidget& window);
+
+// A list and the label heading its columns share one font: the heading's
+// (after FitCaptions), made smaller until the heading fits on one line both
+// in its own box and inside the list beside a vertical scroll bar, so that
+// any line as long as the heading shows whole.
+void FitListHeading(QLabel& heading, QListWidget& list);
 
 }  // namespace corabind::qt

@@ -22,11 +22,15 @@
 namespace corabind::qt {
 
 // The window. A close from the frame unloads the form without running any
-// handler. No key is bound to a button: Escape does not close the window and
-// Enter clicks nothing by itself.
+// handler. Enter and Escape click the buttons the form binds to them, or
+// nothing: QDialog's own handling (Escape rejects, Enter clicks an
+// auto-default button) never runs, so an unbound key leaves the window as
+// it is.
 class FormDialog : public QDialog {
  public:
   std::function<void()> on_frame_close;
+  QPushButton* enter_button = nullptr;
+  QPushButton* escape_button = nullptr;
 
   void reject() override {
     if (on_frame_close) on_frame_close();
@@ -35,12 +39,24 @@ class FormDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-      event->ignore();
-      return;
+    QPushButton* bound = nullptr;
+    switch (event->key()) {
+      case Qt::Key_Escape:
+        bound = escape_button;
+        break;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        bound = enter_button;
+        break;
+      default:
+        QDialog::keyPressEvent(event);
+        return;
     }
-    QDialog::keyPressEvent(event);
+    if (bound && bound->isEnabled()) {
+      bound->click();
+    } else {
+      event->ignore();
+    }
   }
 };
 
@@ -123,8 +139,27 @@ void FormWindow::Build() {
     }
     Create(*w, parent);
   }
+  // A list's heading stays on one line over the columns it names, in the
+  // lines' font.
+  std::vector<std::pair<QLabel*, QListWidget*>> headings;
+  for (const auto& w : form_.widgets()) {
+    if (w->kind() != WidgetKind::kListBox) continue;
+    const std::u16string& heading = static_cast<const ListBox&>(*w).heading();
+    if (heading.empty()) continue;
+    auto* label = qobject_cast<QLabel*>(View(heading));
+    if (!label)
+      throw Failure(err::kInvalidCall, u"The heading " + heading + u" of " + w->name() +
+                                           u" is no label of the form " + form_.name());
+    label->setWordWrap(false);
+    headings.emplace_back(label, static_cast<QListWidget*>(View(w->name())));
+  }
   FitCaptions(d);
+  for (auto [label, list] : headings) FitListHeading(*label, *list);
   ApplyTabOrder();
+  dialog_->enter_button = KeyButton(form_.enter_button());
+  dialog_->escape_button = KeyButton(form_.escape_button());
+  // Drawn as the window's default button.
+  if (dialog_->enter_button) dialog_->enter_button->setDefault(true);
 
   for (const auto& w : form_.widgets()) {
     Widget* model = w.get();
@@ -311,6 +346,15 @@ void FormWindow::ApplyTabOrder() {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < order.size(); ++i)
     QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+QPushButton* FormWindow::KeyButton(const std::u16string& name) const {
+  if (name.empty()) return nullptr;
+  auto* button = qobject_cast<QPushButton*>(View(name));
+  if (!button)
+    throw Failure(err::kInvalidCall,
+                  u"The key button " + name + u" is no command button of the form " + form_.name());
+  return button;
 }
 
 void FormWindow::RefreshAll() {

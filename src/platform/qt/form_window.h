@@ -1,8 +1,8 @@
 // One generic renderer for every form: builds a QDialog from the form's
 // layout data (client size, boxes at 96 dpi, captions, fonts, frames, tab
-// order, initial focus) and binds each Qt widget to its model both ways.
-// User edits go to the model, which may rewrite them (the numeric field
-// rule); model changes refresh the widget without echoing back.
+// order, initial focus, the buttons Enter and Escape click, list headings)
+// and binds each Qt widget to its model both ways. User edits go to the model, which may rewrite
+// them (the numeric field rule); model changes refresh the widget without echoing back.
 #pragma once
 
 #include <QDialog>
@@ -14,6 +14,7 @@
 
 #include "core/form.h"
 
+class QPushButton;
 class QWidget;
 
 namespace corabind::qt {
@@ -42,6 +43,9 @@ class FormWindow {
   void Build();
   QWidget* Create(Widget& model, QWidget* parent);
   void ApplyTabOrder();
+  // The view of the command button `name` that a key clicks; nullptr for
+  // "". Failure 5 when the form has no such command button.
+  QPushButton* KeyButton(const std::u16string& name) const;
   // Brings the Qt widget of `model` in line with the model's value.
   void Refresh(Widget& model);
   void RefreshAll();

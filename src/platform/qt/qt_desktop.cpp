@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdlib>
 
 #include "core/failure.h"
@@ -57,6 +58,15 @@ void QtDesktop::ShowFileDialog(FileDialog& dialog, bool save) {
       if (host->has_parent_path()) box.setDirectory(QString::fromStdString(host->parent_path()));
       box.selectFile(QString::fromStdString(host->filename()));
     }
+  }
+  // Long names show whole: the name column of the detail view takes the
+  // width of the longest name as a folder's entries arrive (the user may
+  // still resize it afterwards).
+  if (auto* names = box.findChild<QTreeView*>(); names && names->model()) {
+    const auto fit = [names] { names->resizeColumnToContents(0); };
+    QObject::connect(names->model(), &QAbstractItemModel::rowsInserted, names, fit);
+    QObject::connect(names->model(), &QAbstractItemModel::layoutChanged, names, fit);
+    QObject::connect(names->model(), &QAbstractItemModel::modelReset, names, fit);
   }
   if (box.exec() != QDialog::Accepted) return;
   const QStringList chosen = box.selectedFiles();

@@ -14,11 +14,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "core/failure.h"
 #include "core/form.h"
 #include "core/text.h"
+#include "platform/qt/fonts.h"
 #include "platform/qt/qt_desktop.h"
 #include "qt_test_support.h"
 
@@ -34,7 +36,8 @@ WidgetDesign D(std::u16string name, Box box, std::u16string caption = {}, int ta
 }
 
 // Every widget kind, with tab indexes out of list order, a numeric field
-// (leading digits kept, nothing gives 0) and an OK that fails on "boom".
+// (leading digits kept, nothing gives 0), an OK that fails on "boom", and
+// Enter and Escape bound to OK and Cancel.
 class SampleForm : public Form {
  public:
   explicit SampleForm(std::u16string& result)
@@ -53,6 +56,7 @@ class SampleForm : public Form {
     auto& ok = Add<CommandButton>(D(u"Command1", {276, 96, 80, 27}, u"OK", 8));
     auto& cancel = Add<CommandButton>(D(u"Command2", {276, 132, 80, 27}, u"Cancel", 7));
     set_initial_focus(u"Text1");
+    set_key_buttons(u"Command1", u"Command2");
     size.on_change = [&size] {
       std::u16string digits;
       for (char16_t c : size.text()) {
@@ -200,14 +204,54 @@ TEST_F(FormWindowTest, FrameCloseAndFailuresEndTheShowing) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(result_, u"previous");
 
-  // Escape is bound to nothing; Cancel still works afterwards.
+  // Enter clicks the bound OK, drawn as the default button, from a field;
+  // Escape clicks the bound Cancel.
   WhenModal<QDialog>([](QDialog& d) {
-    QTest::keyClick(&Child<QLineEdit>(d, "Text1"), Qt::Key_Escape);
-    EXPECT_TRUE(d.isVisible());
-    QTest::mouseClick(&Child<QPushButton>(d, "Command2"), Qt::LeftButton);
+    EXPECT_TRUE(Child<QPushButton>(d, "Command1").isDefault());
+    EXPECT_FALSE(Child<QPushButton>(d, "Command2").isDefault());
+    QTest::keyClicks(&Child<QLineEdit>(d, "Text1"), "typed");
+    QTest::keyClick(&Child<QLineEdit>(d, "Text1"), Qt::Key_Return);
+  });
+  desktop_.ShowModal(form_);
+  EXPECT_EQ(result_, u"typed");
+  WhenModal<QDialog>([](QDialog& d) {
+    QTest::keyClicks(&Child<QLineEdit>(d, "Text1"), "typed");
+    QTest::keyClick(&Child<QComboBox>(d, "Combo1"), Qt::Key_Escape);
   });
   desktop_.ShowModal(form_);
   EXPECT_EQ(result_, u"");
+}
+
+// The select list dialog's column heading, longer than its box is wide at
+// the designed size: it stays on one line, and the list's lines, in the
+// heading's font, show whole up to the heading's length even when a
+// vertical scroll bar takes its room.
+class HeadedListForm : public Form {
+ public:
+  static constexpr char16_t kHeading[] = u"    Selected Item                                Value";
+  HeadedListForm() : Form(u"HeadedF", u"Headed", {497, 291}) {
+    const Font fixed{u"GulimChe", 9};
+    Add<Label>(D(u"Label2", {68, 56, 345, 25}, kHeading, -1, {}, fixed));
+    Add<ListBox>(D(u"List1", {68, 76, 345, 124}, {}, 0, {}, fixed)).set_heading(u"Label2");
+  }
+};
+
+TEST_F(FormWindowTest, ListLinesShowWholeUnderTheirHeading) {
+  HeadedListForm form;
+  const ModalShowing showing(form);
+  auto& lines = form.Get<ListBox>(u"List1");
+  for (int i = 0; i < 20; ++i) lines.Append(HeadedListForm::kHeading);
+  FormWindow window(form);
+  QDialog& d = window.dialog();
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  auto& heading = Child<QLabel>(d, "Label2");
+  auto& list = Child<QListWidget>(d, "List1");
+  list.doItemsLayout();
+  EXPECT_TRUE(list.verticalScrollBar()->isVisible());
+  EXPECT_EQ(list.horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(heading.font().toString(), list.font().toString());
+  EXPECT_TRUE(TextFits(heading.font(), heading.text(), heading.contentsRect().size(), false));
 }
 
 }  // namespace

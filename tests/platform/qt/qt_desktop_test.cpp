@@ -5,9 +5,13 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRawFont>
+#include <QSettings>
+#include <QTest>
+#include <QTreeView>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +128,46 @@ TEST_F(QtDesktopTest, FileDialogsUseTheComponentsSettings) {
       desktop_.ShowOpen(dialog);
     }
     EXPECT_EQ(dialog.file_name, c.accept ? paths_.ToControl(dir / c.choose) : old_name) << c.choose;
+  }
+  fs::remove_all(dir);
+}
+
+// A name longer than the name column's first width is shown whole, in the
+// open and in the save dialog.
+TEST_F(QtDesktopTest, FileDialogsShowLongNamesWhole) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "corabind_qt_long_names";
+  fs::create_directories(dir);
+  const std::string long_name =
+      "2026 spring campaign - newsletter for returning customers (final, approved).htm";
+  std::ofstream(dir / long_name) << "x";
+  std::ofstream(dir / "a.htm") << "x";
+  // Without the widths an earlier dialog left.
+  QSettings(QSettings::UserScope, QStringLiteral("QtProject")).remove(QStringLiteral("FileDialog"));
+  for (bool save : {false, true}) {
+    FileDialog dialog{paths_.ToControl(dir / "a.htm"), u"Files", {}, 0};
+    WhenModal<QFileDialog>([&](QFileDialog& box) {
+      auto* names = box.findChild<QTreeView*>();
+      ASSERT_NE(names, nullptr);
+      const QString wanted = QString::fromStdString(long_name);
+      // The folder's entries arrive from Qt's file system model as they are read.
+      EXPECT_TRUE(QTest::qWaitFor([&] {
+        const QModelIndex root = names->rootIndex();
+        for (int row = 0; row < names->model()->rowCount(root); ++row) {
+          if (names->model()->index(row, 0, root).data().toString() == wanted) return true;
+        }
+        return false;
+      }));
+      QApplication::processEvents();
+      const int needed = names->fontMetrics().horizontalAdvance(wanted);
+      EXPECT_GE(names->header()->sectionSize(0), needed) << (save ? "save" : "open");
+      box.reject();
+    });
+    if (save) {
+      desktop_.ShowSave(dialog);
+    } else {
+      desktop_.ShowOpen(dialog);
+    }
   }
   fs::remove_all(dir);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -15,6 +16,9 @@
 namespace corabind::qt::testing {
 
 inline void EnsureApplication() {
+  // Settings that Qt's own dialogs keep (the file dialog's columns, its
+  // last folder) go to a test location, not the user's.
+  QStandardPaths::setTestModeEnabled(true);
   // Kept for the whole test run: Qt does not support a second QApplication.
   static QtSession* session = new QtSession(QStringLiteral("corabind"));
   (void)session;
