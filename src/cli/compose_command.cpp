@@ -25,6 +25,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "mail/address.h"
 #include "mail/file_probe.h"
 #include "mail/get_images_layout.h"
 #include "mail/mail_writer.h"
@@ -98,14 +99,14 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
     try {
       source->paths->MapDriveSpec(drive);
     } catch (const Failure& failure) {
-      throw UsageError{"--drive " + drive + ": " + failure.what()};
+      throw UsageError{"--drive " + Printable(drive) + ": " + Printable(failure.what())};
     }
   }
   std::error_code ec;
   const fs::path folder = input.folder;
   std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
-    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
+    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + Printable(root) + ": no such folder"};
     roots.emplace_back(root);
   }
   source->policy = ReadPolicy::ConfinedTo(roots);
@@ -253,7 +254,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
     try {
       bad = EncodeMessage(message, options.encoding, sink);
     } catch (const Failure& failure) {
-      throw UsageError{"--encoding " + options.encoding + ": " + failure.what()};
+      throw UsageError{"--encoding " + Printable(options.encoding) + ": " + Printable(failure.what())};
     }
     if (!bad) return;
     const std::size_t at = *bad;
@@ -269,7 +270,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
       where << "line " << line << " of the message (a part's name or Content-ID)";
     }
     throw RunError{ToUtf8(CharacterName(message, at)) + " at " + where.str() +
-                   " cannot be written in " + options.encoding +
+                   " cannot be written in " + Printable(options.encoding) +
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
   if (options.output.empty() || options.output == "-") encode([](std::string_view) {});
@@ -316,6 +317,7 @@ void LeaveToExit(std::unique_ptr<Source> source, mail::Mail message) {
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  CheckEnvelope(options);
   std::unique_ptr<Source> source = Read(options, err);
   if (options.get_images_layout) {
     ComposeGetImagesLayout(options, *source, out, err);
@@ -340,7 +342,19 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
+void CheckEnvelope(const ComposeOptions& options) {
+  try {
+    if (!options.from.empty()) mail::ParseAddressList("--from", options.from);
+    for (const std::string& to : options.to) mail::ParseAddressList("--to", to);
+    for (const std::string& cc : options.cc) mail::ParseAddressList("--cc", cc);
+    mail::CheckHeaderText("--subject", options.subject);
+  } catch (const Failure& failure) {
+    throw UsageError{failure.what()};
+  }
+}
+
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
+  CheckEnvelope(options);
   return ComposeStandard(options, *Read(options, err), err);
 }
 
@@ -352,7 +366,7 @@ mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::strin
   input.empty = utf8.empty();
   std::error_code ec;
   input.folder = fs::canonical(folder, ec);
-  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + folder};
+  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + Printable(folder)};
   return ComposeStandard(options, *Read(options, err, &input), err);
 }
 

@@ -11,6 +11,8 @@
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "core/failure.h"
+#include "core/printable.h"
+#include "mail/address.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
 
@@ -29,10 +31,12 @@ using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
 // The envelope of a message composed before: from the options alone.
 void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp) {
   if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
-  smtp.from = mail::AddressesOf(options.from).front();
-  for (const auto* list : {&options.to, &options.cc}) {
+  CheckEnvelope(options);
+  smtp.from = mail::ParseAddressList("--from", options.from).front().address;
+  for (const auto& [label, list] : {std::pair{"--to", &options.to}, std::pair{"--cc", &options.cc}}) {
     for (const std::string& text : *list) {
-      for (std::string& a : mail::AddressesOf(text)) smtp.recipients.push_back(std::move(a));
+      for (mail::Mailbox& m : mail::ParseAddressList(label, text))
+        smtp.recipients.push_back(std::move(m.address));
     }
   }
 }
@@ -51,7 +55,7 @@ int Send(const SendOptions& options, std::ostream& err) {
     if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
     EnvelopeFromOptions(options.compose, smtp);
     file.reset(std::fopen(options.eml.c_str(), "rb"));
-    if (!file) throw RunError{"cannot read " + options.eml + ": " + std::strerror(errno)};
+    if (!file) throw RunError{"cannot read " + Printable(options.eml) + ": " + std::strerror(errno)};
   } else {
     if (options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE"};
     // Written to an unnamed temporary file first: the server is only

@@ -12,7 +12,9 @@
 #include <unordered_map>
 
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
+#include "mail/address.h"
 #include "mail/css_urls.h"
 #include "mail/file_probe.h"
 #include "mail/gmime_stream.h"
@@ -31,45 +33,14 @@ void InitGMime() {
   std::call_once(once, [] { g_mime_init(); });
 }
 
-// Owns one GObject reference.
-template <class T>
-struct GRef {
-  T* p = nullptr;
-  explicit GRef(T* object = nullptr) : p(object) {}
-  GRef(const GRef&) = delete;
-  GRef& operator=(const GRef&) = delete;
-  ~GRef() {
-    if (p) g_object_unref(p);
-  }
-};
-
 [[noreturn]] void Invalid(const std::string& text) {
   throw Failure(err::kInvalidCall, FromUtf8(text));
 }
 
-void AddMailboxes(InternetAddressList* list, std::vector<std::string>& out) {
-  for (int i = 0; i < internet_address_list_length(list); ++i) {
-    InternetAddress* address = internet_address_list_get_address(list, i);
-    if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-      out.emplace_back(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address)));
-    } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
-      AddMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out);
-    }
-  }
-}
-
 // Parses an address list into `into` (a header's list) and the envelope.
-void ParseAddresses(const std::string& text, InternetAddressList* into,
+void ParseAddresses(std::string_view field, const std::string& text, InternetAddressList* into,
                     std::vector<std::string>& envelope) {
-  GRef<InternetAddressList> list(internet_address_list_parse(nullptr, text.c_str()));
-  std::vector<std::string> found;
-  if (list.p) AddMailboxes(list.p, found);
-  const bool bare = std::all_of(found.begin(), found.end(), [](const std::string& a) {
-    return a.find('@') != std::string::npos && a.front() != '@' && a.back() != '@';
-  });
-  if (found.empty() || !bare) Invalid("not an e-mail address: " + text);
-  internet_address_list_append(into, list.p);
-  envelope.insert(envelope.end(), found.begin(), found.end());
+  for (Mailbox& m : ParseAddressList(field, text, into)) envelope.push_back(std::move(m.address));
 }
 
 std::string FolderOf(const std::u16string& control_path) {
@@ -117,9 +88,15 @@ std::string WithLf(std::string_view text) {
 
 // `utf8` in `charset`; failure 5 naming the first character it cannot carry.
 std::string Encode(const std::string& utf8, const std::string& charset) {
+  // The name goes into a header and the page as it is: only the characters
+  // a MIME charset name is made of (RFC 2978), no iconv "//" suffixes.
+  static constexpr std::string_view kNameCharacters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$%&'+^_`{}~-.:";
+  if (charset.empty() || charset.find_first_not_of(kNameCharacters) != std::string::npos)
+    Invalid("not a charset name: " + Printable(charset));
   if (NamesUtf8(charset)) return utf8;
   const GIConv known = g_iconv_open(charset.c_str(), "UTF-8");
-  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + charset);
+  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + Printable(charset));
   g_iconv_close(known);
   gsize read = 0, written = 0;
   GError* error = nullptr;
@@ -137,7 +114,7 @@ std::string Encode(const std::string& utf8, const std::string& charset) {
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
     const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
     throw Failure(err::kOverflow, FromUtf8(std::string(name) + " on line " + std::to_string(line) +
-                                           " cannot be written in " + charset +
+                                           " cannot be written in " + Printable(charset) +
                                            "; nothing written (utf-8 keeps every character)"));
   }
   std::string bytes(out, written);
@@ -186,14 +163,14 @@ class Builder {
     state_.message = message;
     std::vector<std::string> from;
     if (!options_.from.empty()) {
-      ParseAddresses(options_.from, g_mime_message_get_from(message), from);
+      ParseAddresses("From", options_.from, g_mime_message_get_from(message), from);
       state_.from = from.front();
     }
     for (const std::string& to : options_.to) {
-      ParseAddresses(to, g_mime_message_get_to(message), state_.recipients);
+      ParseAddresses("To", to, g_mime_message_get_to(message), state_.recipients);
     }
     for (const std::string& cc : options_.cc) {
-      ParseAddresses(cc, g_mime_message_get_cc(message), state_.recipients);
+      ParseAddresses("Cc", cc, g_mime_message_get_cc(message), state_.recipients);
     }
     const auto at = state_.from.rfind('@');
     domain_ = at == std::string::npos ? "localhost" : state_.from.substr(at + 1);
@@ -202,6 +179,7 @@ class Builder {
     token_ = std::string(id).substr(0, std::string(id).find('@'));
     g_free(id);
     if (!options_.subject.empty()) {
+      CheckHeaderText("Subject", options_.subject);
       g_mime_message_set_subject(message, options_.subject.c_str(), "utf-8");
     }
     GDateTime* now = g_date_time_new_now_local();
@@ -502,14 +480,6 @@ Mail ComposeMail(const Page& page, const MailOptions& options) {
   auto state = std::make_unique<Mail::State>();
   Builder(page, options, *state).Run();
   return Mail(std::move(state));
-}
-
-std::vector<std::string> AddressesOf(const std::string& list) {
-  InitGMime();
-  std::vector<std::string> found;
-  GRef<InternetAddressList> header(internet_address_list_new());
-  ParseAddresses(list, header.p, found);
-  return found;
 }
 
 }  // namespace corabind::mail
