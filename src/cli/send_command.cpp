@@ -24,6 +24,7 @@ struct SendOptions {
   ComposeOptions compose;
   std::string eml;  // a message composed before, instead of MAIL
   std::string smtp, tls, user;
+  std::string cacert;  // "" for CURL_CA_BUNDLE, SSL_CERT_FILE, else the system's
 };
 
 using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
@@ -49,6 +50,15 @@ int Send(const SendOptions& options, std::ostream& err) {
   if (options.tls == "none") smtp.tls = mail::Tls::kNone;
   smtp.user = options.user;
   if (const char* password = std::getenv("CORABIND_SMTP_PASSWORD")) smtp.password = password;
+  smtp.ca_file = options.cacert;
+  for (const char* variable : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+    const char* file = std::getenv(variable);
+    if (smtp.ca_file.empty() && file) smtp.ca_file = file;
+  }
+  if (!smtp.ca_file.empty() && ::access(smtp.ca_file.c_str(), R_OK) != 0) {
+    throw UsageError{"cannot read the certificates " + Printable(smtp.ca_file) + ": " +
+                     std::strerror(errno)};
+  }
 
   File file(nullptr, &std::fclose);
   if (!options.eml.empty()) {
@@ -90,7 +100,7 @@ int Send(const SendOptions& options, std::ostream& err) {
           << std::flush;
     };
   }
-  mail::SendMail(
+  const mail::Sent sent = mail::SendMail(
       smtp,
       [&](char* buffer, std::size_t length) {
         const std::size_t n = std::fread(buffer, 1, length, file.get());
@@ -100,7 +110,8 @@ int Send(const SendOptions& options, std::ostream& err) {
       static_cast<std::size_t>(size));
   if (shown) err << '\n';
   err << "corabind send: accepted by the server for " << smtp.recipients.size() << " recipient(s), "
-      << size << " bytes\n";
+      << size << " bytes" << (sent.smtputf8 ? ", under SMTPUTF8 (an address is not ASCII)" : "")
+      << '\n';
   return kExitOk;
 }
 
@@ -126,6 +137,9 @@ void AddSendCommand(CLI::App& app, int& exit_status) {
   send->add_option("--user", options->user,
                    "Log in as this user; the password comes from CORABIND_SMTP_PASSWORD or "
                    "~/.netrc, never from the command line");
+  send->add_option("--cacert", options->cacert,
+                   "Trust the certificates in this PEM file instead of the system's (default: "
+                   "$CURL_CA_BUNDLE, else $SSL_CERT_FILE, else the system's)");
   AddMailOptions(*send, options->compose);
   send->callback([options, &exit_status] { exit_status = RunSend(*options, std::cerr); });
 }

@@ -43,6 +43,81 @@ void ParseAddresses(std::string_view field, const std::string& text, InternetAdd
   for (Mailbox& m : ParseAddressList(field, text, into)) envelope.push_back(std::move(m.address));
 }
 
+// A file name fit to stand in a quoted parameter as it is: short printable
+// ASCII. Anything else (a line break that would start a header line of its
+// own, other characters than ASCII, a long name) is RFC 2231-encoded here
+// rather than by GMime, whose continuations may cut a character in two,
+// which readers then fail to decode.
+constexpr std::size_t kPlainNameLength = 60;
+constexpr std::size_t kEncodedSectionLength = 60;
+
+bool IsPlainName(std::string_view name) {
+  return name.size() <= kPlainNameLength && std::all_of(name.begin(), name.end(), [](char c) {
+           return c >= 0x20 && c < 0x7F;
+         });
+}
+
+// `name` as RFC 2231 sections: UTF-8, percent-encoded but for the
+// characters a parameter may hold as they are, each section at most
+// kEncodedSectionLength long and ending on a character boundary.
+std::vector<std::string> EncodedSections(std::string_view name) {
+  static constexpr std::string_view kAttributeChars =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$&+-.^_`|~";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::vector<std::string> sections(1);
+  for (std::size_t i = 0; i < name.size();) {
+    std::size_t end = i + 1;  // one whole character: a lead byte and its continuations
+    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
+    std::string encoded;
+    for (; i < end; ++i) {
+      const auto b = static_cast<unsigned char>(name[i]);
+      if (kAttributeChars.find(name[i]) != std::string_view::npos) {
+        encoded += name[i];
+      } else {
+        encoded += '%';
+        encoded += kHex[b >> 4];
+        encoded += kHex[b & 15];
+      }
+    }
+    if (!sections.back().empty() &&
+        sections.back().size() + encoded.size() > kEncodedSectionLength)
+      sections.emplace_back();
+    sections.back() += encoded;
+  }
+  sections.front().insert(0, "UTF-8''");
+  return sections;
+}
+
+// Names the part's file in Content-Type's name and Content-Disposition's
+// filename. An encoded name's two headers are written here, whole, since
+// GMime would quote the sections; nothing changes either header after.
+void SetFileName(GMimeObject* part, const std::string& name) {
+  if (name.empty()) return;
+  g_mime_part_set_filename(GMIME_PART(part), name.c_str());
+  if (IsPlainName(name)) return;
+  const std::vector<std::string> sections = EncodedSections(name);
+  const auto parameters = [&](const char* parameter) {
+    std::string text;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      text += ";\n\t";
+      text += parameter;
+      text += sections.size() == 1 ? "*" : "*" + std::to_string(i) + "*";
+      text += "=" + sections[i];
+    }
+    return text + "\n";
+  };
+  char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
+  const std::string content_type = " " + std::string(type) + parameters("name");
+  g_free(type);
+  GMimeHeaderList* headers = g_mime_object_get_header_list(part);
+  g_mime_header_set_raw_value(g_mime_header_list_get_header(headers, "Content-Type"),
+                              content_type.c_str());
+  const std::string disposition =
+      " " + std::string(g_mime_object_get_disposition(part)) + parameters("filename");
+  g_mime_header_set_raw_value(g_mime_header_list_get_header(headers, "Content-Disposition"),
+                              disposition.c_str());
+}
+
 std::string FolderOf(const std::u16string& control_path) {
   const auto slash = control_path.rfind(u'\\');
   return ToUtf8(control_path.substr(0, slash == std::u16string::npos ? 0 : slash + 1));
@@ -367,13 +442,12 @@ class Builder {
       state_.files.push_back(file);
     }
     g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
-    const std::string name = ToUtf8(GetFileName(w.path));
-    if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
     g_mime_part_set_content_id(part, cid.c_str());
     // A file's placeholder counts as base64 already, which GMime then
     // copies as it is.
     SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
                w.style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
+    SetFileName(GMIME_OBJECT(part), ToUtf8(GetFileName(w.path)));
     parts_.push_back(GMIME_OBJECT(part));
     state_.embedded.push_back({state_.references[w.path], w.path});
     return cid;
