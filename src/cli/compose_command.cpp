@@ -221,8 +221,9 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
         return ReferenceOf(*control.imageKeys(), *control.imageValues(), path);
       },
       "with empty parts");
-  // A reference or file name holding a control character gets no part
-  // (GetImages will not write one into a header): a file not embedded too.
+  // A reference holding a control character gets no part (GetImages will
+  // not write one into a Content-ID): a file not embedded too. A file
+  // name's control characters are written %HH instead.
   const auto has_control = [](std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
   };
@@ -231,15 +232,12 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
   const Collection& values = *control.imageValues();
   for (std::int32_t k = 1; k <= keys.Count() && k <= values.Count(); ++k) {
     if (keys.Item(k).IsObject() || values.Item(k).IsObject()) continue;
-    const std::u16string key = keys.Item(k).ToText(), value = values.Item(k).ToText();
-    if (!has_control(key) &&
-        !has_control(std::u16string_view(value).substr(value.rfind(u'\\') + 1)))
-      continue;
+    const std::u16string key = keys.Item(k).ToText();
+    if (!has_control(key)) continue;
     ++left_out;
     if (options.allow_missing && options.quiet) continue;
     err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
-        << Printable(ToUtf8(key))
-        << ": left out: the reference or its file name holds a control character\n";
+        << Printable(ToUtf8(key)) << ": left out: the reference holds a control character\n";
   }
   if (left_out != 0 && !options.allow_missing) {
     throw RunError{std::to_string(left_out) +
