@@ -7,6 +7,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -22,21 +23,22 @@ using namespace corabind;
 // Every line of the header block is a folded continuation or starts a
 // header GMime writes: a value never makes a line of its own.
 void CheckHeaderBlock(const std::string& message) {
-  const std::size_t end = message.find("\n\n");
-  std::size_t at = 0;
-  while (at < end) {
-    const std::size_t line_end = message.find('\n', at);
+  const std::size_t end = message.find("\r\n\r\n");
+  for (std::size_t at = 0; at < end;) {
+    const std::size_t line_end = message.find("\r\n", at);
     const std::string line = message.substr(at, line_end - at);
     const bool folded = !line.empty() && (line[0] == ' ' || line[0] == '\t');
     bool known = false;
-    for (const char* name : {"From: ", "To: ", "Cc: ", "Subject: ", "Date: ", "Message-Id: ",
-                             "MIME-Version: ", "Content-Type: "}) {
+    for (const char* name : {"From:", "To:", "Cc:", "Subject:", "Date:", "Message-Id:",
+                             "MIME-Version:", "Content-Type:"}) {
       known = known || line.rfind(name, 0) == 0;
     }
-    if (!folded && !known) std::abort();
-    if (line.find('\r') != std::string::npos || line.find('\0') != std::string::npos)
+    if ((!folded && !known) || line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      std::fprintf(stderr, "a value made a header line of its own:\n%s\n",
+                   message.substr(0, end).c_str());
       std::abort();
-    at = line_end + 1;
+    }
+    at = line_end + 2;
   }
 }
 

@@ -101,11 +101,20 @@ std::string ALabel(const std::string& domain) {
   return label;
 }
 
-void Collect(InternetAddressList* list, std::vector<Mailbox>& out) {
+void Collect(InternetAddressList* list, std::vector<Mailbox>& out, bool top = true) {
   for (int i = 0; i < internet_address_list_length(list); ++i) {
     InternetAddress* address = internet_address_list_get_address(list, i);
     if (INTERNET_ADDRESS_IS_GROUP(address)) {
-      Collect(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out);
+      // "Name: a@b, c@d;" and nothing stranger: a group without a name or
+      // members, or within a group, is how the lenient parser reads text
+      // that is no address list.
+      InternetAddressList* members =
+          internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address));
+      const char* name = internet_address_get_name(address);
+      const std::size_t before = out.size();
+      if (!top || !name || !*name) Refuse("does not read as an address list");
+      Collect(members, out, false);
+      if (out.size() == before) Refuse("does not read as an address list");
       continue;
     }
     if (!INTERNET_ADDRESS_IS_MAILBOX(address)) continue;
