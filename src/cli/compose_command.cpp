@@ -25,6 +25,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "mail/address.h"
 #include "mail/file_probe.h"
 #include "mail/get_images_layout.h"
 #include "mail/mail_writer.h"
@@ -98,14 +99,14 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
     try {
       source->paths->MapDriveSpec(drive);
     } catch (const Failure& failure) {
-      throw UsageError{"--drive " + drive + ": " + failure.what()};
+      throw UsageError{"--drive " + Printable(drive) + ": " + Printable(failure.what())};
     }
   }
   std::error_code ec;
   const fs::path folder = input.folder;
   std::vector<fs::path> roots{folder};
   for (const std::string& root : options.allow_roots) {
-    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + root + ": no such folder"};
+    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + Printable(root) + ": no such folder"};
     roots.emplace_back(root);
   }
   source->policy = ReadPolicy::ConfinedTo(roots);
@@ -220,8 +221,9 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
         return ReferenceOf(*control.imageKeys(), *control.imageValues(), path);
       },
       "with empty parts");
-  // A reference or file name holding a control character gets no part
-  // (GetImages will not write one into a header): a file not embedded too.
+  // A reference holding a control character gets no part (GetImages will
+  // not write one into a Content-ID): a file not embedded too. A file
+  // name's control characters are written %HH instead.
   const auto has_control = [](std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
   };
@@ -230,15 +232,12 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
   const Collection& values = *control.imageValues();
   for (std::int32_t k = 1; k <= keys.Count() && k <= values.Count(); ++k) {
     if (keys.Item(k).IsObject() || values.Item(k).IsObject()) continue;
-    const std::u16string key = keys.Item(k).ToText(), value = values.Item(k).ToText();
-    if (!has_control(key) &&
-        !has_control(std::u16string_view(value).substr(value.rfind(u'\\') + 1)))
-      continue;
+    const std::u16string key = keys.Item(k).ToText();
+    if (!has_control(key)) continue;
     ++left_out;
     if (options.allow_missing && options.quiet) continue;
     err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
-        << Printable(ToUtf8(key))
-        << ": left out: the reference or its file name holds a control character\n";
+        << Printable(ToUtf8(key)) << ": left out: the reference holds a control character\n";
   }
   if (left_out != 0 && !options.allow_missing) {
     throw RunError{std::to_string(left_out) +
@@ -253,7 +252,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
     try {
       bad = EncodeMessage(message, options.encoding, sink);
     } catch (const Failure& failure) {
-      throw UsageError{"--encoding " + options.encoding + ": " + failure.what()};
+      throw UsageError{"--encoding " + Printable(options.encoding) + ": " + Printable(failure.what())};
     }
     if (!bad) return;
     const std::size_t at = *bad;
@@ -269,7 +268,7 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
       where << "line " << line << " of the message (a part's name or Content-ID)";
     }
     throw RunError{ToUtf8(CharacterName(message, at)) + " at " + where.str() +
-                   " cannot be written in " + options.encoding +
+                   " cannot be written in " + Printable(options.encoding) +
                    "; nothing written (--encoding utf-8 keeps every character)"};
   };
   if (options.output.empty() || options.output == "-") encode([](std::string_view) {});
@@ -316,6 +315,7 @@ void LeaveToExit(std::unique_ptr<Source> source, mail::Mail message) {
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
+  CheckEnvelope(options);
   std::unique_ptr<Source> source = Read(options, err);
   if (options.get_images_layout) {
     ComposeGetImagesLayout(options, *source, out, err);
@@ -340,7 +340,19 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
+void CheckEnvelope(const ComposeOptions& options) {
+  try {
+    if (!options.from.empty()) mail::ParseAddressList("--from", options.from);
+    for (const std::string& to : options.to) mail::ParseAddressList("--to", to);
+    for (const std::string& cc : options.cc) mail::ParseAddressList("--cc", cc);
+    mail::CheckHeaderText("--subject", options.subject);
+  } catch (const Failure& failure) {
+    throw UsageError{failure.what()};
+  }
+}
+
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
+  CheckEnvelope(options);
   return ComposeStandard(options, *Read(options, err), err);
 }
 
@@ -352,7 +364,7 @@ mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::strin
   input.empty = utf8.empty();
   std::error_code ec;
   input.folder = fs::canonical(folder, ec);
-  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + folder};
+  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + Printable(folder)};
   return ComposeStandard(options, *Read(options, err, &input), err);
 }
 

@@ -31,6 +31,10 @@ struct ComposeOptions {
   bool quiet = false;         // no summary line, no warnings
 };
 
+// Refuses (UsageError naming the option and the value) an address or
+// subject the mail would refuse, before anything is read, written or sent.
+void CheckEnvelope(const ComposeOptions& options);
+
 // The standard message for `options` (problems with files are told on
 // `err`); what send sends. Throws UsageError, RunError or Failure.
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err);

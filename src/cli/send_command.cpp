@@ -11,6 +11,8 @@
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "core/failure.h"
+#include "core/printable.h"
+#include "mail/address.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
 
@@ -22,6 +24,7 @@ struct SendOptions {
   ComposeOptions compose;
   std::string eml;  // a message composed before, instead of MAIL
   std::string smtp, tls, user;
+  std::string cacert;  // "" for CURL_CA_BUNDLE, SSL_CERT_FILE, else the system's
 };
 
 using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
@@ -29,10 +32,12 @@ using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
 // The envelope of a message composed before: from the options alone.
 void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp) {
   if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
-  smtp.from = mail::AddressesOf(options.from).front();
-  for (const auto* list : {&options.to, &options.cc}) {
+  CheckEnvelope(options);
+  smtp.from = mail::ParseAddressList("--from", options.from).front().address;
+  for (const auto& [label, list] : {std::pair{"--to", &options.to}, std::pair{"--cc", &options.cc}}) {
     for (const std::string& text : *list) {
-      for (std::string& a : mail::AddressesOf(text)) smtp.recipients.push_back(std::move(a));
+      for (mail::Mailbox& m : mail::ParseAddressList(label, text))
+        smtp.recipients.push_back(std::move(m.address));
     }
   }
 }
@@ -45,13 +50,22 @@ int Send(const SendOptions& options, std::ostream& err) {
   if (options.tls == "none") smtp.tls = mail::Tls::kNone;
   smtp.user = options.user;
   if (const char* password = std::getenv("CORABIND_SMTP_PASSWORD")) smtp.password = password;
+  smtp.ca_file = options.cacert;
+  for (const char* variable : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+    const char* file = std::getenv(variable);
+    if (smtp.ca_file.empty() && file) smtp.ca_file = file;
+  }
+  if (!smtp.ca_file.empty() && ::access(smtp.ca_file.c_str(), R_OK) != 0) {
+    throw UsageError{"cannot read the certificates " + Printable(smtp.ca_file) + ": " +
+                     std::strerror(errno)};
+  }
 
   File file(nullptr, &std::fclose);
   if (!options.eml.empty()) {
     if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
     EnvelopeFromOptions(options.compose, smtp);
     file.reset(std::fopen(options.eml.c_str(), "rb"));
-    if (!file) throw RunError{"cannot read " + options.eml + ": " + std::strerror(errno)};
+    if (!file) throw RunError{"cannot read " + Printable(options.eml) + ": " + std::strerror(errno)};
   } else {
     if (options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE"};
     // Written to an unnamed temporary file first: the server is only
@@ -86,7 +100,7 @@ int Send(const SendOptions& options, std::ostream& err) {
           << std::flush;
     };
   }
-  mail::SendMail(
+  const mail::Sent sent = mail::SendMail(
       smtp,
       [&](char* buffer, std::size_t length) {
         const std::size_t n = std::fread(buffer, 1, length, file.get());
@@ -96,7 +110,8 @@ int Send(const SendOptions& options, std::ostream& err) {
       static_cast<std::size_t>(size));
   if (shown) err << '\n';
   err << "corabind send: accepted by the server for " << smtp.recipients.size() << " recipient(s), "
-      << size << " bytes\n";
+      << size << " bytes" << (sent.smtputf8 ? ", under SMTPUTF8 (an address is not ASCII)" : "")
+      << '\n';
   return kExitOk;
 }
 
@@ -122,6 +137,9 @@ void AddSendCommand(CLI::App& app, int& exit_status) {
   send->add_option("--user", options->user,
                    "Log in as this user; the password comes from CORABIND_SMTP_PASSWORD or "
                    "~/.netrc, never from the command line");
+  send->add_option("--cacert", options->cacert,
+                   "Trust the certificates in this PEM file instead of the system's (default: "
+                   "$CURL_CA_BUNDLE, else $SSL_CERT_FILE, else the system's)");
   AddMailOptions(*send, options->compose);
   send->callback([options, &exit_status] { exit_status = RunSend(*options, std::cerr); });
 }

@@ -12,7 +12,9 @@
 #include <unordered_map>
 
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
+#include "mail/address.h"
 #include "mail/css_urls.h"
 #include "mail/file_probe.h"
 #include "mail/gmime_stream.h"
@@ -31,45 +33,89 @@ void InitGMime() {
   std::call_once(once, [] { g_mime_init(); });
 }
 
-// Owns one GObject reference.
-template <class T>
-struct GRef {
-  T* p = nullptr;
-  explicit GRef(T* object = nullptr) : p(object) {}
-  GRef(const GRef&) = delete;
-  GRef& operator=(const GRef&) = delete;
-  ~GRef() {
-    if (p) g_object_unref(p);
-  }
-};
-
 [[noreturn]] void Invalid(const std::string& text) {
   throw Failure(err::kInvalidCall, FromUtf8(text));
 }
 
-void AddMailboxes(InternetAddressList* list, std::vector<std::string>& out) {
-  for (int i = 0; i < internet_address_list_length(list); ++i) {
-    InternetAddress* address = internet_address_list_get_address(list, i);
-    if (INTERNET_ADDRESS_IS_MAILBOX(address)) {
-      out.emplace_back(internet_address_mailbox_get_idn_addr(INTERNET_ADDRESS_MAILBOX(address)));
-    } else if (INTERNET_ADDRESS_IS_GROUP(address)) {
-      AddMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out);
-    }
-  }
+// Parses an address list into `into` (a header's list) and the envelope.
+void ParseAddresses(std::string_view field, const std::string& text, InternetAddressList* into,
+                    std::vector<std::string>& envelope) {
+  for (Mailbox& m : ParseAddressList(field, text, into)) envelope.push_back(std::move(m.address));
 }
 
-// Parses an address list into `into` (a header's list) and the envelope.
-void ParseAddresses(const std::string& text, InternetAddressList* into,
-                    std::vector<std::string>& envelope) {
-  GRef<InternetAddressList> list(internet_address_list_parse(nullptr, text.c_str()));
-  std::vector<std::string> found;
-  if (list.p) AddMailboxes(list.p, found);
-  const bool bare = std::all_of(found.begin(), found.end(), [](const std::string& a) {
-    return a.find('@') != std::string::npos && a.front() != '@' && a.back() != '@';
-  });
-  if (found.empty() || !bare) Invalid("not an e-mail address: " + text);
-  internet_address_list_append(into, list.p);
-  envelope.insert(envelope.end(), found.begin(), found.end());
+// A file name fit to stand in a quoted parameter as it is: short printable
+// ASCII. Anything else (a line break that would start a header line of its
+// own, other characters than ASCII, a long name) is RFC 2231-encoded here
+// rather than by GMime, whose continuations may cut a character in two,
+// which readers then fail to decode.
+constexpr std::size_t kPlainNameLength = 60;
+constexpr std::size_t kEncodedSectionLength = 60;
+
+bool IsPlainName(std::string_view name) {
+  return name.size() <= kPlainNameLength && std::all_of(name.begin(), name.end(), [](char c) {
+           return c >= 0x20 && c < 0x7F;
+         });
+}
+
+// `name` as RFC 2231 sections: UTF-8, percent-encoded but for the
+// characters a parameter may hold as they are, each section at most
+// kEncodedSectionLength long and ending on a character boundary.
+std::vector<std::string> EncodedSections(std::string_view name) {
+  static constexpr std::string_view kAttributeChars =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$&+-.^_`|~";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::vector<std::string> sections(1);
+  for (std::size_t i = 0; i < name.size();) {
+    std::size_t end = i + 1;  // one whole character: a lead byte and its continuations
+    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
+    std::string encoded;
+    for (; i < end; ++i) {
+      const auto b = static_cast<unsigned char>(name[i]);
+      if (kAttributeChars.find(name[i]) != std::string_view::npos) {
+        encoded += name[i];
+      } else {
+        encoded += '%';
+        encoded += kHex[b >> 4];
+        encoded += kHex[b & 15];
+      }
+    }
+    if (!sections.back().empty() &&
+        sections.back().size() + encoded.size() > kEncodedSectionLength)
+      sections.emplace_back();
+    sections.back() += encoded;
+  }
+  sections.front().insert(0, "UTF-8''");
+  return sections;
+}
+
+// Names the part's file in Content-Type's name and Content-Disposition's
+// filename. An encoded name's two headers are written here, whole, since
+// GMime would quote the sections; nothing changes either header after.
+void SetFileName(GMimeObject* part, const std::string& name) {
+  if (name.empty()) return;
+  g_mime_part_set_filename(GMIME_PART(part), name.c_str());
+  if (IsPlainName(name)) return;
+  const std::vector<std::string> sections = EncodedSections(name);
+  const auto parameters = [&](const char* parameter) {
+    std::string text;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      text += ";\n\t";
+      text += parameter;
+      text += sections.size() == 1 ? "*" : "*" + std::to_string(i) + "*";
+      text += "=" + sections[i];
+    }
+    return text + "\n";
+  };
+  char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
+  const std::string content_type = " " + std::string(type) + parameters("name");
+  g_free(type);
+  GMimeHeaderList* headers = g_mime_object_get_header_list(part);
+  g_mime_header_set_raw_value(g_mime_header_list_get_header(headers, "Content-Type"),
+                              content_type.c_str());
+  const std::string disposition =
+      " " + std::string(g_mime_object_get_disposition(part)) + parameters("filename");
+  g_mime_header_set_raw_value(g_mime_header_list_get_header(headers, "Content-Disposition"),
+                              disposition.c_str());
 }
 
 std::string FolderOf(const std::u16string& control_path) {
@@ -117,9 +163,15 @@ std::string WithLf(std::string_view text) {
 
 // `utf8` in `charset`; failure 5 naming the first character it cannot carry.
 std::string Encode(const std::string& utf8, const std::string& charset) {
+  // The name goes into a header and the page as it is: only the characters
+  // a MIME charset name is made of (RFC 2978), no iconv "//" suffixes.
+  static constexpr std::string_view kNameCharacters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$%&'+^_`{}~-.:";
+  if (charset.empty() || charset.find_first_not_of(kNameCharacters) != std::string::npos)
+    Invalid("not a charset name: " + Printable(charset));
   if (NamesUtf8(charset)) return utf8;
   const GIConv known = g_iconv_open(charset.c_str(), "UTF-8");
-  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + charset);
+  if (known == reinterpret_cast<GIConv>(-1)) Invalid("unknown charset " + Printable(charset));
   g_iconv_close(known);
   gsize read = 0, written = 0;
   GError* error = nullptr;
@@ -137,7 +189,7 @@ std::string Encode(const std::string& utf8, const std::string& charset) {
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
     const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
     throw Failure(err::kOverflow, FromUtf8(std::string(name) + " on line " + std::to_string(line) +
-                                           " cannot be written in " + charset +
+                                           " cannot be written in " + Printable(charset) +
                                            "; nothing written (utf-8 keeps every character)"));
   }
   std::string bytes(out, written);
@@ -186,14 +238,14 @@ class Builder {
     state_.message = message;
     std::vector<std::string> from;
     if (!options_.from.empty()) {
-      ParseAddresses(options_.from, g_mime_message_get_from(message), from);
+      ParseAddresses("From", options_.from, g_mime_message_get_from(message), from);
       state_.from = from.front();
     }
     for (const std::string& to : options_.to) {
-      ParseAddresses(to, g_mime_message_get_to(message), state_.recipients);
+      ParseAddresses("To", to, g_mime_message_get_to(message), state_.recipients);
     }
     for (const std::string& cc : options_.cc) {
-      ParseAddresses(cc, g_mime_message_get_cc(message), state_.recipients);
+      ParseAddresses("Cc", cc, g_mime_message_get_cc(message), state_.recipients);
     }
     const auto at = state_.from.rfind('@');
     domain_ = at == std::string::npos ? "localhost" : state_.from.substr(at + 1);
@@ -202,6 +254,7 @@ class Builder {
     token_ = std::string(id).substr(0, std::string(id).find('@'));
     g_free(id);
     if (!options_.subject.empty()) {
+      CheckHeaderText("Subject", options_.subject);
       g_mime_message_set_subject(message, options_.subject.c_str(), "utf-8");
     }
     GDateTime* now = g_date_time_new_now_local();
@@ -389,13 +442,12 @@ class Builder {
       state_.files.push_back(file);
     }
     g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
-    const std::string name = ToUtf8(GetFileName(w.path));
-    if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
     g_mime_part_set_content_id(part, cid.c_str());
     // A file's placeholder counts as base64 already, which GMime then
     // copies as it is.
     SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64,
                w.style_sheet ? GMIME_CONTENT_ENCODING_DEFAULT : GMIME_CONTENT_ENCODING_BASE64);
+    SetFileName(GMIME_OBJECT(part), ToUtf8(GetFileName(w.path)));
     parts_.push_back(GMIME_OBJECT(part));
     state_.embedded.push_back({state_.references[w.path], w.path});
     return cid;
@@ -502,14 +554,6 @@ Mail ComposeMail(const Page& page, const MailOptions& options) {
   auto state = std::make_unique<Mail::State>();
   Builder(page, options, *state).Run();
   return Mail(std::move(state));
-}
-
-std::vector<std::string> AddressesOf(const std::string& list) {
-  InitGMime();
-  std::vector<std::string> found;
-  GRef<InternetAddressList> header(internet_address_list_new());
-  ParseAddresses(list, header.p, found);
-  return found;
 }
 
 }  // namespace corabind::mail

@@ -84,12 +84,8 @@ class Mail {
 
 // Embeds every local file the page names (a file that cannot be read is told
 // to the observer and its references left as written). Failure 5 for an
-// address that does not parse or an unknown charset; failure 6 for a
+// address or subject that mail/address.h refuses or an unknown charset; failure 6 for a
 // character of the page that the charset cannot carry.
 Mail ComposeMail(const Page& page, const MailOptions& options);
-
-// The bare addresses (user@host) of an RFC 5322 address list; failure 5
-// naming the text when it holds none or does not parse.
-std::vector<std::string> AddressesOf(const std::string& list);
 
 }  // namespace corabind::mail

@@ -2,8 +2,8 @@
 
 namespace corabind::mail {
 
-void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size) {
-  modules::Load<SmtpTransport>()->Send(options, read, size);
+Sent SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size) {
+  return modules::Load<SmtpTransport>()->Send(options, read, size);
 }
 
 }  // namespace corabind::mail

@@ -28,6 +28,8 @@ struct SmtpOptions {
   std::string password;  // with `user`; empty: from ~/.netrc
   std::string from;      // envelope sender (bare address)
   std::vector<std::string> recipients;
+  // Certificates to trust instead of the system's (PEM); "" for the system's.
+  std::string ca_file;
   // Called now and then with the bytes sent so far and the total.
   std::function<void(std::size_t sent, std::size_t total)> progress;
 };
@@ -35,19 +37,29 @@ struct SmtpOptions {
 // Reads the next bytes of the message into the buffer; 0 at its end.
 using MessageReader = std::function<std::size_t(char* buffer, std::size_t size)>;
 
+// How a message went out.
+struct Sent {
+  // An address's local part is not ASCII, so the server was asked to take
+  // it under SMTPUTF8, which it offered.
+  bool smtputf8 = false;
+};
+
 // Sends `size` bytes read through `read`. Returns only once the server has
-// accepted the data; otherwise Failure quoting the server's last reply (or
-// why no server could be reached, or why the module cannot be used).
-void SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size);
+// accepted the data; otherwise Failure quoting the server's last refusal (or
+// what failed: the connection, the TLS handshake, or why the module cannot
+// be used). An address whose local part is not ASCII is only sent to a
+// server that offers SMTPUTF8: otherwise Failure kNotSupported naming it,
+// before MAIL FROM.
+Sent SendMail(const SmtpOptions& options, const MessageReader& read, std::size_t size);
 
 // What the module gives.
 class SmtpTransport {
  public:
   static constexpr modules::ModuleName kModule = {"corabind-smtp.so", "CORABIND_SMTP_MODULE",
-                                                  "corabind_smtp_module", 1};
+                                                  "corabind_smtp_module", 2};
   virtual ~SmtpTransport() = default;
   // As SendMail.
-  virtual void Send(const SmtpOptions& options, const MessageReader& read, std::size_t size) = 0;
+  virtual Sent Send(const SmtpOptions& options, const MessageReader& read, std::size_t size) = 0;
 };
 
 }  // namespace corabind::mail

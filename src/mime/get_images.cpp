@@ -22,6 +22,23 @@ bool HasControlCharacter(std::u16string_view text) {
   return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
 }
 
+// A file name as the layout's one quoted name line carries it: a control
+// character or a quote is written %HH, so no name can end the line (and
+// with it write a header of its own) or the quoted string.
+std::u16string LayoutName(std::u16string_view name) {
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string out;
+  out.reserve(name.size());
+  for (const char16_t c : name) {
+    if (c < 0x20 || c == 0x7F || c == u'"') {
+      out += {u'%', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 // A file URL loses its "file://"; anything else, a relative path that merely
 // starts with "file" included, is the path as it stands.
 std::u16string PathOf(const std::u16string& value) {
@@ -131,12 +148,13 @@ class MessageBuild {
       // not at all; it is written straight into the message, which grows
       // geometrically, as parts can be large.
       const Base64FileEncoder& encoder = Encoder();
-      const std::u16string name = GetFileName(path);
-      if (HasControlCharacter(key) || HasControlCharacter(name)) {
-        // A line break in a key or name would end the header line and let
-        // the page write headers, or whole parts, of its own.
+      const std::u16string name = LayoutName(GetFileName(path));
+      if (HasControlCharacter(key)) {
+        // A line break in a key would end the Content-ID line and let the
+        // page write headers, or whole parts, of its own; the reference's
+        // cid: URL could not name the part anyway.
         TraceLazy([&] {
-          return u"Part left out: its key or file name holds a control character: " +
+          return u"Part left out: its key holds a control character: " +
                  FromUtf8(Printable(ToUtf8(key), 200));
         });
         return;

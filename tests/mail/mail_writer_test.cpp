@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <random>
 #include <stdexcept>
 
@@ -10,6 +11,7 @@
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/temp_folder.h"
+#include "support/expect_failure.h"
 
 namespace corabind::mail {
 namespace {
@@ -159,6 +161,35 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
       fs::remove(p3);
       fs::rename(kept, p3);
     }
+  }
+}
+
+}  // namespace
+}  // namespace corabind::mail
+
+namespace corabind::mail {
+namespace {
+
+// Whoever fills the options (serve's page hands them over as JSON, NULs
+// and all), the writer refuses what could cut an address short or write a
+// header line, naming the header.
+TEST(MailWriterTest, RefusesAddressesAndSubjectsWithControlCharacters) {
+  testing::TempFolder dir;
+  ParsedPage parsed("<p>hello</p>", dir.path());
+  const std::pair<std::string, std::function<void(MailOptions&)>> cases[] = {
+      {"To \"lee@exam\\x00ple.com\"",
+       [](MailOptions& o) { o.to = {std::string("lee@exam\0ple.com", 16)}; }},
+      {"Cc \"a@example.com\\r\\nBcc: x@evil.example\"",
+       [](MailOptions& o) { o.cc = {"a@example.com\r\nBcc: x@evil.example"}; }},
+      {"Subject \"Hi\\nBcc: x@evil.example\"",
+       [](MailOptions& o) { o.subject = "Hi\nBcc: x@evil.example"; }},
+  };
+  for (const auto& [named, make] : cases) {
+    MailOptions options = parsed.options;
+    make(options);
+    const std::u16string why = testing::ExpectFailure(
+        err::kInvalidCall, [&] { ComposeMail(parsed.page, options); });
+    EXPECT_EQ(ToUtf8(why).rfind(named, 0), 0u) << ToUtf8(why);
   }
 }
 

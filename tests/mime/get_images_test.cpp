@@ -140,7 +140,7 @@ TEST(GetImagesTest, IsolatesFailuresPerUnit) {
          f.body->kids = {Css(u"one.css"), El(u"P", {}, {}, {u"!REL"})};
        },
        Part(u"one.css", u"one.css", u"")},
-      {"a key or file name with a control character is left out, the rest unchanged",
+      {"a key with a control character is left out; a name's are written %HH",
        [](Fixture& f) {
          f.encoders->files = {u"C:\\a.gif"};
          for (const std::u16string& key : {std::u16string(u"x>\r\nContent-Type: text/html"),
@@ -149,7 +149,7 @@ TEST(GetImagesTest, IsolatesFailuresPerUnit) {
          f.control.InsertImageInfo(u"esc", u"C:\\\x1b[2J.gif");
          f.control.InsertImageInfo(u"ok", u"C:\\a.gif");
        },
-       Part(u"a.gif", u"ok", u"<C:\\a.gif>")},
+       Part(u"%1B[2J.gif", u"esc", u"") + Part(u"a.gif", u"ok", u"<C:\\a.gif>")},
       {"no element to walk",
        [](Fixture& f) {
          f.body = nullptr;
@@ -175,7 +175,7 @@ TEST(GetImagesTest, TellsWhyAPartIsLeftOut) {
   f.Run(u"", kTrue);
   ASSERT_FALSE(f.desktop->boxes.empty());
   EXPECT_EQ(f.desktop->boxes.back(),
-            "Part left out: its key or file name holds a control character: a\\nb");
+            "Part left out: its key holds a control character: a\\nb");
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ TEST(ModuleLoaderTest, OpensAGoodModuleAndRefusesAWrongOneByName) {
   } cases[] = {
       {corabind::modules::Screen::kModule, ""},
       {corabind::mail::SmtpTransport::kModule, ""},
-      {{"corabind-smtp.so", "CORABIND_SMTP_MODULE", "corabind_smtp_module", 2},
-       CORABIND_SMTP_MODULE_PATH ": it implements version 1 of its interface, and this program "
-                                 "needs version 2 (set CORABIND_SMTP_MODULE"},
+      {{"corabind-smtp.so", "CORABIND_SMTP_MODULE", "corabind_smtp_module", 3},
+       CORABIND_SMTP_MODULE_PATH ": it implements version 2 of its interface, and this program "
+                                 "needs version 3 (set CORABIND_SMTP_MODULE"},
       {{"corabind-smtp.so", "CORABIND_SMTP_MODULE", "corabind_screen_module", 1},
        "undefined symbol: corabind_screen_module"},
       {{"none.so", "CORABIND_TEST_NO_MODULE", "x", 1}, "/nowhere/none.so: cannot open"},
