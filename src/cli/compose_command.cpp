@@ -35,6 +35,7 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corabind::cli {
 
@@ -204,6 +205,59 @@ std::string Destination(const ComposeOptions& options) {
   return to_stdout ? "standard output" : Printable(options.output);
 }
 
+// The signed message: written once into a scratch file beside the output
+// while it is hashed, then its signature and the scratch file (copied by
+// the kernel) go out, so the signature comes first without a second pass
+// over the message.
+std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
+                             const mail::Mail& message) {
+  const bool to_stdout = options.output.empty() || options.output == "-";
+  std::optional<AtomicOutput> file;
+  try {
+    if (!to_stdout) file.emplace(options.output, FromUtf8(options.output));
+  } catch (const Failure& failure) {
+    throw RunError{failure.what()};
+  }
+  const std::string shown = to_stdout ? "a temporary file" : Destination(options);
+  UniqueFd scratch = file ? file->Scratch() : ScratchFile(fs::temp_directory_path());
+  if (!scratch.ok()) throw RunError{"cannot make " + shown + ": " + std::strerror(errno)};
+  mail::DkimSigner signer(*message.dkim());
+  std::uint64_t size = 0;
+  message.Write([&](std::string_view bytes) {
+    signer.Feed(bytes);
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(scratch.get(), bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw RunError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      size += static_cast<std::uint64_t>(n);
+    }
+  });
+  const std::string signature = signer.Finish();
+  if (file) {
+    try {
+      file->Write(signature);
+      file->CopyFrom(scratch.get(), size);
+      file->Commit();
+    } catch (const Failure& failure) {
+      throw RunError{failure.what()};
+    }
+  } else {
+    out.write(signature.data(), static_cast<std::streamsize>(signature.size()));
+    std::string buffer(std::size_t{1} << 20, '\0');
+    for (off_t at = 0; static_cast<std::uint64_t>(at) < size;) {
+      const ssize_t n = ::pread(scratch.get(), buffer.data(), buffer.size(), at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw RunError{"cannot read " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+      out.write(buffer.data(), n);
+      at += n;
+    }
+    out.flush();
+    if (!out) throw RunError{"cannot write the message to standard output"};
+  }
+  return signature.size() + size;
+}
+
 // Today's layout, exactly as the control's GetImages writes it.
 void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source, std::ostream& out,
                             std::ostream& err) {
@@ -290,6 +344,7 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
   mail_options.probed_ahead = source.probed_ahead;
+  mail_options.dkim = LoadDkimKey(options, err);
   try {
     mail::Mail message = mail::ComposeMail(source.page, mail_options);
     problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
@@ -322,7 +377,8 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   } else {
     mail::Mail message = ComposeStandard(options, *source, err);
     const std::uintmax_t written =
-        Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
+        message.dkim() ? DeliverSigned(options, out, message)
+                       : Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
     if (options.list || !options.quiet) {
       // The files as the control lists them: references and their paths.
       Collection references, paths;
@@ -361,6 +417,22 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
       "compose", err, [&] { return Compose(options, out, err); }, options.mail);
 }
 
+std::shared_ptr<const mail::DkimKey> LoadDkimKey(const ComposeOptions& options, std::ostream& err) {
+  if (!options.dkim.on()) return nullptr;
+  std::shared_ptr<const mail::DkimKey> key;
+  try {
+    key = mail::DkimKey::Load(options.dkim, options.from);
+  } catch (const Failure& failure) {
+    if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
+    throw RunError{Printable(failure.what())};
+  }
+  if (key->readable_by_others() && !options.quiet) {
+    err << "corabind: warning: " << Printable(options.dkim.key_file)
+        << " may be read by other users; a signing key should be private (chmod 600)\n";
+  }
+  return key;
+}
+
 void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_option("--from", options.from, "The From address (\"Name <user@host>\")");
   command.add_option("--to", options.to, "A To address or list of addresses (repeatable)")
@@ -393,6 +465,19 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_flag("--allow-missing", options.allow_missing,
                    "Write the message even when files are missing or refused (their "
                    "references stay as written)");
+  CLI::Option* key = command.add_option(
+      "--dkim-key", options.dkim.key_file,
+      "Sign the message (DKIM, rsa-sha256) with this RSA private key in PEM form");
+  command
+      .add_option("--dkim-selector", options.dkim.selector,
+                  "The selector the public key is published under "
+                  "(SELECTOR._domainkey.DOMAIN); needed with --dkim-key")
+      ->needs(key);
+  key->needs(command.get_option("--dkim-selector"));
+  command
+      .add_option("--dkim-domain", options.dkim.domain,
+                  "The domain that signs (d=); default: the From address's domain")
+      ->needs(key);
 }
 
 void AddComposeCommand(CLI::App& app, int& exit_status) {
@@ -413,7 +498,8 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       "--get-images-layout", options->get_images_layout,
       "Write exactly what the control's GetImages returns (its fixed layout, for programs that "
       "rely on it) instead of standard MIME");
-  for (const char* standard_only : {"--from", "--to", "--cc", "--subject", "--charset"}) {
+  for (const char* standard_only :
+       {"--from", "--to", "--cc", "--subject", "--charset", "--dkim-key"}) {
     layout->excludes(compose->get_option(standard_only));
   }
   compose

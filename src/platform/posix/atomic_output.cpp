@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -62,6 +63,20 @@ std::string RandomSuffix() {
 }
 
 }  // namespace
+
+UniqueFd ScratchFile(const fs::path& folder) {
+  UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (fd.ok() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = (folder / (".corabind-" + RandomSuffix())).native();
+    UniqueFd named(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600));
+    if (named.ok()) {
+      ::unlink(name.c_str());
+      return named;
+    }
+    if (errno != EEXIST || attempt >= 100) return named;
+  }
+}
 
 AtomicOutput::AtomicOutput(const fs::path& path, std::u16string shown, DiskCalls calls)
     : shown_(std::move(shown)), calls_(std::move(calls)), target_(path) {
@@ -132,13 +147,55 @@ void AtomicOutput::Write(std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
     written_ += static_cast<std::size_t>(n);
   }
-  // A large file goes to the disk while the rest is still being written,
-  // not all at once when it is flushed: the flush then has little left to
-  // wait for. Only a head start; the flush reports any error.
+  WriteBehind();
+}
+
+// A large file goes to the disk while the rest is still being written, not
+// all at once when it is flushed: the flush then has little left to wait
+// for. Only a head start; the flush reports any error.
+void AtomicOutput::WriteBehind() {
   if (written_ - started_ >= kWriteBehind) {
     ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
                       SYNC_FILE_RANGE_WRITE);
     started_ = written_;
+  }
+}
+
+UniqueFd AtomicOutput::Scratch() const {
+  UniqueFd fd = ScratchFile(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
+  if (!fd.ok()) Fail(errno);
+  return fd;
+}
+
+void AtomicOutput::CopyFrom(int fd, std::uint64_t size) {
+  loff_t from = 0;
+  bool in_kernel = true;
+  std::string buffer;
+  while (static_cast<std::uint64_t>(from) < size) {
+    const std::size_t chunk =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size - from, kWriteBehind));
+    if (in_kernel) {
+      const ssize_t n = ::copy_file_range(fd, &from, fd_, nullptr, chunk, 0);
+      if (n > 0) {
+        written_ += static_cast<std::size_t>(n);
+        WriteBehind();
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      // Across file systems, or where the kernel cannot: copied here.
+      if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                    errno == EOPNOTSUPP) && from == 0) {
+        in_kernel = false;
+        buffer.resize(kWriteBehind / 8);
+        continue;
+      }
+      Fail(n < 0 ? errno : EIO);
+    }
+    const ssize_t n = ::pread(fd, buffer.data(), std::min(chunk, buffer.size()), from);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail(n < 0 ? errno : EIO);
+    Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    from += n;
   }
 }
 

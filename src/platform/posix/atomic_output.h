@@ -16,10 +16,13 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/posix/unique_fd.h"
 
 namespace corabind {
 
@@ -37,6 +40,11 @@ class Failure;
 // The failure for a system error `error` while `doing` something to `path`.
 Failure ErrnoFailure(int error, const std::u16string& doing, const std::u16string& path);
 
+// An unnamed file in `folder`, open for reading and writing, gone once
+// closed (a named one unlinked at once where the file system has no unnamed
+// ones); not ok(), errno set, when none can be made.
+UniqueFd ScratchFile(const std::filesystem::path& folder);
+
 class AtomicOutput {
  public:
   // Failures (corabind::Failure) say "Cannot write " + `shown` and why: 70
@@ -48,11 +56,19 @@ class AtomicOutput {
   AtomicOutput& operator=(const AtomicOutput&) = delete;
 
   void Write(std::string_view bytes);
+  // An unnamed file, open for reading and writing, on the output's file
+  // system and gone once closed: where something is made before it is
+  // copied in (a signed message, whose signature goes first).
+  UniqueFd Scratch() const;
+  // Appends `size` bytes of `fd` from offset 0, copied by the kernel where
+  // it can (sharing the blocks, on file systems that can).
+  void CopyFrom(int fd, std::uint64_t size);
   // Flushes, renames into place, and makes the rename durable.
   void Commit();
 
  private:
   [[noreturn]] void Fail(int error) const;
+  void WriteBehind();
 
   static constexpr std::size_t kWriteBehind = std::size_t{8} << 20;
 
