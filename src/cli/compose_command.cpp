@@ -205,44 +205,34 @@ std::string Destination(const ComposeOptions& options) {
   return to_stdout ? "standard output" : Printable(options.output);
 }
 
-// The signed message: written once into a scratch file beside the output
-// while it is hashed, then its signature and the scratch file (copied by
-// the kernel) go out, so the signature comes first without a second pass
-// over the message.
+// Writes every byte to `fd`; RunError naming `shown` on failure.
+void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw RunError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// The signed message, written in one pass while it is hashed; its
+// signature goes in front. To a file, room is left for the signature (its
+// length is known once the header fields are) and it is filled in at the
+// end; to standard output, the message waits in an unnamed temporary file.
 std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
                              const mail::Mail& message) {
-  const bool to_stdout = options.output.empty() || options.output == "-";
-  std::optional<AtomicOutput> file;
-  try {
-    if (!to_stdout) file.emplace(options.output, FromUtf8(options.output));
-  } catch (const Failure& failure) {
-    throw RunError{failure.what()};
-  }
-  const std::string shown = to_stdout ? "a temporary file" : Destination(options);
-  UniqueFd scratch = file ? file->Scratch() : ScratchFile(fs::temp_directory_path());
-  if (!scratch.ok()) throw RunError{"cannot make " + shown + ": " + std::strerror(errno)};
-  mail::DkimSigner signer(*message.dkim());
-  std::uint64_t size = 0;
-  message.Write([&](std::string_view bytes) {
-    signer.Feed(bytes);
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(scratch.get(), bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw RunError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-      size += static_cast<std::uint64_t>(n);
-    }
-  });
-  const std::string signature = signer.Finish();
-  if (file) {
-    try {
-      file->Write(signature);
-      file->CopyFrom(scratch.get(), size);
-      file->Commit();
-    } catch (const Failure& failure) {
-      throw RunError{failure.what()};
-    }
-  } else {
+  if (options.output.empty() || options.output == "-") {
+    UniqueFd scratch = ScratchFile(fs::temp_directory_path());
+    const std::string shown = "a temporary file";
+    if (!scratch.ok()) throw RunError{"cannot make " + shown + ": " + std::strerror(errno)};
+    mail::DkimSigner signer(*message.dkim());
+    std::uint64_t size = 0;
+    message.Write([&](std::string_view bytes) {
+      signer.Feed(bytes);
+      WriteAll(scratch.get(), bytes, shown);
+      size += bytes.size();
+    });
+    const std::string signature = signer.Finish();
     out.write(signature.data(), static_cast<std::streamsize>(signature.size()));
     std::string buffer(std::size_t{1} << 20, '\0');
     for (off_t at = 0; static_cast<std::uint64_t>(at) < size;) {
@@ -254,8 +244,49 @@ std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
     }
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
+    return signature.size() + size;
   }
-  return signature.size() + size;
+  // Should the signature come out longer or shorter than its room (it
+  // never has), the message is written again with the room it needs.
+  std::optional<std::size_t> room;
+  for (int pass = 0;; ++pass) {
+    try {
+      AtomicOutput file(options.output, FromUtf8(options.output));
+      mail::DkimSigner signer(*message.dkim());
+      std::string head;  // the message until its header fields are whole
+      bool reserved = false;
+      std::uintmax_t written = 0;
+      message.Write([&](std::string_view bytes) {
+        signer.Feed(bytes);
+        written += bytes.size();
+        if (reserved) return file.Write(bytes);
+        head += bytes;
+        const auto end = head.find("\r\n\r\n");
+        if (end == std::string::npos) return;
+        if (!room) room = signer.ExpectedLength(std::string_view(head).substr(0, end + 2));
+        file.Reserve(*room);
+        reserved = true;
+        file.Write(head);
+        head = std::string();
+      });
+      const std::string signature = signer.Finish();
+      if (!reserved) {  // a message of header fields alone
+        file.Reserve(signature.size());
+        file.Write(head);
+      } else if (signature.size() != room) {
+        if (pass == 0) {
+          room = signature.size();
+          continue;
+        }
+        throw RunError{"the DKIM signature could not be placed; nothing written"};
+      }
+      file.Fill(signature);
+      file.Commit();
+      return signature.size() + written;
+    } catch (const Failure& failure) {
+      throw RunError{failure.what()};
+    }
+  }
 }
 
 // Today's layout, exactly as the control's GetImages writes it.

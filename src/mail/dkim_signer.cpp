@@ -14,11 +14,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <exception>
+#include <thread>
 
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
 #include "mail/mail_writer.h"
+#include "mail/piece_channel.h"
 #include "platform/posix/atomic_output.h"
 #include "platform/posix/unique_fd.h"
 
@@ -72,23 +76,77 @@ void Wipe(std::string& secret) {
 
 }  // namespace
 
+namespace {
+
+// Pieces waiting to be hashed: enough to let the writer run ahead while the
+// hash catches up.
+constexpr std::size_t kPiecesAhead = 8;
+
+void Check(DKIM* dkim, DKIM_STAT status) {
+  if (status != DKIM_STAT_OK) {
+    throw Failure(err::kInternal,
+                  u"the message could not be signed: " + FromUtf8(Printable(dkim_geterror(dkim))));
+  }
+}
+
+// libopendkim takes its buffers as writable but only reads them.
+unsigned char* Bytes(std::string_view bytes) {
+  return reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
+}
+
+}  // namespace
+
+// The message is hashed on a thread of its own: hashing it (the library's
+// canonicalisation goes byte by byte) takes longer than writing it, and
+// would otherwise hold the writing back.
 struct DkimSigner::Handles {
   ~Handles() {
+    if (hasher.joinable()) {
+      pieces.Close();
+      hasher.join();
+    }
     if (dkim) dkim_free(dkim);
     if (lib) dkim_close(lib);
   }
+  void Start() {
+    hasher = std::thread([this] {
+      std::string piece;
+      while (pieces.Get(piece)) {
+        if (error) continue;
+        try {
+          Hash(piece);
+        } catch (...) {
+          error = std::current_exception();
+          pieces.Cancel();
+        }
+      }
+    });
+  }
+
+  void Hash(std::string_view bytes) { Check(dkim, dkim_chunk(dkim, Bytes(bytes), bytes.size())); }
+
   DKIM_LIB* lib = nullptr;
   DKIM* dkim = nullptr;
+  PieceChannel pieces{kPiecesAhead};
+  std::thread hasher;
+  std::exception_ptr error;  // the hasher's
+  std::string spare;
   bool finished = false;
 };
 
-DkimSigner::DkimSigner(const DkimKey& key) : handles_(std::make_unique<Handles>()) {
+DkimSigner::DkimSigner(const DkimKey& key)
+    : DkimSigner(key, static_cast<std::uint64_t>(std::time(nullptr))) {}
+
+DkimSigner::DkimSigner(const DkimKey& key, std::uint64_t time)
+    : handles_(std::make_unique<Handles>()), key_(key), time_(time) {
   handles_->lib = dkim_init(nullptr, nullptr);
   if (!handles_->lib) throw Failure(err::kOutOfMemory, u"DKIM signing could not start");
   // The library takes each list as a pointer to its first name.
   auto* sign = const_cast<char**>(kSignedFields);
   auto* oversign = const_cast<char**>(kOversignedFields);
   if (dkim_options(handles_->lib, DKIM_OP_SETOPT, DKIM_OPTS_SIGNHDRS, sign, sizeof sign) !=
+          DKIM_STAT_OK ||
+      dkim_options(handles_->lib, DKIM_OP_SETOPT, DKIM_OPTS_FIXEDTIME, &time_, sizeof time_) !=
           DKIM_STAT_OK ||
       dkim_options(handles_->lib, DKIM_OP_SETOPT, DKIM_OPTS_OVERSIGNHDRS, oversign,
                    sizeof oversign) != DKIM_STAT_OK) {
@@ -104,23 +162,29 @@ DkimSigner::DkimSigner(const DkimKey& key) : handles_(std::make_unique<Handles>(
   if (!handles_->dkim || status != DKIM_STAT_OK) {
     throw Failure(err::kTypeMismatch, u"DKIM signing could not start");
   }
+  handles_->Start();
 }
 
 DkimSigner::~DkimSigner() = default;
 
 void DkimSigner::Feed(std::string_view bytes) {
   if (bytes.empty()) return;
-  // libopendkim takes the buffer as writable but only reads it.
-  auto* data = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.data()));
-  if (dkim_chunk(handles_->dkim, data, bytes.size()) != DKIM_STAT_OK) {
-    throw Failure(err::kInternal, u"the message could not be signed: " +
-                                      FromUtf8(Printable(dkim_geterror(handles_->dkim))));
+  if (handles_->finished) throw Failure(err::kInternal, u"the message was signed already");
+  // A copy: the caller's buffer is only lent for the call.
+  handles_->spare.assign(bytes);
+  try {
+    handles_->pieces.Put(handles_->spare);
+  } catch (const PieceChannel::Cancelled&) {
+    std::rethrow_exception(handles_->error);
   }
 }
 
 std::string DkimSigner::Finish() {
   if (handles_->finished) throw Failure(err::kInternal, u"the message was signed already");
   handles_->finished = true;
+  handles_->pieces.Close();
+  handles_->hasher.join();
+  if (handles_->error) std::rethrow_exception(handles_->error);
   DKIM* dkim = handles_->dkim;
   unsigned char* value = nullptr;
   std::size_t length = 0;
@@ -137,6 +201,13 @@ std::string DkimSigner::Finish() {
   }
   field += "\r\n";
   return field;
+}
+
+std::size_t DkimSigner::ExpectedLength(std::string_view header_fields) const {
+  DkimSigner trial(key_, time_);
+  trial.Feed(header_fields);
+  trial.Feed("\r\n");
+  return trial.Finish().size();
 }
 
 DkimKey::~DkimKey() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,9 +59,19 @@ class DkimSigner {
   // front of the message. Once only.
   std::string Finish();
 
+  // The length Finish's field will have, told from the message's header
+  // section alone (its fields up to the empty line, not included): the
+  // body's hash and the signature are of fixed length for a key, so room
+  // can be left for the field while the body is still being written.
+  std::size_t ExpectedLength(std::string_view header_fields) const;
+
  private:
+  DkimSigner(const DkimKey& key, std::uint64_t time);
+
   struct Handles;
   std::unique_ptr<Handles> handles_;
+  const DkimKey& key_;
+  std::uint64_t time_;  // t=, the same for the field and its expected length
 };
 
 }  // namespace corabind::mail

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -161,42 +160,24 @@ void AtomicOutput::WriteBehind() {
   }
 }
 
-UniqueFd AtomicOutput::Scratch() const {
-  UniqueFd fd = ScratchFile(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
-  if (!fd.ok()) Fail(errno);
-  return fd;
+void AtomicOutput::Reserve(std::size_t size) {
+  if (::lseek(fd_, static_cast<off_t>(size), SEEK_CUR) < 0) Fail(errno);
+  reserved_at_ = written_;
+  reserved_ = size;
+  written_ += size;
 }
 
-void AtomicOutput::CopyFrom(int fd, std::uint64_t size) {
-  loff_t from = 0;
-  bool in_kernel = true;
-  std::string buffer;
-  while (static_cast<std::uint64_t>(from) < size) {
-    const std::size_t chunk =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size - from, kWriteBehind));
-    if (in_kernel) {
-      const ssize_t n = ::copy_file_range(fd, &from, fd_, nullptr, chunk, 0);
-      if (n > 0) {
-        written_ += static_cast<std::size_t>(n);
-        WriteBehind();
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      // Across file systems, or where the kernel cannot: copied here.
-      if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                    errno == EOPNOTSUPP) && from == 0) {
-        in_kernel = false;
-        buffer.resize(kWriteBehind / 8);
-        continue;
-      }
-      Fail(n < 0 ? errno : EIO);
-    }
-    const ssize_t n = ::pread(fd, buffer.data(), std::min(chunk, buffer.size()), from);
+void AtomicOutput::Fill(std::string_view bytes) {
+  if (bytes.size() != reserved_) Fail(EINVAL);
+  std::size_t at = reserved_at_;
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) Fail(n < 0 ? errno : EIO);
-    Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-    from += n;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    at += static_cast<std::size_t>(n);
   }
+  reserved_ = 0;
 }
 
 void AtomicOutput::Commit() {

@@ -56,13 +56,11 @@ class AtomicOutput {
   AtomicOutput& operator=(const AtomicOutput&) = delete;
 
   void Write(std::string_view bytes);
-  // An unnamed file, open for reading and writing, on the output's file
-  // system and gone once closed: where something is made before it is
-  // copied in (a signed message, whose signature goes first).
-  UniqueFd Scratch() const;
-  // Appends `size` bytes of `fd` from offset 0, copied by the kernel where
-  // it can (sharing the blocks, on file systems that can).
-  void CopyFrom(int fd, std::uint64_t size);
+  // Leaves the next `size` bytes for Fill, which writes them once they are
+  // known (a header that depends on what follows it).
+  void Reserve(std::size_t size);
+  // Writes what Reserve left room for: exactly that many bytes.
+  void Fill(std::string_view bytes);
   // Flushes, renames into place, and makes the rename durable.
   void Commit();
 
@@ -75,6 +73,7 @@ class AtomicOutput {
   std::u16string shown_;
   DiskCalls calls_;
   std::size_t written_ = 0, started_ = 0;  // bytes written, and sent to the disk
+  std::size_t reserved_at_ = 0, reserved_ = 0;
   std::filesystem::path target_;
   std::string temp_;
   int fd_ = -1;
