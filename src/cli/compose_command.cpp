@@ -238,7 +238,8 @@ std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
     for (off_t at = 0; static_cast<std::uint64_t>(at) < size;) {
       const ssize_t n = ::pread(scratch.get(), buffer.data(), buffer.size(), at);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw RunError{"cannot read " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+      if (n <= 0)
+        throw RunError{"cannot read " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
       out.write(buffer.data(), n);
       at += n;
     }

@@ -33,12 +33,14 @@ namespace {
 // The header fields signed when present: who wrote it and to whom, what it
 // is about and when, how to read it, and how to leave the list. From is
 // signed once more than it occurs, so that no second From can be added.
+// clang-format off
 constexpr const char* kSignedFields[] = {
-    "From",          "Sender",      "Reply-To",        "Subject",
-    "Date",          "Message-ID",  "To",              "Cc",
-    "In-Reply-To",   "References",  "MIME-Version",    "Content-Type",
-    "Content-Transfer-Encoding",    "List-Unsubscribe", "List-Unsubscribe-Post",
+    "From", "Sender", "Reply-To", "To", "Cc",
+    "Subject", "Date", "Message-ID", "In-Reply-To", "References",
+    "MIME-Version", "Content-Type", "Content-Transfer-Encoding",
+    "List-Unsubscribe", "List-Unsubscribe-Post",
     nullptr};
+// clang-format on
 constexpr const char* kOversignedFields[] = {"From", nullptr};
 
 constexpr std::string_view kFieldName = "DKIM-Signature: ";
@@ -214,8 +216,7 @@ DkimKey::~DkimKey() {
   Wipe(pem_);
 }
 
-std::shared_ptr<const DkimKey> DkimKey::Load(const DkimOptions& options,
-                                             const std::string& from) {
+std::shared_ptr<const DkimKey> DkimKey::Load(const DkimOptions& options, const std::string& from) {
   auto key = std::shared_ptr<DkimKey>(new DkimKey());
   if (options.selector.empty()) Invalid("--dkim-key needs --dkim-selector");
   if (!IsDomainName(options.selector)) {

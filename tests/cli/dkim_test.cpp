@@ -36,8 +36,8 @@ class DkimTest : public ::testing::Test {
 
   // Exit status, standard error.
   std::pair<int, std::string> Run(const std::string& args) const {
-    const std::string command = Quote(CORABIND_CLI) + " " + args + " >/dev/null 2>" +
-                                Quote((dir_ / "stderr").string());
+    const std::string command =
+        Quote(CORABIND_CLI) + " " + args + " >/dev/null 2>" + Quote((dir_ / "stderr").string());
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir_ / "stderr")};
   }
@@ -134,8 +134,8 @@ TEST_F(DkimTest, KeyProblemsAreToldAndNothingIsWritten) {
   }
 
   // A key other users may read is used, with a warning (unless -q).
-  const std::string signs = "compose " + mail + "--dkim-key " + Path("good.key") +
-                            " --dkim-selector s" + out;
+  const std::string signs =
+      "compose " + mail + "--dkim-key " + Path("good.key") + " --dkim-selector s" + out;
   fs::permissions(dir_ / "good.key", fs::perms::group_read | fs::perms::others_read,
                   fs::perm_options::add);
   auto [status, err] = Run(signs);
