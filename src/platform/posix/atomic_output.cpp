@@ -146,13 +146,9 @@ void AtomicOutput::Write(std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(n));
     written_ += static_cast<std::size_t>(n);
   }
-  WriteBehind();
-}
-
-// A large file goes to the disk while the rest is still being written, not
-// all at once when it is flushed: the flush then has little left to wait
-// for. Only a head start; the flush reports any error.
-void AtomicOutput::WriteBehind() {
+  // A large file goes to the disk while the rest is still being written,
+  // not all at once when it is flushed: the flush then has little left to
+  // wait for. Only a head start; the flush reports any error.
   if (written_ - started_ >= kWriteBehind) {
     ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
                       SYNC_FILE_RANGE_WRITE);
@@ -181,6 +177,7 @@ void AtomicOutput::Fill(std::string_view bytes) {
 }
 
 void AtomicOutput::Commit() {
+  if (reserved_ != 0) Fail(EINVAL);  // never a file with a hole where a header belongs
   if (calls_.fsync(fd_) != 0) Fail(errno);
   const int fd = fd_;
   fd_ = -1;

@@ -16,7 +16,6 @@
 #include <sys/types.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -59,14 +58,14 @@ class AtomicOutput {
   // Leaves the next `size` bytes for Fill, which writes them once they are
   // known (a header that depends on what follows it).
   void Reserve(std::size_t size);
-  // Writes what Reserve left room for: exactly that many bytes.
+  // Writes what Reserve left room for: exactly that many bytes. Commit
+  // refuses a file whose room was left empty.
   void Fill(std::string_view bytes);
   // Flushes, renames into place, and makes the rename durable.
   void Commit();
 
  private:
   [[noreturn]] void Fail(int error) const;
-  void WriteBehind();
 
   static constexpr std::size_t kWriteBehind = std::size_t{8} << 20;
 
