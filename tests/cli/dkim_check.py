@@ -64,6 +64,9 @@ def first_field(message):
 def check_signed(message, public, what):
     expect(message.startswith(b"DKIM-Signature: "), what + ": the signature does not come first")
     signature = first_field(message)
+    head = message[:message.index(b"\r\n\r\n")].split(b"\r\n")
+    expect(max(len(line) for line in head) <= 78 and b"\n" not in b"".join(head),
+           what + ": a header line longer than 78 octets or a bare line end")
     tags = {}
     for tag in signature[len(b"DKIM-Signature:"):].split(b";"):
         if b"=" in tag:
