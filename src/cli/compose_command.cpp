@@ -36,6 +36,7 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
+#include "platform/posix/unique_fd.h"
 
 namespace corabind::cli {
 
@@ -205,6 +206,91 @@ std::string Destination(const ComposeOptions& options) {
   return to_stdout ? "standard output" : Printable(options.output);
 }
 
+// Writes every byte to `fd`; RunError naming `shown` on failure.
+void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw RunError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// The signed message, written in one pass while it is hashed; its
+// signature goes in front. To a file, room is left for the signature (its
+// length is known once the header fields are) and it is filled in at the
+// end; to standard output, the message waits in an unnamed temporary file.
+std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
+                             const mail::Mail& message) {
+  if (options.output.empty() || options.output == "-") {
+    UniqueFd scratch = ScratchFile(fs::temp_directory_path());
+    const std::string shown = "a temporary file";
+    if (!scratch.ok()) throw RunError{"cannot make " + shown + ": " + std::strerror(errno)};
+    mail::DkimSigner signer(*message.dkim());
+    std::uint64_t size = 0;
+    message.Write([&](std::string_view bytes) {
+      signer.Feed(bytes);
+      WriteAll(scratch.get(), bytes, shown);
+      size += bytes.size();
+    });
+    const std::string signature = signer.Finish();
+    out.write(signature.data(), static_cast<std::streamsize>(signature.size()));
+    std::string buffer(std::size_t{1} << 20, '\0');
+    for (off_t at = 0; static_cast<std::uint64_t>(at) < size;) {
+      const ssize_t n = ::pread(scratch.get(), buffer.data(), buffer.size(), at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0)
+        throw RunError{"cannot read " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
+      out.write(buffer.data(), n);
+      at += n;
+    }
+    out.flush();
+    if (!out) throw RunError{"cannot write the message to standard output"};
+    return signature.size() + size;
+  }
+  // Should the signature come out longer or shorter than its room (it
+  // never has), the message is written again with the room it needs.
+  std::optional<std::size_t> room;
+  for (int pass = 0;; ++pass) {
+    try {
+      AtomicOutput file(options.output, FromUtf8(options.output));
+      mail::DkimSigner signer(*message.dkim());
+      std::string head;  // the message until its header fields are whole
+      bool reserved = false;
+      std::uintmax_t written = 0;
+      message.Write([&](std::string_view bytes) {
+        signer.Feed(bytes);
+        written += bytes.size();
+        if (reserved) return file.Write(bytes);
+        head += bytes;
+        const auto end = head.find("\r\n\r\n");
+        if (end == std::string::npos) return;
+        if (!room) room = signer.ExpectedLength(std::string_view(head).substr(0, end + 2));
+        file.Reserve(*room);
+        reserved = true;
+        file.Write(head);
+        head = std::string();
+      });
+      const std::string signature = signer.Finish();
+      if (!reserved) {  // a message of header fields alone
+        file.Reserve(signature.size());
+        file.Write(head);
+      } else if (signature.size() != room) {
+        if (pass == 0) {
+          room = signature.size();
+          continue;
+        }
+        throw RunError{"the DKIM signature could not be placed; nothing written"};
+      }
+      file.Fill(signature);
+      file.Commit();
+      return signature.size() + written;
+    } catch (const Failure& failure) {
+      throw RunError{failure.what()};
+    }
+  }
+}
+
 // Today's layout, exactly as the control's GetImages writes it.
 void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source, std::ostream& out,
                             std::ostream& err) {
@@ -289,6 +375,7 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
   mail_options.probed_ahead = source.probed_ahead;
+  mail_options.dkim = LoadDkimKey(options, err);
   try {
     mail::Mail message = mail::ComposeMail(source.page, mail_options);
     problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
@@ -322,7 +409,8 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
   } else {
     mail::Mail message = ComposeStandard(options, *source, err);
     const std::uintmax_t written =
-        Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
+        message.dkim() ? DeliverSigned(options, out, message)
+                       : Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
     if (options.list || !options.quiet) {
       // The files as the control lists them: references and their paths.
       Collection references, paths;
@@ -373,6 +461,22 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
       "compose", err, [&] { return Compose(options, out, err); }, options.mail);
 }
 
+std::shared_ptr<const mail::DkimKey> LoadDkimKey(const ComposeOptions& options, std::ostream& err) {
+  if (!options.dkim.on()) return nullptr;
+  std::shared_ptr<const mail::DkimKey> key;
+  try {
+    key = mail::DkimKey::Load(options.dkim, options.from);
+  } catch (const Failure& failure) {
+    if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
+    throw RunError{Printable(failure.what())};
+  }
+  if (key->readable_by_others() && !options.quiet) {
+    err << "corabind: warning: " << Printable(options.dkim.key_file)
+        << " may be read by other users; a signing key should be private (chmod 600)\n";
+  }
+  return key;
+}
+
 void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_option("--from", options.from, "The From address (\"Name <user@host>\")");
   command.add_option("--to", options.to, "A To address or list of addresses (repeatable)")
@@ -405,6 +509,19 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_flag("--allow-missing", options.allow_missing,
                    "Write the message even when files are missing or refused (their "
                    "references stay as written)");
+  CLI::Option* key = command.add_option(
+      "--dkim-key", options.dkim.key_file,
+      "Sign the message (DKIM, rsa-sha256) with this RSA private key in PEM form");
+  command
+      .add_option("--dkim-selector", options.dkim.selector,
+                  "The selector the public key is published under "
+                  "(SELECTOR._domainkey.DOMAIN); needed with --dkim-key")
+      ->needs(key);
+  key->needs(command.get_option("--dkim-selector"));
+  command
+      .add_option("--dkim-domain", options.dkim.domain,
+                  "The domain that signs (d=); default: the From address's domain")
+      ->needs(key);
 }
 
 void AddComposeCommand(CLI::App& app, int& exit_status) {
@@ -425,7 +542,8 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       "--get-images-layout", options->get_images_layout,
       "Write exactly what the control's GetImages returns (its fixed layout, for programs that "
       "rely on it) instead of standard MIME");
-  for (const char* standard_only : {"--from", "--to", "--cc", "--subject", "--charset"}) {
+  for (const char* standard_only :
+       {"--from", "--to", "--cc", "--subject", "--charset", "--dkim-key"}) {
     layout->excludes(compose->get_option(standard_only));
   }
   compose

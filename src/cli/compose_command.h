@@ -18,6 +18,7 @@ struct ComposeOptions {
   std::string from, subject;
   std::vector<std::string> to, cc;
   std::string charset = "utf-8";  // of the HTML part
+  mail::DkimOptions dkim;         // signs the message when a key is given
   // Exactly what the control's GetImages returns.
   bool get_images_layout = false;
   std::string encoding = "CP949";        // the HTML part is labelled ks_c_5601-1987
@@ -44,6 +45,11 @@ mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err);
 // composes and sends.
 mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
                                  const std::string& folder, std::ostream& err);
+
+// The DKIM key `options` name, read and tried (null when none is given);
+// throws UsageError or RunError naming the file. Warns on `err` of a key
+// that other users may read.
+std::shared_ptr<const mail::DkimKey> LoadDkimKey(const ComposeOptions& options, std::ostream& err);
 
 // Adds the options compose and send share to `command`.
 void AddMailOptions(CLI::App& command, ComposeOptions& options);

@@ -2,17 +2,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "core/failure.h"
 #include "core/printable.h"
 #include "mail/address.h"
+#include "mail/dkim_signer.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
 
@@ -42,6 +45,19 @@ void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp)
   }
 }
 
+// The DKIM-Signature field for the message in `file` as it stands, read
+// once; the file is left at its start.
+std::string SignFile(const mail::DkimKey& key, FILE* file) {
+  mail::DkimSigner signer(key);
+  std::string buffer(std::size_t{1} << 18, '\0');
+  while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file)) {
+    signer.Feed(std::string_view(buffer.data(), n));
+  }
+  if (std::ferror(file)) throw RunError{"cannot read the message"};
+  std::rewind(file);
+  return signer.Finish();
+}
+
 int Send(const SendOptions& options, std::ostream& err) {
   mail::SmtpOptions smtp;
   smtp.url = options.smtp;
@@ -61,11 +77,15 @@ int Send(const SendOptions& options, std::ostream& err) {
   }
 
   File file(nullptr, &std::fclose);
+  // The DKIM-Signature field, sent in front of the message: made while the
+  // message is written (or, for --eml, read once) into the file.
+  std::string head;
   if (!options.eml.empty()) {
     if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
     EnvelopeFromOptions(options.compose, smtp);
     file.reset(std::fopen(options.eml.c_str(), "rb"));
     if (!file) throw RunError{"cannot read " + Printable(options.eml) + ": " + std::strerror(errno)};
+    if (const auto key = LoadDkimKey(options.compose, err)) head = SignFile(*key, file.get());
   } else {
     if (options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE"};
     // Written to an unnamed temporary file first: the server is only
@@ -77,18 +97,23 @@ int Send(const SendOptions& options, std::ostream& err) {
     if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
     file.reset(std::tmpfile());
     if (!file) throw RunError{std::string("cannot make a temporary file: ") + std::strerror(errno)};
+    std::optional<mail::DkimSigner> signer;
+    if (message.dkim()) signer.emplace(*message.dkim());
     message.Write([&](std::string_view bytes) {
+      if (signer) signer->Feed(bytes);
       if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
         throw RunError{std::string("cannot write a temporary file: ") + std::strerror(errno)};
       }
     });
     if (std::fflush(file.get()) != 0) throw RunError{"cannot write a temporary file"};
+    if (signer) head = signer->Finish();
   }
   if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
   if (std::fseek(file.get(), 0, SEEK_END) != 0) throw RunError{"cannot read the message"};
-  const long size = std::ftell(file.get());
+  const long body = std::ftell(file.get());
   std::rewind(file.get());
-  if (size < 0) throw RunError{"cannot read the message"};
+  if (body < 0) throw RunError{"cannot read the message"};
+  const std::size_t size = head.size() + static_cast<std::size_t>(body);
 
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   std::size_t shown = 0;
@@ -102,12 +127,18 @@ int Send(const SendOptions& options, std::ostream& err) {
   }
   const mail::Sent sent = mail::SendMail(
       smtp,
-      [&](char* buffer, std::size_t length) {
+      [&, sent_head = std::size_t{0}](char* buffer, std::size_t length) mutable {
+        if (sent_head < head.size()) {
+          const std::size_t n = std::min(length, head.size() - sent_head);
+          std::memcpy(buffer, head.data() + sent_head, n);
+          sent_head += n;
+          return n;
+        }
         const std::size_t n = std::fread(buffer, 1, length, file.get());
         if (n == 0 && std::ferror(file.get())) throw RunError{"cannot read the message"};
         return n;
       },
-      static_cast<std::size_t>(size));
+      size);
   if (shown) err << '\n';
   err << "corabind send: accepted by the server for " << smtp.recipients.size() << " recipient(s), "
       << size << " bytes" << (sent.smtputf8 ? ", under SMTPUTF8 (an address is not ASCII)" : "")

@@ -210,6 +210,7 @@ struct Mail::State {
   std::vector<fs::path> files;  // by placeholder index
   std::vector<Mail::Embedded> embedded;
   std::map<std::u16string, std::u16string> references;  // control path -> first reference
+  std::shared_ptr<const DkimKey> dkim;
 };
 
 namespace {
@@ -496,6 +497,9 @@ const std::string& Mail::envelope_from() const {
 const std::vector<std::string>& Mail::recipients() const {
   return state_->recipients;
 }
+const DkimKey* Mail::dkim() const {
+  return state_->dkim.get();
+}
 
 namespace {
 // Pieces written ahead of the one being delivered: enough to ride out an
@@ -553,6 +557,7 @@ Mail ComposeMail(const Page& page, const MailOptions& options) {
   InitGMime();
   auto state = std::make_unique<Mail::State>();
   Builder(page, options, *state).Run();
+  state->dkim = options.dkim;
   return Mail(std::move(state));
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mail/dkim_signer.h"
 #include "mail/page_references.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 
@@ -46,6 +47,7 @@ struct MailOptions {
   ReadObserver observer;  // told of each file that is left out
   // Files probed while the page was parsed (ProbeLikelyFiles), if any.
   std::shared_ptr<ProbeQueue> probed_ahead;
+  std::shared_ptr<const DkimKey> dkim;  // signs the message when set
 };
 
 // A composed message; its files are read again only while it is written.
@@ -72,6 +74,10 @@ class Mail {
   // Bare addresses for the SMTP envelope.
   const std::string& envelope_from() const;
   const std::vector<std::string>& recipients() const;
+  // The key to sign the message with (see dkim_signer.h), or null. Write
+  // leaves signing to its caller, which knows where the message can wait
+  // while its signature, which goes first, is made.
+  const DkimKey* dkim() const;
 
   struct State;
 

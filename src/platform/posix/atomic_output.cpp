@@ -63,6 +63,20 @@ std::string RandomSuffix() {
 
 }  // namespace
 
+UniqueFd ScratchFile(const fs::path& folder) {
+  UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (fd.ok() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  for (int attempt = 0;; ++attempt) {
+    const std::string name = (folder / (".corabind-" + RandomSuffix())).native();
+    UniqueFd named(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600));
+    if (named.ok()) {
+      ::unlink(name.c_str());
+      return named;
+    }
+    if (errno != EEXIST || attempt >= 100) return named;
+  }
+}
+
 AtomicOutput::AtomicOutput(const fs::path& path, std::u16string shown, DiskCalls calls)
     : shown_(std::move(shown)), calls_(std::move(calls)), target_(path) {
   // Through symbolic links to the file they name, which need not exist.
@@ -142,7 +156,28 @@ void AtomicOutput::Write(std::string_view bytes) {
   }
 }
 
+void AtomicOutput::Reserve(std::size_t size) {
+  if (::lseek(fd_, static_cast<off_t>(size), SEEK_CUR) < 0) Fail(errno);
+  reserved_at_ = written_;
+  reserved_ = size;
+  written_ += size;
+}
+
+void AtomicOutput::Fill(std::string_view bytes) {
+  if (bytes.size() != reserved_) Fail(EINVAL);
+  std::size_t at = reserved_at_;
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail(n < 0 ? errno : EIO);
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    at += static_cast<std::size_t>(n);
+  }
+  reserved_ = 0;
+}
+
 void AtomicOutput::Commit() {
+  if (reserved_ != 0) Fail(EINVAL);  // never a file with a hole where a header belongs
   if (calls_.fsync(fd_) != 0) Fail(errno);
   const int fd = fd_;
   fd_ = -1;

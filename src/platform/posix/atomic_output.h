@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/unique_fd.h"
+
 namespace corabind {
 
 // The system calls that put a new file on the disk. Tests replace them to
@@ -37,6 +39,11 @@ class Failure;
 // The failure for a system error `error` while `doing` something to `path`.
 Failure ErrnoFailure(int error, const std::u16string& doing, const std::u16string& path);
 
+// An unnamed file in `folder`, open for reading and writing, gone once
+// closed (a named one unlinked at once where the file system has no unnamed
+// ones); not ok(), errno set, when none can be made.
+UniqueFd ScratchFile(const std::filesystem::path& folder);
+
 class AtomicOutput {
  public:
   // Failures (corabind::Failure) say "Cannot write " + `shown` and why: 70
@@ -48,6 +55,12 @@ class AtomicOutput {
   AtomicOutput& operator=(const AtomicOutput&) = delete;
 
   void Write(std::string_view bytes);
+  // Leaves the next `size` bytes for Fill, which writes them once they are
+  // known (a header that depends on what follows it).
+  void Reserve(std::size_t size);
+  // Writes what Reserve left room for: exactly that many bytes. Commit
+  // refuses a file whose room was left empty.
+  void Fill(std::string_view bytes);
   // Flushes, renames into place, and makes the rename durable.
   void Commit();
 
@@ -59,6 +72,7 @@ class AtomicOutput {
   std::u16string shown_;
   DiskCalls calls_;
   std::size_t written_ = 0, started_ = 0;  // bytes written, and sent to the disk
+  std::size_t reserved_at_ = 0, reserved_ = 0;
   std::filesystem::path target_;
   std::string temp_;
   int fd_ = -1;
