@@ -21,6 +21,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "mail/address.h"
 #include "mail/mail_writer.h"
 #include "mail/piece_channel.h"
 #include "platform/posix/atomic_output.h"
@@ -230,7 +231,7 @@ std::shared_ptr<const DkimKey> DkimKey::Load(const DkimOptions& options, const s
     key->domain_ = options.domain;
   } else {
     if (from.empty()) Invalid("--dkim-key needs --dkim-domain or --from");
-    const std::string address = AddressesOf(from).front();
+    const std::string address = ParseAddressList("--from", from).front().address;
     key->domain_ = address.substr(address.rfind('@') + 1);
     if (!IsDomainName(key->domain_)) {
       Invalid("the From address's domain " + Printable(key->domain_) +
