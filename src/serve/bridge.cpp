@@ -299,7 +299,6 @@ void Bridge::Front::Run() {
       }
     }
     const std::size_t first = listener_ ? 2 : 1;
-    if (listener_ && polled[1].revents) Accept(after);
 
     for (std::size_t i = 0; i < ids.size(); ++i) {
       const auto it = connections_.find(ids[i]);
@@ -336,6 +335,9 @@ void Bridge::Front::Run() {
       }
       if (!keep) connections_.erase(it);
     }
+    // After the closed connections are gone, so that they count against no
+    // newcomer.
+    if (listener_ && polled[1].revents) Accept(after);
   }
 }
 
