@@ -88,7 +88,9 @@ RequestReader::Step RequestReader::Read(std::string_view bytes) {
     const std::size_t end =
         pending_.find(kHeadEnd, scanned_ < kHeadEnd.size() ? 0 : scanned_ - kHeadEnd.size() + 1);
     scanned_ = pending_.size();
-    if (end == std::string::npos) return pending_.size() > max_head_ ? Fail(431) : Step::kMore;
+    // Refused as soon as no head within the limit can end in what is kept.
+    if (end == std::string::npos)
+      return pending_.size() >= max_head_ + kHeadEnd.size() ? Fail(431) : Step::kMore;
     if (end > max_head_) return Fail(431);
     scanned_ = 0;
     const std::string head = pending_.substr(0, end + kLineEnd.size());
@@ -200,7 +202,7 @@ RequestReader::Step RequestReader::Advance() {
       case Phase::kChunkSize: {
         const std::size_t end = pending_.find(kLineEnd);
         if (end == std::string::npos)
-          return pending_.size() > kMaxChunkLine ? Fail(400) : Step::kMore;
+          return pending_.size() > kMaxChunkLine + 1 ? Fail(400) : Step::kMore;
         if (end > kMaxChunkLine) return Fail(400);
         const std::string_view line(pending_.data(), end);
         std::size_t size = 0;
