@@ -216,7 +216,7 @@ class Bridge::Front {
   void Dispatch(std::uint64_t id, Connection& c, Clock::time_point now);
   void Reply(Connection& c, const Answer& answer, bool close, Clock::time_point now);
   // Returns false when the connection is to be dropped.
-  bool Flush(Connection& c, Clock::time_point now);
+  bool Flush(std::uint64_t id, Connection& c, Clock::time_point now);
   bool HostOk(const RequestHead& head) const {
     const std::string_view host = head.Header("Host");
     const std::string port = ":" + std::to_string(port_);
@@ -267,7 +267,9 @@ void Bridge::Front::Run() {
       if (c.phase == Phase::kReading || c.phase == Phase::kLingering) events |= POLLIN;
       if (c.sent < c.out.size()) events |= POLLOUT;
       if (c.phase != Phase::kWorking) next = std::min(next, c.deadline);
-      polled.push_back({c.fd.get(), events, 0});
+      // A connection whose call is running is not watched at all: a hang-up
+      // would be reported again and again until the answer is ready.
+      polled.push_back({c.phase == Phase::kWorking ? -1 : c.fd.get(), events, 0});
       ids.push_back(id);
     }
     if (finish_by) next = std::min(next, *finish_by);
@@ -306,11 +308,7 @@ void Bridge::Front::Run() {
       Connection& c = it->second;
       const short revents = polled[first + i].revents;
       bool keep = true;
-      if (revents & POLLOUT) {
-        keep = Flush(c, after);
-        // A request that came with the one just answered is read now.
-        if (keep && c.phase == Phase::kReading && c.reader.started()) Take(ids[i], c, {}, after);
-      }
+      if (revents & POLLOUT) keep = Flush(ids[i], c, after);
       if (keep && (revents & (POLLIN | POLLHUP | POLLERR)) &&
           (c.phase == Phase::kReading || c.phase == Phase::kLingering)) {
         const ssize_t n = ::recv(c.fd.get(), piece.data(), piece.size(), 0);
@@ -318,7 +316,7 @@ void Bridge::Front::Run() {
           keep = false;  // the client is gone, or closed its side
         } else if (n > 0 && c.phase == Phase::kReading) {
           Take(ids[i], c, std::string_view(piece.data(), static_cast<std::size_t>(n)), after);
-          if (c.sent < c.out.size()) keep = Flush(c, after);
+          if (c.sent < c.out.size()) keep = Flush(ids[i], c, after);
         }
       } else if (keep && (revents & (POLLHUP | POLLERR)) && c.phase != Phase::kWorking) {
         keep = false;
@@ -328,7 +326,7 @@ void Bridge::Front::Run() {
         // connection that was only idle is closed quietly.
         if (c.phase == Phase::kReading && c.reader.started() && c.out.empty()) {
           Reply(c, Refused(408, Why(408)), true, after);
-          keep = Flush(c, after);
+          keep = Flush(ids[i], c, after);
         } else {
           keep = false;
         }
@@ -447,7 +445,7 @@ void Bridge::Front::Dispatch(std::uint64_t id, Connection& c, Clock::time_point 
   c.phase = Phase::kWorking;
   Worker& worker = workers_.emplace_back();
   worker.thread = std::thread([this, id, &job, content_type, &worker,
-                               body = std::string(c.reader.body())] {
+                               body = c.reader.TakeBody()] {
     Answer answer;
     if (!job) {
       answer = Refused(404, "no such page");
@@ -483,7 +481,7 @@ void Bridge::Front::Reply(Connection& c, const Answer& answer, bool close, Clock
   c.deadline = now + options_.io_timeout;
 }
 
-bool Bridge::Front::Flush(Connection& c, Clock::time_point now) {
+bool Bridge::Front::Flush(std::uint64_t id, Connection& c, Clock::time_point now) {
   while (c.sent < c.out.size()) {
     const ssize_t n = ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0) return errno == EAGAIN || errno == EINTR;
@@ -502,6 +500,7 @@ bool Bridge::Front::Flush(Connection& c, Clock::time_point now) {
   c.reader.Next();
   c.phase = Phase::kReading;
   c.deadline = now + options_.head_timeout;
+  if (c.reader.started()) Take(id, c, {}, now);
   return true;
 }
 

@@ -44,6 +44,8 @@ class RequestReader {
 
   const RequestHead& head() const { return head_; }
   const std::string& body() const { return body_; }
+  // After kDone: the body, handed over rather than copied.
+  std::string TakeBody() { return std::move(body_); }
   int error_status() const { return error_; }
   // Whether the request asks for an interim 100 before it sends its body.
   bool expects_continue() const { return expect_continue_; }
