@@ -109,3 +109,30 @@ test("a body is judged before it is read, and counted as it arrives", async (t) 
   const peak = peakMemory(server.child.pid);
   assert.ok(peak < 64 * 2 ** 20 + maxBody, `peak memory ${peak} bytes`);
 });
+
+test("heads that servers read differently are refused whole", async (t) => {
+  const server = await startServer(t, ["--no-display"]);
+  const host = `Host: 127.0.0.1:${server.port}`;
+  const post = [`POST /call HTTP/1.1`, host, `Content-Type: application/json`, `X-Corabind-Secret: ${server.secret}`];
+  const cases = [
+    ["a length beside chunks", [...post, "Content-Length: 4", "Transfer-Encoding: chunked"], 400],
+    ["two lengths", [...post, "Content-Length: 4", "Content-Length: 5"], 400],
+    ["two hosts", [...post, "Host: attacker.example", "Content-Length: 0"], 400],
+    ["a folded line", [...post, "Content-Length: 0", " X-Folded: 1"], 400],
+    ["a space before the colon", [...post, "Content-Length : 0"], 400],
+    ["a bare CR in a value", [...post, "X-A: 1\rX-B: 2", "Content-Length: 0"], 400],
+    ["an encoding other than chunks", [...post, "Transfer-Encoding: gzip, chunked"], 501],
+    ["another version", [`GET / HTTP/2.0`, host], 505],
+    ["an expectation not known", [...post, "Expect: something"], 417],
+    ["a head past its limit", [...post, `X-Pad: ${"a".repeat(20000)}`], 431],
+    ["a chunk past the limit", [...post, "Transfer-Encoding: chunked", "", "ffffffffffffffffff"], 413],
+  ];
+  for (const [name, lines, expected] of cases) {
+    const c = await open(t, server);
+    c.socket.write(lines.join("\r\n") + "\r\n\r\n");
+    await c.answered();
+    assert.match(c.received, new RegExp(`^HTTP/1\\.1 ${expected} `), name);
+    assert.match(c.received, /Connection: close/, name);
+  }
+  assert.equal((await call(server, { op: "state" })).status, 200);
+});
