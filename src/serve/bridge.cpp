@@ -66,7 +66,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kSecretHeader = "X-Corabind-Secret";
-constexpr std::size_t kMaxHead = 16 << 10;   // a request's line and fields
+constexpr std::size_t kMaxHead = 16 << 10;    // a request's line and fields
 constexpr std::size_t kReadPiece = 64 << 10;  // taken from a socket at once
 // After an answer that ends a connection whose request was not read to its
 // end, what the client still sends is taken and dropped this long, so that
@@ -84,42 +84,46 @@ Answer Refused(int status, const std::string& why) {
   return {status, "application/json", nlohmann::json{{"refused", why}}.dump(), {}};
 }
 
-const char* Reason(int status) {
-  switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 408: return "Request Timeout";
-    case 413: return "Content Too Large";
-    case 415: return "Unsupported Media Type";
-    case 417: return "Expectation Failed";
-    case 421: return "Misdirected Request";
-    case 422: return "Unprocessable Content";
-    case 431: return "Request Header Fields Too Large";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Answer";
-  }
+// Each status this server answers, with what a refusal of the reader's own
+// says.
+struct Status {
+  int code;
+  const char* reason;
+  const char* why;
+};
+constexpr Status kStatuses[] = {
+    {200, "OK", ""},
+    {400, "Bad Request", "not an HTTP request this server reads"},
+    {401, "Unauthorized", ""},
+    {403, "Forbidden", ""},
+    {404, "Not Found", ""},
+    {408, "Request Timeout", "the request did not arrive in time"},
+    {413, "Content Too Large", "the body is larger than this server takes (--max-body)"},
+    {415, "Unsupported Media Type", ""},
+    {417, "Expectation Failed", "only 100-continue is expected"},
+    {421, "Misdirected Request", ""},
+    {422, "Unprocessable Content", ""},
+    {431, "Request Header Fields Too Large", "the request's head is too large"},
+    {501, "Not Implemented", "bodies are sent whole or chunked, nothing else"},
+    {503, "Service Unavailable", ""},
+    {505, "HTTP Version Not Supported", "HTTP/1.1 only"},
+    {0, "Unknown", "not an HTTP request this server reads"},  // any other
+};
+
+const Status& StatusOf(int code) {
+  for (const Status& s : kStatuses)
+    if (s.code == code) return s;
+  return std::end(kStatuses)[-1];
 }
 
-// What the reader's own refusals say.
-std::string Why(int status) {
-  switch (status) {
-    case 408: return "the request did not arrive in time";
-    case 413: return "the body is larger than this server takes (--max-body)";
-    case 431: return "the request's head is too large";
-    case 501: return "bodies are sent whole or chunked, nothing else";
-    case 505: return "HTTP/1.1 only";
-    default: return "not an HTTP request this server reads";
-  }
+// A refusal by the reader, as its status tells it.
+Answer ReaderRefused(int code) {
+  return Refused(code, StatusOf(code).why);
 }
 
 std::string Wire(const Answer& answer, bool keep_alive, bool with_body) {
-  std::string out = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-                    "\r\n";
+  std::string out =
+      "HTTP/1.1 " + std::to_string(answer.status) + " " + StatusOf(answer.status).reason + "\r\n";
   // Sent with every answer: nothing is cached, sniffed, framed by another
   // page or told where it came from. No CORS header is ever sent, so the
   // browser keeps other origins' pages from reading any answer.
@@ -151,7 +155,10 @@ class Bridge::Front {
  public:
   using Job = std::function<std::string(const std::string&, int&)>;
 
-  Front(Bridge& bridge) : bridge_(bridge), options_(bridge.options_), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  explicit Front(Bridge& bridge)
+      : bridge_(bridge),
+        options_(bridge.options_),
+        wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
   ~Front() {
     for (Worker& w : workers_) w.thread.join();
@@ -325,7 +332,7 @@ void Bridge::Front::Run() {
         // A head that began but did not end in time is told so; a
         // connection that was only idle is closed quietly.
         if (c.phase == Phase::kReading && c.reader.started() && c.out.empty()) {
-          Reply(c, Refused(408, Why(408)), true, after);
+          Reply(c, ReaderRefused(408), true, after);
           keep = Flush(ids[i], c, after);
         } else {
           keep = false;
@@ -356,8 +363,8 @@ void Bridge::Front::Accept(Clock::time_point now) {
     // Answers go out at once, not after the client's delayed acknowledgement.
     const int yes = 1;
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    connections_.try_emplace(next_id_++, socket, NewReader())
-        .first->second.deadline = now + options_.head_timeout;
+    connections_.try_emplace(next_id_++, socket, NewReader()).first->second.deadline =
+        now + options_.head_timeout;
   }
 }
 
@@ -375,8 +382,7 @@ void Bridge::Front::Take(std::uint64_t id, Connection& c, std::string_view bytes
     step = c.reader.Read({});
   }
   if (step == RequestReader::Step::kError) {
-    const int status = c.reader.error_status();
-    Reply(c, Refused(status, Why(status)), true, now);
+    Reply(c, ReaderRefused(c.reader.error_status()), true, now);
   } else if (step == RequestReader::Step::kDone) {
     Dispatch(id, c, now);
   }
@@ -390,12 +396,12 @@ std::optional<Answer> Bridge::Front::Judge(const RequestHead& head) const {
     return Refused(403, "no other origin may call this server");
   // Every request names this server as its host: a page of another name
   // that resolves to 127.0.0.1 (DNS rebinding) is turned away.
-  const bool call = head.method == "POST" && (path == "/call" || path == "/compose" ||
-                                              path == "/send" || path == "/info" ||
-                                              path == "/shutdown");
-  const bool file = head.method == "GET" &&
-                    std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
-                                [&](const WebFile& f) { return f.url == path; });
+  const bool call =
+      head.method == "POST" && (path == "/call" || path == "/compose" || path == "/send" ||
+                                path == "/info" || path == "/shutdown");
+  const bool file =
+      head.method == "GET" && std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
+                                          [&](const WebFile& f) { return f.url == path; });
   if (!call && !file) return Refused(404, "no such page");
   if (!HostOk(head)) return Refused(421, "this server answers only to its own address");
   if (file) return std::nullopt;
@@ -403,8 +409,7 @@ std::optional<Answer> Bridge::Front::Judge(const RequestHead& head) const {
   if (head.Has("Origin") && head.Header("Origin") != "http://" + std::string(head.Header("Host")))
     return Refused(403, "calls come only from this server's own pages");
   if (!head.Has(kSecretHeader)) return Refused(401, "the call carries no secret");
-  if (!SameSecret(head.Header(kSecretHeader), options_.secret))
-    return Refused(403, "wrong secret");
+  if (!SameSecret(head.Header(kSecretHeader), options_.secret)) return Refused(403, "wrong secret");
   const bool json_body = path == "/call" || path == "/compose" || path == "/send";
   if (json_body && head.Header("Content-Type").rfind("application/json", 0) != 0)
     return Refused(415, "a call is sent as application/json");
@@ -426,13 +431,14 @@ void Bridge::Front::Dispatch(std::uint64_t id, Connection& c, Clock::time_point 
     }
   }
   if (path == "/info")
-    return Reply(c,
-                 {200, "application/json",
-                  nlohmann::json{{"folder", options_.folder},
-                                 {"send", static_cast<bool>(options_.send)}}
-                      .dump(),
-                  {}},
-                 false, now);
+    return Reply(
+        c,
+        {200,
+         "application/json",
+         nlohmann::json{{"folder", options_.folder}, {"send", static_cast<bool>(options_.send)}}
+             .dump(),
+         {}},
+        false, now);
   if (path == "/shutdown") {
     Reply(c, {200, "application/json", "{\"stopping\":true}", {}}, false, now);
     bridge_.Stop();
@@ -440,12 +446,13 @@ void Bridge::Front::Dispatch(std::uint64_t id, Connection& c, Clock::time_point 
   }
   // A call runs on the serving thread, one at a time; its wait for that
   // thread is a worker's, never this thread's.
-  const Job& job = path == "/call" ? options_.call : path == "/compose" ? options_.compose : options_.send;
+  const Job& job = path == "/call"      ? options_.call
+                   : path == "/compose" ? options_.compose
+                                        : options_.send;
   const char* content_type = path == "/compose" ? "message/rfc822" : "application/json";
   c.phase = Phase::kWorking;
   Worker& worker = workers_.emplace_back();
-  worker.thread = std::thread([this, id, &job, content_type, &worker,
-                               body = c.reader.TakeBody()] {
+  worker.thread = std::thread([this, id, &job, content_type, &worker, body = c.reader.TakeBody()] {
     Answer answer;
     if (!job) {
       answer = Refused(404, "no such page");
@@ -483,7 +490,8 @@ void Bridge::Front::Reply(Connection& c, const Answer& answer, bool close, Clock
 
 bool Bridge::Front::Flush(std::uint64_t id, Connection& c, Clock::time_point now) {
   while (c.sent < c.out.size()) {
-    const ssize_t n = ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    const ssize_t n =
+        ::send(c.fd.get(), c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
     if (n < 0) return errno == EAGAIN || errno == EINTR;
     c.sent += static_cast<std::size_t>(n);
   }
@@ -515,7 +523,9 @@ Bridge::~Bridge() {
   }
 }
 
-int Bridge::Bind(int port) { return front_->Bind(port); }
+int Bridge::Bind(int port) {
+  return front_->Bind(port);
+}
 
 void Bridge::Start() {
   listener_ = std::make_unique<std::thread>([this] { front_->Run(); });

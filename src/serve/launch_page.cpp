@@ -48,9 +48,8 @@ std::string Env(const char* name) {
 }
 
 [[noreturn]] void Fail(const std::string& what) {
-  throw Failure(err::kPermissionDenied,
-                FromUtf8("cannot write the page that opens the editor (" + what +
-                         "): " + std::strerror(errno)));
+  throw Failure(err::kPermissionDenied, FromUtf8("cannot write the page that opens the editor (" +
+                                                 what + "): " + std::strerror(errno)));
 }
 
 }  // namespace
@@ -74,10 +73,16 @@ LaunchPage::LaunchPage(const std::string& url) {
   if (!fd.ok()) Fail(path_);
   // The address holds only [0-9a-f:/.#=], so it is written as it is.
   const std::string page =
-      "<!doctype html>\n<meta charset=\"utf-8\">\n<meta name=\"referrer\" content=\"no-referrer\">\n"
-      "<meta http-equiv=\"refresh\" content=\"0;url=" + url + "\">\n"
-      "<title>corabind serve</title>\n<script>location.replace(\"" + url + "\")</script>\n"
-      "<p><a href=\"" + url + "\">Open the editor</a></p>\n";
+      "<!doctype html>\n<meta charset=\"utf-8\">\n<meta name=\"referrer\" "
+      "content=\"no-referrer\">\n"
+      "<meta http-equiv=\"refresh\" content=\"0;url=" +
+      url +
+      "\">\n"
+      "<title>corabind serve</title>\n<script>location.replace(\"" +
+      url +
+      "\")</script>\n"
+      "<p><a href=\"" +
+      url + "\">Open the editor</a></p>\n";
   std::size_t at = 0;
   while (at < page.size()) {
     const ssize_t n = ::write(fd.get(), page.data() + at, page.size() - at);

@@ -24,7 +24,9 @@ bool IsTokenChar(char c) {
          std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
-bool IsToken(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), IsTokenChar); }
+bool IsToken(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), IsTokenChar);
+}
 
 // Field values may hold tabs, visible characters and any byte from 0x80;
 // never another control character, which a header line must not carry.
