@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "platform/posix/unique_fd.h"
 
@@ -34,12 +35,12 @@ bool PrivateFolder(const std::string& path) {
          S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 
-// The user's own folder (not a link) at `path`, where a private folder may
-// be made.
+// The user's own folder (not a link) at `path` that no one else may write
+// in, so a folder made there cannot be renamed or replaced by another user.
 bool OwnFolder(const std::string& path) {
   struct stat st {};
   return !path.empty() && path.front() == '/' && ::lstat(path.c_str(), &st) == 0 &&
-         S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+         S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 022) == 0;
 }
 
 std::string Env(const char* name) {
@@ -49,7 +50,7 @@ std::string Env(const char* name) {
 
 [[noreturn]] void Fail(const std::string& what) {
   throw Failure(err::kPermissionDenied, FromUtf8("cannot write the page that opens the editor (" +
-                                                 what + "): " + std::strerror(errno)));
+                                                 Printable(what) + "): " + std::strerror(errno)));
 }
 
 }  // namespace
@@ -60,7 +61,8 @@ LaunchPage::LaunchPage(const std::string& url) {
     std::string base = Env("XDG_CACHE_HOME");
     if (!OwnFolder(base)) base = Env("HOME").empty() ? "" : Env("HOME") + "/.cache";
     if (!OwnFolder(base)) base = Env("TMPDIR");
-    if (!OwnFolder(base) && !PrivateFolder(base)) base = "/tmp";
+    // /tmp's sticky bit keeps others from renaming what we make there.
+    if (!OwnFolder(base)) base = "/tmp";
     // mkdtemp makes a new folder (never an existing one or a link's target)
     // with mode 0700.
     std::string made = base + "/corabind-serve-XXXXXX";
