@@ -49,7 +49,10 @@ test("idle and dripping connections hold up no call", async (t) => {
   for (let i = 0; i < 4; ++i) {
     const c = await open(t, server);
     let at = 0;
-    const timer = setInterval(() => (at < head.length && !c.closed ? c.socket.write(head[at++]) : clearInterval(timer)), 50);
+    const timer = setInterval(() => {
+      if (at < head.length && !c.closed) c.socket.write(head[at++]);
+      else clearInterval(timer);
+    }, 50);
     t.after(() => clearInterval(timer));
     c.finished = () => c.closed || at === head.length;
     drips.push(c);

@@ -130,7 +130,8 @@ test("a ui script answers the dialogs only where the person asked for it", async
   }
 });
 
-test("--open hands the browser a page only the user can read, never the secret", async (t) => {
+// Bounded: a server that never starts the opener would leave it waiting.
+test("--open hands the browser a page only the user can read, never the secret", { timeout: 120000 }, async (t) => {
   const dir = tempDir(t);
   // An opener that only notes what it was given.
   const opener = join(dir, "opener");
