@@ -9,7 +9,7 @@ import { Agent, request } from "node:http";
 const cli = process.argv[2] ?? "build/corabind";
 const seconds = Number(process.argv[3] ?? 10);
 
-const server = spawn(cli, ["serve"], { env: { ...process.env, DISPLAY: "", QT_QPA_PLATFORM: "" } });
+const server = spawn(cli, ["serve", "--no-display"], { env: { ...process.env, DISPLAY: "", QT_QPA_PLATFORM: "" } });
 const url = await new Promise((resolve, reject) => {
   let out = "";
   server.stdout.on("data", (c) => {

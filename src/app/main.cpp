@@ -41,6 +41,11 @@ const std::map<std::string, std::string> kExamples = {
     {"save", "  corabind save page.htm\n  sed s/draft/final/ draft.htm | corabind save -"},
     {"open", "  corabind open > page.htm"},
     {"screenshots", "  corabind screenshots docs/screenshots"},
+    {"serve",
+     "  corabind serve --open --folder ~/mail\n"
+     "  corabind serve --no-display --port 8080   # pages answer the dialogs with ui scripts\n\n"
+     "Exit status: 0 stopped by POST /shutdown or a signal; 1 it could not listen or start; "
+     "2 usage."},
 };
 
 std::string CommandList(const CLI::App& app) {
@@ -78,7 +83,8 @@ int main(int argc, char** argv) {
     if (example == kExamples.end()) continue;
     // The dialog commands end alike; a script tells a cancel by the status.
     const bool dialog = sub->get_name() != "compose" && sub->get_name() != "send" &&
-                        sub->get_name() != "automate" && sub->get_name() != "screenshots";
+                        sub->get_name() != "automate" && sub->get_name() != "screenshots" &&
+                        sub->get_name() != "serve";
     sub->footer("Example:\n" + example->second +
                 (dialog ? "\n\nExit status: 0 done, its result printed; 1 the user cancelled or "
                           "closed the window (nothing printed), or the call failed; 2 usage."

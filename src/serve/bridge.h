@@ -1,8 +1,11 @@
 // The HTTP side of `corabind serve`: a loopback server through which the
 // bundled editor page (or any page it serves) calls the control. Calls run
 // one at a time on the thread that owns the library and the desktop (the
-// main thread, where Qt's windows must live); the server's threads only
-// check, queue and answer.
+// main thread, where Qt's windows must live). Connections are served by one
+// thread that waits on all of them at once and never on one alone: a
+// request's head is judged (host, origin, secret) before its body is read,
+// and only a whole request is handed on, so no idle, slow or oversized
+// client holds anything another client needs.
 #pragma once
 
 #include <chrono>
@@ -13,10 +16,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-
-namespace httplib {
-class Server;
-}
 
 namespace corabind::serve {
 
@@ -46,7 +45,11 @@ struct BridgeOptions {
   std::string folder;  // where a composed mail's relative references are read
   std::size_t max_body = std::size_t{32} << 20;
   std::chrono::milliseconds busy_wait{10000};  // how long a call waits for the one before it
-  std::chrono::seconds io_timeout{20};         // reading a request, writing an answer
+  std::chrono::seconds io_timeout{20};         // reading a body, writing an answer
+  // From a connection's start, or the end of its last answer, to the end of
+  // the next request's head; an idle connection is closed after as long.
+  std::chrono::seconds head_timeout{5};
+  std::size_t max_connections = 64;  // open at once; the next is answered 503 and closed
   // Answers a call in the automation protocol (runs on the serving thread).
   std::function<std::string(const std::string& request_body, int& status)> call;
   // Composes a mail: {"html":..., "folder":...} to the message's bytes.
@@ -62,27 +65,27 @@ class Bridge {
   Bridge(const Bridge&) = delete;
   Bridge& operator=(const Bridge&) = delete;
 
-  // Binds 127.0.0.1:`port` (0: any free port) and returns the port.
+  // Binds 127.0.0.1:`port` (0: any free port) and returns the port, or -1.
   int Bind(int port);
-  // Serves on a thread of its own until Stop().
+  // Serves connections on a thread of its own until ServeCalls() returns.
   void Start();
   // Serves calls on this thread until Stop() (from a signal, /shutdown or
   // another thread); `interrupt` is then run once, from the stopping thread,
-  // to end any dialog the running call has open.
+  // to end any dialog the running call has open. Answers already made are
+  // still delivered.
   void ServeCalls();
   void Stop();
   void set_interrupt(std::function<void()> interrupt) { interrupt_ = std::move(interrupt); }
 
  private:
-  void Route();
+  class Front;
 
   BridgeOptions options_;
-  std::unique_ptr<httplib::Server> http_;
   CallQueue calls_;
   std::function<void()> interrupt_;
   std::once_flag stopped_;
+  std::unique_ptr<Front> front_;
   std::unique_ptr<std::thread> listener_;
-  int port_ = 0;
 };
 
 }  // namespace corabind::serve

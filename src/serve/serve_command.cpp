@@ -2,8 +2,6 @@
 
 #include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,8 +22,7 @@
 #include "mail/smtp_sender.h"
 #include "modules/screen.h"
 #include "serve/bridge.h"
-
-extern char** environ;
+#include "serve/launch_page.h"
 
 namespace corabind::serve {
 
@@ -37,6 +34,7 @@ struct ServeOptions {
   int port = 0;
   bool open = false;
   bool no_display = false;
+  bool allow_ui_scripts = false;
   std::string folder;
   std::vector<std::string> drives;
   std::size_t max_body = std::size_t{32} << 20;
@@ -117,15 +115,21 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
   return Refusal(problems.str());
 }
 
-void OpenInBrowser(const std::string& url) {
-  const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-  pid_t pid = 0;
-  if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
-      0) {
-    std::cerr << "corabind serve: cannot start xdg-open; open the address above yourself\n";
-    return;
+// The opener gets a page that leads to `url`, never `url` itself: a
+// command line is readable by every local user.
+std::unique_ptr<LaunchPage> OpenInBrowser(const std::string& url) {
+  std::unique_ptr<LaunchPage> page;
+  try {
+    page = std::make_unique<LaunchPage>(url);
+  } catch (const Failure& f) {
+    std::cerr << "corabind serve: " << ToUtf8(f.description())
+              << "; open the address above yourself\n";
+    return page;
   }
-  std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();  // no zombie left behind
+  if (!StartOpener(page->file_url()))
+    std::cerr << "corabind serve: cannot start the browser ($BROWSER or xdg-open); open "
+              << page->file_url() << " or the address above yourself\n";
+  return page;
 }
 
 int Serve(const ServeOptions& options) {
@@ -162,9 +166,18 @@ int Serve(const ServeOptions& options) {
       options.folder.empty() ? std::filesystem::current_path().string() : options.folder;
   bridge_options.max_body = options.max_body;
   bridge_options.busy_wait = std::chrono::milliseconds(options.busy_wait_ms);
+  // A page that answers the dialogs itself could write a file the person
+  // never chose; it may only where the person asked for that.
+  const bool ui_scripts = options.no_display || options.allow_ui_scripts;
   bridge_options.call = [&](const std::string& body, int& status) {
     const json request = ParseBody(body, status);
     if (status != 200) return Refusal("a call is one JSON object");
+    if (request.contains("ui") && !ui_scripts) {
+      status = 400;
+      return Refusal(
+          "this server shows its dialogs to the person; a call carries a ui script only when "
+          "serve runs with --no-display or --allow-ui-scripts");
+    }
     cli::Response response = session.Answer(request);
     if (response.contains("protocol_error")) status = 400;
     if (response.contains("control") && request.value("op", "") == "create")
@@ -228,7 +241,8 @@ int Serve(const ServeOptions& options) {
   const std::string url =
       "http://127.0.0.1:" + std::to_string(port) + "/#secret=" + bridge_options.secret;
   std::cout << "corabind serve: " << url << std::endl;
-  if (options.open) OpenInBrowser(url);
+  std::unique_ptr<LaunchPage> launch_page;
+  if (options.open) launch_page = OpenInBrowser(url);
 
   bridge.ServeCalls();
   pthread_kill(signal_thread.native_handle(), SIGUSR2);
@@ -247,9 +261,14 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
       "address with its secret)");
   cmd->add_option("--port", options->port, "Port to listen on (0: any free port)")
       ->capture_default_str();
-  cmd->add_flag("--open", options->open, "Open the editor in the desktop's browser");
+  cmd->add_flag("--open", options->open,
+                "Open the editor in the desktop's browser ($BROWSER or xdg-open), through a "
+                "page only you can read");
   cmd->add_flag("--no-display", options->no_display,
                 "Show no dialogs even where a display is; calls must carry a ui script");
+  cmd->add_flag("--allow-ui-scripts", options->allow_ui_scripts,
+                "Let calls carry a ui script that answers the dialogs in the person's place "
+                "(implied by --no-display)");
   cmd->add_option("--folder", options->folder,
                   "Where a composed mail's relative references are read (default: the "
                   "current folder)");

@@ -26,7 +26,7 @@ const status = (page) => page.$eval("#status", (s) => s.textContent);
 const nextUi = (page, ui) => page.evaluate((u) => window.editor.control.$ui(u) && null, ui);
 
 async function openEditor(t, dir) {
-  const server = await startServer(t, ["--folder", dir]);
+  const server = await startServer(t, ["--no-display", "--folder", dir]);
   const browser = await startBrowser(t);
   const page = await browser.newPage();
   await page.setViewport({ width: 1100, height: 640 });

@@ -2,9 +2,9 @@
 // address and origin, may drive the control; whatever is refused leaves no
 // trace and the server goes on serving.
 import assert from "node:assert/strict";
-import { existsSync } from "node:fs";
+import { chmodSync, existsSync, mkdirSync, readFileSync, rmSync, statSync, writeFileSync } from "node:fs";
 import { createServer } from "node:http";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
 import { test } from "node:test";
 import { call, startBrowser, startServer, startX, tempDir } from "./support.mjs";
 
@@ -19,7 +19,7 @@ const saveCall = (path) => ({
 
 test("refused requests do nothing and the server goes on", async (t) => {
   const dir = tempDir(t);
-  const server = await startServer(t, ["--max-body", "4096"]);
+  const server = await startServer(t, ["--no-display", "--max-body", "4096"]);
   assert.equal((await call(server, { op: "create" })).status, 200);
   const target = join(dir, "x.htm");
   const cases = [
@@ -110,4 +110,72 @@ test("stopping ends an open dialog; a call meanwhile is told the server is busy"
   assert.equal(answered.status, 200, answered.text);
   assert.equal(answered.json.result, "");  // closed, as a cancel
   assert.deepEqual(await server.exited, { code: 0, signal: null }, server.output());
+});
+
+test("a ui script answers the dialogs only where the person asked for it", async (t) => {
+  const dir = tempDir(t);
+  const cases = [
+    [[], 400],
+    [["--allow-ui-scripts"], 200],
+    [["--no-display"], 200],
+  ];
+  for (const [args, expected] of cases) {
+    const server = await startServer(t, args);
+    assert.equal((await call(server, { op: "create" })).status, 200);
+    const target = join(dir, `${args.join("") || "none"}.htm`);
+    const r = await call(server, saveCall(target));
+    assert.equal(r.status, expected, `${args}: ${r.text}`);
+    assert.equal(existsSync(target), expected === 200, String(args));
+    if (expected === 400) assert.match(r.json.refused, /--allow-ui-scripts/);
+  }
+});
+
+// Bounded: a server that never starts the opener would leave it waiting.
+test("--open hands the browser a page only the user can read, never the secret", { timeout: 120000 }, async (t) => {
+  const dir = tempDir(t);
+  // An opener that only notes what it was given.
+  const opener = join(dir, "opener");
+  writeFileSync(opener, `#!/bin/sh\nprintf '%s\\n' "$@" > "$0.argv"\n`, { mode: 0o755 });
+  const runtime = join(dir, "runtime");
+  mkdirSync(runtime, { mode: 0o700 });
+  const shared = join(dir, "shared");
+  mkdirSync(shared);
+  chmodSync(shared, 0o777);  // not private: another user could read the page
+  const cache = join(dir, "cache");
+  mkdirSync(cache);
+  const cases = [
+    ["the runtime folder", runtime, runtime],
+    ["a private folder in the cache, the runtime folder being shared", shared, cache],
+    ["a private folder in the cache, no runtime folder", "", cache],
+  ];
+  const browser = await startBrowser(t);
+  for (const [name, runtimeDir, under] of cases) {
+    const server = await startServer(t, ["--no-display", "--open"], {
+      BROWSER: opener,
+      XDG_RUNTIME_DIR: runtimeDir,
+      XDG_CACHE_HOME: cache,
+    });
+    while (!existsSync(`${opener}.argv`)) await new Promise((resolve) => setTimeout(resolve, 20));
+    const argv = readFileSync(`${opener}.argv`, "utf8").trim().split("\n");
+    rmSync(`${opener}.argv`);
+    assert.ok(!argv.join(" ").includes(server.secret), name);
+    assert.equal(argv.length, 1, name);
+    const page = new URL(argv[0]);
+    assert.equal(page.protocol, "file:", name);
+    const file = decodeURIComponent(page.pathname);
+    assert.ok(file.startsWith(under + "/"), `${name}: ${file}`);
+    assert.equal(statSync(file).mode & 0o777, 0o600, name);
+    if (dirname(file) !== runtimeDir) assert.equal(statSync(dirname(file)).mode & 0o777, 0o700, name);
+    // The page leads the browser to the editor, which reads the secret.
+    const tab = await browser.newPage();
+    await tab.goto(page.href);
+    await tab.waitForFunction(() => document.querySelector("#status")?.textContent === "Ready.", { polling: 100 });
+    assert.equal(new URL(tab.url()).origin, server.origin, name);
+    await tab.close();
+    // Gone when the server ends.
+    assert.equal((await call(server, "", { path: "/shutdown" })).status, 200);
+    assert.deepEqual(await server.exited, { code: 0, signal: null }, server.output());
+    assert.ok(!existsSync(file), name);
+    assert.ok(!existsSync(dirname(file)) || dirname(file) === runtimeDir, name);
+  }
 });

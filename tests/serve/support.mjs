@@ -15,7 +15,8 @@ export function tempDir(t) {
   return dir;
 }
 
-// Without a display unless `env` gives one: dialogs then need a ui script.
+// Without a display unless `env` gives one: dialogs then need a ui script,
+// which the server runs only with --no-display or --allow-ui-scripts.
 export async function startServer(t, args = [], env = {}) {
   const clean = { ...process.env, LANG: "C.UTF-8", LC_ALL: "C.UTF-8" };
   for (const k of ["DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"]) delete clean[k];
