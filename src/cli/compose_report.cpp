@@ -43,8 +43,8 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
       line += "outside the folders that may be embedded";
       break;
     case ReadProblem::kHardLink:
-      // Its other names may be anywhere on the disk, the folders that may
-      // not be embedded included; which, no one can tell cheaply.
+      // Its other names may be anywhere on the same disk, outside the
+      // allowed folders too, and only a search of the disk would tell.
       line += "refused: it is a hard link (a file with more than one name)";
       break;
     case ReadProblem::kUnplaced:
