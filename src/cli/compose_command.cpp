@@ -110,7 +110,7 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
     if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + Printable(root) + ": no such folder"};
     roots.emplace_back(root);
   }
-  source->policy = ReadPolicy::ConfinedTo(roots);
+  source->policy = ReadPolicy::ConfinedTo(roots, options.allow_hard_links);
   mail::Page& page = source->page;
   page.base = FolderBase(*source->paths, folder);
   // The parser takes a while over a long page: the files it seems to name
@@ -506,6 +506,9 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_option("--input-charset", options.input_charset,
                      "Charset of MAIL when it has no byte order mark, as iconv names it "
                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
+  command.add_flag("--allow-hard-links", options.allow_hard_links,
+                   "Embed files that have more than one name (hard links), whose other names "
+                   "may lie outside the folders that may be embedded");
   command.add_flag("--allow-missing", options.allow_missing,
                    "Write the message even when files are missing or refused (their "
                    "references stay as written)");

@@ -26,6 +26,7 @@ struct ComposeOptions {
   std::vector<std::string> drives;       // "X=/host/folder"
   bool keep_html = false;
   bool allow_missing = false;
+  bool allow_hard_links = false;  // embed files with more than one name
   bool debug = false;
   std::string input_charset;  // "" reads the <meta> declaration, else UTF-8
   bool list = false;          // name the embedded files on stderr

@@ -42,6 +42,11 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
     case ReadProblem::kRefused:
       line += "outside the folders that may be embedded";
       break;
+    case ReadProblem::kHardLink:
+      // Its other names may be anywhere on the same disk, outside the
+      // allowed folders too, and only a search of the disk would tell.
+      line += "refused: it is a hard link (a file with more than one name)";
+      break;
     case ReadProblem::kUnplaced:
       return line +
              "its url() in a style attribute is written with character references, or twice; "
@@ -62,6 +67,8 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
   }
   if (file.problem == ReadProblem::kRefused) {
     line += "; --allow-root FOLDER allows more";
+  } else if (file.problem == ReadProblem::kHardLink) {
+    line += "; --allow-hard-links embeds such files";
   } else if (file.problem == ReadProblem::kNotFound && !reference.empty() &&
              (reference[0] == u'/' || reference[0] == u'\\') &&
              !(reference.size() > 1 && (reference[1] == u'/' || reference[1] == u'\\'))) {

@@ -1,6 +1,5 @@
 #include "mail/file_probe.h"
 
-#include <fcntl.h>
 #include <magic.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,23 +77,19 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
     out.problem = ReadProblem::kNotFound;
     return out;
   }
+  // Opened from the allowed folder through no link: a folder swapped for a
+  // link since it was made canonical fails here, and a file swapped for a
+  // pipe does not hold the run.
+  const OpenedFile opened = policy_.OpenCanonical(*file);
   out.file = std::move(*file);
-  if (policy_.confined() && !policy_.Allows(out.file)) {
-    out.problem = ReadProblem::kRefused;
-    return out;
-  }
-  // The canonical path names no link: one put there since it was looked at
-  // is not followed, and a file swapped for a pipe must not hold the run.
-  const UniqueFd fd(::open(out.file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
-  if (fd.get() < 0) {
-    out.problem = ReadProblem::kUnreadable;
-    return out;
-  }
+  out.problem = opened.problem;
+  if (out.problem) return out;
+  out.identity = opened.identity();
   if (!typed) return out;
   char head[kHeadBytes];
   std::size_t have = 0;
   while (have < sizeof head) {
-    const ssize_t n = ::read(fd.get(), head + have, sizeof head - have);
+    const ssize_t n = ::read(opened.fd.get(), head + have, sizeof head - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       out.problem = ReadProblem::kUnreadable;
@@ -105,6 +100,15 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
   }
   out.type = typer_.TypeOf(head, have);
   return out;
+}
+
+OpenedFile ReadChecked(const ReadPolicy& policy, const ProbedFile& probed) {
+  OpenedFile opened = policy.OpenCanonical(probed.file);
+  if (!opened.problem && opened.identity() != probed.identity) {
+    opened.problem = ReadProblem::kUnreadable;  // another file put in its place
+    opened.fd = UniqueFd();
+  }
+  return opened;
 }
 
 namespace {

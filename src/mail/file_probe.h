@@ -48,12 +48,15 @@ class ContentTyper {
 struct ProbedFile {
   std::optional<ReadProblem> problem;  // why the file cannot be embedded
   std::filesystem::path file;          // canonical, once it is known to exist
+  FileIdentity identity;               // of the file checked, when there is no problem
   ContentType type;                    // when asked for and there is no problem
 };
 
 // The checks every embedded file passes, in this order: it exists and is a
-// plain file (kNotFound), `policy` allows its canonical path (kRefused), and
-// it opens and, when `typed`, its first bytes read (kUnreadable).
+// plain file (kNotFound), `policy` allows its canonical path (kRefused) and
+// opens it (a link on the way since: kRefused; more than one name:
+// kHardLink), and, when `typed`, its first bytes read (kUnreadable). Its
+// part is read later through ReadChecked.
 class FileProber {
  public:
   explicit FileProber(const ReadPolicy& policy) : policy_(policy) {}
@@ -68,6 +71,10 @@ class FileProber {
   // once rather than once for every file in it.
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> folders_;
 };
+
+// The file `probed` checked, opened again through `policy` for its part: a
+// problem when it cannot be, or is no longer the very file that was checked.
+OpenedFile ReadChecked(const ReadPolicy& policy, const ProbedFile& probed);
 
 // Probes a list of files on worker threads, in order.
 class ProbeQueue {

@@ -1,7 +1,5 @@
 #include "mail/gmime_stream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +11,6 @@
 
 #include "core/failure.h"
 #include "core/text.h"
-#include "platform/posix/unique_fd.h"
 
 namespace corabind::mail {
 
@@ -92,9 +89,9 @@ GMimeStream* Wrap(std::unique_ptr<Io> io) {
 // puts each file's base64 where its placeholder stands.
 class Sink : public Io {
  public:
-  Sink(std::function<void(std::string&)> sink,
-       std::function<std::filesystem::path(std::size_t)> file_of, std::exception_ptr* error)
-      : sink_(std::move(sink)), file_of_(std::move(file_of)), error_(error) {
+  Sink(std::function<void(std::string&)> sink, std::function<OpenedFile(std::size_t)> open_file,
+       std::exception_ptr* error)
+      : sink_(std::move(sink)), open_file_(std::move(open_file)), error_(error) {
     buffer_.reserve(kRoom);
   }
   ssize_t Write(const char* buf, std::size_t len) override {
@@ -162,29 +159,23 @@ class Sink : public Io {
       const std::size_t index = std::stoul(buffer_.substr(at + 1, end - at - 1));
       const std::string after = buffer_.substr(end + 1);
       buffer_.resize(at);
-      EncodeFile(file_of_(index));
+      EncodeFile(open_file_(index));
       from = buffer_.size();
       buffer_ += after;
     }
   }
 
-  // GMime's base64 of the file, in lines ending CR LF.
-  void EncodeFile(const std::filesystem::path& path) {
-    // `path` was canonical when the file was probed: a link or a pipe put in
-    // its place since then is refused, not read into the message.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat st {};
-    if (!fd.ok() || ::fstat(fd.get(), &st) != 0) Fail(path);
-    if (!S_ISREG(st.st_mode)) {
-      errno = EINVAL;
-      Fail(path);
-    }
+  // GMime's base64 of the file, in lines ending CR LF, read from the
+  // descriptor that was checked.
+  void EncodeFile(const OpenedFile& file) {
+    const std::filesystem::path& path = file.file;
+    const int fd = file.fd.get();
     raw_.resize(kChunk);
     for (;;) {
       std::size_t have = 0;
       bool end = false;
       while (have < kChunk) {
-        const ssize_t n = ::read(fd.get(), raw_.data() + have, kChunk - have);
+        const ssize_t n = ::read(fd, raw_.data() + have, kChunk - have);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail(path);
         if (n == 0) {
@@ -218,7 +209,7 @@ class Sink : public Io {
   }
 
   std::function<void(std::string&)> sink_;
-  std::function<std::filesystem::path(std::size_t)> file_of_;
+  std::function<OpenedFile(std::size_t)> open_file_;
   std::exception_ptr* error_;
   std::string buffer_;
   std::size_t open_at_ = std::string::npos;  // a placeholder whose end is still to come
@@ -234,9 +225,9 @@ GMimeStream* NewFilePlaceholder(std::size_t index) {
 }
 
 GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,
-                           const std::function<std::filesystem::path(std::size_t)>& file_of,
+                           const std::function<OpenedFile(std::size_t)>& open_file,
                            std::exception_ptr* error) {
-  return Wrap(std::make_unique<Sink>(sink, file_of, error));
+  return Wrap(std::make_unique<Sink>(sink, open_file, error));
 }
 
 }  // namespace corabind::mail

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/posix/read_policy.h"
+
 namespace corabind::mail {
 
 // The content of a file's part until it is written: a few bytes standing
@@ -23,12 +25,12 @@ GMimeStream* NewFilePlaceholder(std::size_t index);
 
 // Every byte written goes to `sink`, in pieces of about a quarter MiB, each
 // LF made CR LF (the message is written with LF line ends), each placeholder
-// replaced by the base64 of the file `file_of` names for it. `sink` takes
-// the piece, leaving an empty buffer in its place. An exception from either
-// (a file that cannot be read any more, a full disk) fails the write and is
-// kept in `error`.
+// replaced by the base64 of the file `open_file` opens for it (it throws
+// when it cannot). `sink` takes the piece, leaving an empty buffer in its
+// place. An exception from either (a file that cannot be read any more, a
+// full disk) fails the write and is kept in `error`.
 GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,
-                           const std::function<std::filesystem::path(std::size_t)>& file_of,
+                           const std::function<OpenedFile(std::size_t)>& open_file,
                            std::exception_ptr* error);
 
 }  // namespace corabind::mail

@@ -3,11 +3,9 @@
 #include <gmime/gmime.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <unordered_map>
 
@@ -207,7 +205,8 @@ struct Mail::State {
   std::size_t parts = 0;
   std::string from;
   std::vector<std::string> recipients;
-  std::vector<fs::path> files;  // by placeholder index
+  ReadPolicy policy = ReadPolicy::Unconfined();  // what the files were checked by
+  std::vector<ProbedFile> files;                 // by placeholder index
   std::vector<Mail::Embedded> embedded;
   std::map<std::u16string, std::u16string> references;  // control path -> first reference
   std::shared_ptr<const DkimKey> dkim;
@@ -227,7 +226,9 @@ struct Wanted {
 class Builder {
  public:
   Builder(const Page& page, const MailOptions& options, Mail::State& state)
-      : page_(page), options_(options), state_(state), prober_(options.policy) {}
+      : page_(page), options_(options), state_(state), prober_(options.policy) {
+    state_.policy = options.policy;
+  }
   ~Builder() {
     for (GMimeObject* part : parts_) g_object_unref(part);
   }
@@ -406,7 +407,8 @@ class Builder {
       return std::nullopt;
     }
     const ProbedFile probed = Probe(*w.host, !w.style_sheet);
-    if (probed.problem == ReadProblem::kNotFound || probed.problem == ReadProblem::kRefused) {
+    if (probed.problem == ReadProblem::kNotFound || probed.problem == ReadProblem::kRefused ||
+        probed.problem == ReadProblem::kHardLink) {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
@@ -424,15 +426,14 @@ class Builder {
     if (w.style_sheet) {
       // Browsers insist on text/css for a linked sheet in standards mode;
       // the sheet's own references are pointed at their parts as well.
-      std::ifstream in(file, std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      if (!in || in.bad()) {
-        Tell(w.path, w.host, ReadProblem::kUnreadable);
+      const OpenedFile sheet = ReadChecked(options_.policy, probed);
+      std::string css;
+      if (sheet.problem ||
+          !ReadWhole(sheet.fd.get(), static_cast<std::size_t>(sheet.info.st_size), css)) {
+        Tell(w.path, w.host, sheet.problem.value_or(ReadProblem::kUnreadable));
         return std::nullopt;
       }
       cids_.emplace(file.native(), cid);
-      const std::string css = bytes.str();
       const std::string text = ApplyEdits(css, EmbedAll(CssReferences(css, FolderOf(w.path))));
       part = g_mime_part_new_with_type("text", "css");
       content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
@@ -440,7 +441,7 @@ class Builder {
       cids_.emplace(file.native(), cid);
       part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
-      state_.files.push_back(file);
+      state_.files.push_back(probed);
     }
     g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
     g_mime_part_set_content_id(part, cid.c_str());
@@ -507,13 +508,35 @@ namespace {
 constexpr std::size_t kPiecesAhead = 4;
 }  // namespace
 
+OpenedFile Mail::ReadPart(const ProbedFile& checked) const {
+  OpenedFile file = ReadChecked(state_->policy, checked);
+  if (!file.problem) return file;
+  std::string why;
+  switch (*file.problem) {
+    case ReadProblem::kNotFound:
+      why = "it is gone, or no longer a plain file";
+      break;
+    case ReadProblem::kRefused:
+      why = "a link was put on its way";
+      break;
+    case ReadProblem::kHardLink:
+      why = "it was given another name (a hard link)";
+      break;
+    default:
+      why = "it cannot be opened, or another file was put in its place";
+      break;
+  }
+  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file.string()) + ": " +
+                                         why + " since it was checked"));
+}
+
 void Mail::WriteTo(PieceChannel& channel) const {
   std::exception_ptr sink_error;
   GMimeFormatOptions* format = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
-  GMimeStream* stream =
-      NewSinkStream([&](std::string& piece) { channel.Put(piece); },
-                    [this](std::size_t index) { return state_->files.at(index); }, &sink_error);
+  GMimeStream* stream = NewSinkStream(
+      [&](std::string& piece) { channel.Put(piece); },
+      [this](std::size_t index) { return ReadPart(state_->files.at(index)); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);

@@ -25,6 +25,7 @@ namespace corabind::mail {
 
 class PieceChannel;
 class ProbeQueue;
+struct ProbedFile;
 
 // A parsed page: the UTF-8 source it was parsed from, its elements, and
 // where the parser found things in that source.
@@ -83,6 +84,9 @@ class Mail {
 
  private:
   void WriteTo(PieceChannel& channel) const;
+  // A file part's file, opened again as it was checked; failure when it
+  // cannot be.
+  OpenedFile ReadPart(const ProbedFile& checked) const;
   friend Mail ComposeMail(const Page& page, const MailOptions& options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;

@@ -119,6 +119,9 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
   Write("mail/a\nb.gif", "GIF89a");  // its name would break a header line
   Write("mail/newline.html", "<img src=\"a&#10;b.gif\">");
   const std::string newline = Quote((dir_ / "mail/newline.html").string());
+  fs::create_hard_link(dir_ / "secret.gif", dir_ / "mail/hard.gif");  // another name outside
+  Write("mail/hard.html", "<img src=\"hard.gif\">");
+  const std::string hard = Quote((dir_ / "mail/hard.html").string());
   const std::string out = Quote((dir_ / "out.eml").string());
   struct Case {
     std::string args;
@@ -133,6 +136,9 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
        0,
        {"gone.gif: not found"},
        true},
+      {"compose " + hard + " -o " + out, 1, {"hard.gif: refused", "--allow-hard-links"}, false},
+      {"compose --get-images-layout " + hard + " -o " + out, 1, {"--allow-hard-links"}, false},
+      {"compose --allow-hard-links " + hard + " -o " + out, 0, {}, true},
       {"compose --get-images-layout " + emoji + " -o " + out,
        1,
        {"U+1F600", "emoji.html, line 2", "nothing written"},

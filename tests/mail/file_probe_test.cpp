@@ -34,6 +34,7 @@ TEST_F(FileProbeTest, FindsTheRealFileAndRefusesWhatItMayNotRead) {
   fs::create_symlink(dir_ / "secret.gif", mail / "out.gif");
   fs::create_directory_symlink(mail / "img", mail / "pictures");
   fs::create_directory_symlink(dir_, mail / "up");
+  fs::create_hard_link(dir_ / "secret.gif", mail / "hard.gif");
   struct Case {
     fs::path host;
     std::optional<ReadProblem> problem;
@@ -52,6 +53,7 @@ TEST_F(FileProbeTest, FindsTheRealFileAndRefusesWhatItMayNotRead) {
       {mail / "out.gif", ReadProblem::kRefused, dir_ / "secret.gif", ""},
       {mail / "up/secret.gif", ReadProblem::kRefused, dir_ / "secret.gif", ""},
       {mail / "../secret.gif", ReadProblem::kRefused, dir_ / "secret.gif", ""},
+      {mail / "hard.gif", ReadProblem::kHardLink, mail / "hard.gif", ""},
   };
   const ReadPolicy policy = ReadPolicy::ConfinedTo({mail});
   FileProber prober(policy), own(policy);

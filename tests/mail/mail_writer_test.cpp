@@ -1,13 +1,18 @@
 #include "mail/mail_writer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "core/failure.h"
+#include "mail/file_probe.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/temp_folder.h"
@@ -162,6 +167,60 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
       fs::rename(kept, p3);
     }
   }
+}
+
+// A folder of the mail swapped back and forth, as fast as the kernel allows,
+// for a link to a folder outside while the mail is composed and written
+// again and again: the files outside never get into a message, whichever
+// moment the swap hits (the look-ahead, the probe, the part's reading).
+TEST(MailWriterTest, AFolderSwappedForALinkNeverLetsAFileFromOutsideIn) {
+  testing::TempFolder dir;
+  const fs::path top = fs::canonical(dir.path());
+  const fs::path mail = top / "mail", outside = top / "outside";
+  fs::create_directories(mail / "img");
+  fs::create_directories(outside);
+  testing::WriteBytes(mail / "img/a.gif", "GIF89a inside");
+  testing::WriteBytes(mail / "img/s.css", "p{color:blue}");
+  // 18 bytes, so their base64 stands whole at the start of the part.
+  testing::WriteBytes(outside / "a.gif", "GIF89aSECRETSECRET");
+  const std::string secret_image = "R0lGODlhU0VDUkVUU0VDUkVU";
+  const std::string secret_sheet = "SECRET-SHEET";
+  testing::WriteBytes(outside / "s.css", "p{color:red} /* " + secret_sheet + " */");
+  fs::create_directory_symlink(outside, mail / "spare");
+
+  const std::string html =
+      "<html><head><link rel=stylesheet href=\"img/s.css\"></head>"
+      "<body><img src=\"img/a.gif\"><p style=\"background:url(img/a.gif)\"></body></html>";
+  ParsedPage parsed(html, mail);
+  parsed.options.policy = ReadPolicy::ConfinedTo({mail});
+
+  std::atomic<bool> stop{false};
+  std::jthread swapper([&] {
+    while (!stop.load(std::memory_order_relaxed)) {
+      ::renameat2(AT_FDCWD, (mail / "img").c_str(), AT_FDCWD, (mail / "spare").c_str(),
+                  RENAME_EXCHANGE);
+    }
+  });
+  constexpr int kRuns = 150;
+  int leaked = 0, written = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    parsed.options.probed_ahead =
+        ProbeLikelyFiles(html, parsed.page.base, parsed.options.resolve, parsed.options.policy, 2);
+    std::string message;
+    try {
+      message = Written(ComposeMail(parsed.page, parsed.options));
+      ++written;
+    } catch (const Failure&) {
+      continue;  // a file changed after it was checked: refused, which is right
+    }
+    if (message.find(secret_image) != std::string::npos ||
+        message.find(secret_sheet) != std::string::npos) {
+      ++leaked;
+    }
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_EQ(leaked, 0) << "of " << written << " messages written";
 }
 
 }  // namespace

@@ -1,39 +1,12 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 
-#include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 
 namespace corabind {
 
 namespace fs = std::filesystem;
-
-ReadPolicy ReadPolicy::ConfinedTo(const std::vector<fs::path>& folders) {
-  ReadPolicy policy;
-  policy.confined_ = true;
-  for (const fs::path& folder : folders) {
-    std::error_code ec;
-    fs::path root = fs::canonical(folder, ec);
-    if (!ec) policy.roots_.push_back(std::move(root));
-  }
-  return policy;
-}
-
-const fs::path* ReadPolicy::RootFor(const fs::path& file) const {
-  for (const fs::path& root : roots_) {
-    // Compared component by component: /mail does not hold /mailbox/a.gif.
-    auto [r, f] = std::mismatch(root.begin(), root.end(), file.begin(), file.end());
-    if (r == root.end() || (std::next(r) == root.end() && r->empty())) return &root;
-  }
-  return nullptr;
-}
 
 namespace {
 
@@ -116,65 +89,6 @@ void PosixBase64FileEncoder::Tell(const std::u16string& path, const std::optiona
   if (observer_) observer_(path, host, problem);
 }
 
-namespace {
-
-// Closes the descriptor on every way out.
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-// The whole file into `buffer` (resized to its length); false on a read error.
-bool ReadWhole(int fd, std::size_t expected, std::vector<unsigned char>& buffer) {
-  buffer.resize(std::max<std::size_t>(expected, 1) + 1);
-  std::size_t used = 0;
-  for (;;) {
-    if (used == buffer.size()) buffer.resize(buffer.size() * 2);
-    const ssize_t got = ::read(fd, buffer.data() + used, buffer.size() - used);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) break;
-    used += static_cast<std::size_t>(got);
-  }
-  buffer.resize(used);
-  return true;
-}
-
-// Never blocks on a FIFO or device put where a file was, never follows a
-// link in the last component.
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
-
-// Opens `relative` (canonical, so free of links and "..") below the folder
-// `root` without following any link: the file opened is the one that was
-// checked, even when a folder on the way is swapped for a link meanwhile.
-int OpenBeneath(const fs::path& root, const fs::path& relative) {
-  Descriptor dir{::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)};
-  if (dir.fd < 0) return -1;
-  open_how how{};
-  how.flags = kReadFlags;
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  const long fd = ::syscall(SYS_openat2, dir.fd, relative.c_str(), &how, sizeof how);
-  if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
-  // A kernel without openat2 (or a filter that forbids it): one component
-  // at a time, none of them followed if it is a link.
-  int at = ::dup(dir.fd);
-  for (auto it = relative.begin(); at >= 0 && it != relative.end();) {
-    const fs::path& name = *it;
-    const bool last = ++it == relative.end();
-    const int next = ::openat(at, name.c_str(),
-                              last ? kReadFlags : O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    ::close(at);
-    at = next;
-  }
-  return at;
-}
-
-}  // namespace
-
 bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Base64Lines) {
   text_.clear();
   const std::optional<fs::path> host = resolve_ ? resolve_(path) : std::nullopt;
@@ -182,27 +96,18 @@ bool PosixBase64FileEncoder::EncodeFile(const std::u16string& path, FileRead, Ba
     Tell(path, host, ReadProblem::kNotFound);
     return false;
   }
-  std::error_code ec;
-  const fs::path real = fs::canonical(*host, ec);
-  if (ec || !fs::is_regular_file(real, ec)) {
-    Tell(path, host, ReadProblem::kNotFound);
+  const OpenedFile file = policy_->Open(*host);
+  if (file.problem) {
+    Tell(path, host, *file.problem);
     return false;
   }
-  const fs::path* root = policy_->RootFor(real);
-  if (policy_->confined() && root == nullptr) {
-    Tell(path, host, ReadProblem::kRefused);
-    return false;
-  }
-  Descriptor file{root != nullptr ? OpenBeneath(*root, real.lexically_relative(*root))
-                                  : ::open(real.c_str(), kReadFlags)};
-  struct stat info {};
-  if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      !ReadWhole(file.fd, static_cast<std::size_t>(info.st_size), buffer_)) {
+  if (!ReadWhole(file.fd.get(), static_cast<std::size_t>(file.info.st_size), buffer_)) {
     Tell(path, host, ReadProblem::kUnreadable);
     return false;
   }
   text_.resize(Base64TextLength(buffer_.size()));
-  EncodeBase64Lines(buffer_.data(), buffer_.size(), text_.data());
+  EncodeBase64Lines(reinterpret_cast<const unsigned char*>(buffer_.data()), buffer_.size(),
+                    text_.data());
   return true;
 }
 

@@ -2,8 +2,8 @@
 // path and gives its base64 text (RFC 2045) in lines of 76 characters
 // separated by CR LF, with no line end after the last line.
 //
-// It is the one place where the message builder's files are read, so the
-// read policy (which folders may be embedded) is enforced here.
+// It is the one place where the control's message builder reads files, so
+// the read policy (which folders may be embedded) is enforced here.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/base64_file_encoder.h"
+#include "platform/posix/read_policy.h"
 
 namespace corabind {
 
@@ -25,32 +26,6 @@ class PathMap;
 using HostPathResolver =
     std::function<std::optional<std::filesystem::path>(std::u16string_view control_path)>;
 HostPathResolver ResolveThrough(std::shared_ptr<const PathMap> paths);
-
-// Which files may be read: any, or only those inside some allowed folder
-// (after symbolic links are followed, so a link cannot lead outside).
-class ReadPolicy {
- public:
-  static ReadPolicy Unconfined() { return ReadPolicy(); }
-  // Folders that do not exist are dropped; an empty list allows nothing.
-  static ReadPolicy ConfinedTo(const std::vector<std::filesystem::path>& folders);
-
-  bool confined() const { return confined_; }
-  // `file` must be canonical.
-  bool Allows(const std::filesystem::path& file) const { return !confined_ || RootFor(file); }
-  // The allowed folder holding `file` (canonical), or nullptr.
-  const std::filesystem::path* RootFor(const std::filesystem::path& file) const;
-
- private:
-  bool confined_ = false;
-  std::vector<std::filesystem::path> roots_;
-};
-
-enum class ReadProblem {
-  kNotFound,    // no such file, not a plain file, or no host file for the path
-  kUnreadable,  // it exists but could not be read
-  kRefused,     // outside the allowed folders
-  kUnplaced,    // its reference is written so that it cannot be found to rewrite
-};
 
 // Told of every file the encoder could not or would not read.
 using ReadObserver =
@@ -80,7 +55,7 @@ class PosixBase64FileEncoder : public Base64FileEncoder {
   HostPathResolver resolve_;
   std::shared_ptr<const ReadPolicy> policy_;
   ReadObserver observer_;
-  std::vector<unsigned char> buffer_;  // kept between files of one message
+  std::string buffer_;  // kept between files of one message
   std::u16string text_;
 };
 
