@@ -30,7 +30,7 @@ using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
 void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp) {
   if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
   smtp.from = mail::AddressesOf(options.from).front();
-  for (const auto* list : {&options.to, &options.cc}) {
+  for (const auto* list : {&options.to, &options.cc, &options.bcc}) {
     for (const std::string& text : *list) {
       for (std::string& a : mail::AddressesOf(text)) smtp.recipients.push_back(std::move(a));
     }
@@ -60,7 +60,7 @@ int Send(const SendOptions& options, std::ostream& err) {
     smtp.from = message.envelope_from();
     smtp.recipients = message.recipients();
     if (smtp.from.empty()) throw UsageError{"--from is needed to send"};
-    if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+    if (smtp.recipients.empty()) throw UsageError{"--to, --cc or --bcc is needed to send"};
     file.reset(std::tmpfile());
     if (!file) throw RunError{std::string("cannot make a temporary file: ") + std::strerror(errno)};
     message.Write([&](std::string_view bytes) {
@@ -70,7 +70,7 @@ int Send(const SendOptions& options, std::ostream& err) {
     });
     if (std::fflush(file.get()) != 0) throw RunError{"cannot write a temporary file"};
   }
-  if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+  if (smtp.recipients.empty()) throw UsageError{"--to, --cc or --bcc is needed to send"};
   if (std::fseek(file.get(), 0, SEEK_END) != 0) throw RunError{"cannot read the message"};
   const long size = std::ftell(file.get());
   std::rewind(file.get());

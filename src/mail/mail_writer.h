@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mail/page_references.h"
+#include "mail/plain_text.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 
 namespace corabind {
@@ -34,12 +35,29 @@ struct Page {
   std::shared_ptr<Document> document;
   SourceLocator locate;
   std::u16string base;  // control path of the page's folder, ending in a backslash
+  ContentWalk content;  // its nodes, for the plain-text alternative
 };
+
+// The plain-text alternative: made from the page, given, or none at all
+// (the message is then the HTML and its files alone).
+enum class TextAlternative { kFromPage, kGiven, kNone };
 
 struct MailOptions {
   std::string from;  // RFC 5322 address lists, UTF-8 names allowed
   std::vector<std::string> to, cc;
+  // In the envelope only: no header of the message names them.
+  std::vector<std::string> bcc;
+  std::vector<std::string> reply_to;
+  // List-Unsubscribe URLs, mailto: or https: (an https: one also offers
+  // one-click unsubscribing, RFC 8058).
+  std::vector<std::string> list_unsubscribe;
   std::string subject;            // UTF-8
+  TextAlternative text = TextAlternative::kFromPage;
+  std::string given_text;  // UTF-8, with TextAlternative::kGiven
+  // Files sent as attachments, as the user named them: read as they are,
+  // wherever they are (the read policy is for what the page names), but
+  // only a regular file.
+  std::vector<std::filesystem::path> attachments;
   std::string charset = "utf-8";  // IANA name the HTML part is written in
   HostPathResolver resolve;       // control path -> host file
   ReadPolicy policy = ReadPolicy::Unconfined();
@@ -83,9 +101,13 @@ class Mail {
 };
 
 // Embeds every local file the page names (a file that cannot be read is told
-// to the observer and its references left as written). Failure 5 for an
-// address that does not parse or an unknown charset; failure 6 for a
-// character of the page that the charset cannot carry.
+// to the observer and its references left as written). The message is
+// multipart/related (the HTML and its files), inside multipart/alternative
+// after the plain text when there is one, inside multipart/mixed before the
+// attachments when there are any. Failure 5 for an address or unsubscribe
+// URL that does not parse or an unknown charset; failure 6 for a character
+// of the page or text that the charset cannot carry; failure 53 for an
+// attachment that is not a regular file that can be read.
 Mail ComposeMail(const Page& page, const MailOptions& options);
 
 // The bare addresses (user@host) of an RFC 5322 address list; failure 5
