@@ -158,7 +158,7 @@ class TextWriter : public ContentVisitor {
   void Text(std::u16string_view text) override {
     if (silent_ > 0) return;
     std::string utf8 = ToUtf8(text);
-    // A no-break space reads as a space that is never collapsed.
+    // A no-break space reads as a space (a paragraph of one says nothing).
     for (std::size_t at = utf8.find("\xC2\xA0"); at != std::string::npos;
          at = utf8.find("\xC2\xA0", at)) {
       utf8.replace(at, 2, " ");
