@@ -462,8 +462,8 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
   auto options = std::make_shared<ComposeOptions>();
   CLI::App* compose = app.add_subcommand(
       "compose",
-      "Compose a standard multipart/related MIME message from an HTML mail and the local images, "
-      "style sheets and Flash movies it refers to");
+      "Compose a standard MIME message from an HTML mail and the local images, style sheets and "
+      "Flash movies it refers to, with a plain-text alternative and any attachments");
   compose
       ->add_option("MAIL", options->mail,
                    "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
