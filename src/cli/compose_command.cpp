@@ -365,7 +365,10 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
         paths.Add(Variant(path));
       }
       if (options.list) ListParts(err, references, paths, *source->paths);
-      if (!options.quiet) Summarise(err, Destination(options), references, written);
+      if (!options.quiet) {
+        Summarise(err, Destination(options), references, written, message.has_text(),
+                  message.attachments());
+      }
     }
     LeaveToExit(std::move(source), std::move(message));
   }

@@ -193,7 +193,8 @@ struct Mail::State {
     if (message) g_object_unref(message);
   }
   GMimeMessage* message = nullptr;
-  std::size_t parts = 0;
+  std::size_t parts = 0, attachments = 0;
+  bool text = false;
   std::string from;
   std::vector<std::string> recipients;
   std::vector<fs::path> files;  // by placeholder index
@@ -271,6 +272,8 @@ class Builder {
     for (const fs::path& file : options_.attachments) attachments.push_back(Attach(file));
     parts_.insert(parts_.end(), attachments.begin(), attachments.end());
     const std::size_t attached = attachments.size();
+    state_.attachments = attached;
+    state_.text = options_.text != TextAlternative::kNone;
 
     const std::string html = Encode(WithLf(PageText()), options_.charset);
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
@@ -558,6 +561,12 @@ Mail& Mail::operator=(Mail&&) noexcept = default;
 
 std::size_t Mail::parts() const {
   return state_->parts;
+}
+std::size_t Mail::attachments() const {
+  return state_->attachments;
+}
+bool Mail::has_text() const {
+  return state_->text;
 }
 const std::vector<Mail::Embedded>& Mail::embedded() const {
   return state_->embedded;

@@ -79,6 +79,8 @@ class Mail {
   void Write(const std::function<void(std::string_view)>& sink) const;
 
   std::size_t parts() const;  // resource parts, the HTML not counted
+  std::size_t attachments() const;
+  bool has_text() const;  // a plain-text alternative
   // Each file embedded, in the order of the parts: the reference the page
   // (or a style sheet) first made for it and its control path.
   struct Embedded {
