@@ -408,9 +408,10 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--bcc", options.bcc,
-                     "A blind copy address or list (repeatable): in the envelope only, never in "
-                     "the message")
+  command
+      .add_option("--bcc", options.bcc,
+                  "A blind copy address or list (repeatable): in the envelope only, never in "
+                  "the message")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);

@@ -160,9 +160,8 @@ std::string UnsubscribeHeader(const std::vector<std::string>& urls, bool& https)
     const std::u16string wide = AsciiLower(FromUtf8(url.substr(0, 8)));
     const bool web = wide.starts_with(u"https://");
     const bool mail = wide.starts_with(u"mailto:");
-    const bool plain = std::all_of(url.begin(), url.end(), [](char c) {
-      return c > ' ' && c < 0x7F && c != '<' && c != '>';
-    });
+    const bool plain = std::all_of(
+        url.begin(), url.end(), [](char c) { return c > ' ' && c < 0x7F && c != '<' && c != '>'; });
     if (!(web || mail) || !plain || url.size() <= (web ? 8u : 7u)) {
       Invalid("not a mailto: or https: URL (spaces and other characters percent-encoded): " + url);
     }
@@ -312,9 +311,9 @@ class Builder {
  private:
   // The text/plain part: the page as text, or the text given, flowed.
   GMimeObject* PlainPart() const {
-    const FlowedText text = Flowed(options_.text == TextAlternative::kGiven
-                                       ? WithLf(options_.given_text)
-                                       : mail::PageText(page_.content));
+    const FlowedText text =
+        Flowed(options_.text == TextAlternative::kGiven ? WithLf(options_.given_text)
+                                                        : mail::PageText(page_.content));
     const std::string bytes = Encode(text.text, options_.charset, " of the plain text");
     GMimeTextPart* plain = g_mime_text_part_new_with_subtype("plain");
     GMimeObject* object = GMIME_OBJECT(plain);

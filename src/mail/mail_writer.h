@@ -51,7 +51,7 @@ struct MailOptions {
   // List-Unsubscribe URLs, mailto: or https: (an https: one also offers
   // one-click unsubscribing, RFC 8058).
   std::vector<std::string> list_unsubscribe;
-  std::string subject;            // UTF-8
+  std::string subject;  // UTF-8
   TextAlternative text = TextAlternative::kFromPage;
   std::string given_text;  // UTF-8, with TextAlternative::kGiven
   // Files sent as attachments, as the user named them: read as they are,

@@ -20,26 +20,26 @@ struct BlockRule {
 
 // Elements that stand on lines of their own; everything else flows inline.
 constexpr BlockRule kBlocks[] = {
-    {u"p", Break::kParagraph},          {u"h1", Break::kParagraph},
-    {u"h2", Break::kParagraph},         {u"h3", Break::kParagraph},
-    {u"h4", Break::kParagraph},         {u"h5", Break::kParagraph},
-    {u"h6", Break::kParagraph},         {u"blockquote", Break::kParagraph},
-    {u"pre", Break::kParagraph},        {u"table", Break::kParagraph},
-    {u"hr", Break::kParagraph},         {u"dl", Break::kParagraph},
-    {u"figure", Break::kParagraph},     {u"address", Break::kParagraph},
-    {u"div", Break::kLine},             {u"section", Break::kLine},
-    {u"article", Break::kLine},         {u"header", Break::kLine},
-    {u"footer", Break::kLine},          {u"main", Break::kLine},
-    {u"nav", Break::kLine},             {u"aside", Break::kLine},
-    {u"center", Break::kLine},          {u"form", Break::kLine},
-    {u"fieldset", Break::kLine},        {u"figcaption", Break::kLine},
-    {u"caption", Break::kLine},         {u"tr", Break::kLine},
-    {u"li", Break::kLine},              {u"dt", Break::kLine},
-    {u"dd", Break::kLine},              {u"body", Break::kLine},
+    {u"p", Break::kParagraph},      {u"h1", Break::kParagraph},
+    {u"h2", Break::kParagraph},     {u"h3", Break::kParagraph},
+    {u"h4", Break::kParagraph},     {u"h5", Break::kParagraph},
+    {u"h6", Break::kParagraph},     {u"blockquote", Break::kParagraph},
+    {u"pre", Break::kParagraph},    {u"table", Break::kParagraph},
+    {u"hr", Break::kParagraph},     {u"dl", Break::kParagraph},
+    {u"figure", Break::kParagraph}, {u"address", Break::kParagraph},
+    {u"div", Break::kLine},         {u"section", Break::kLine},
+    {u"article", Break::kLine},     {u"header", Break::kLine},
+    {u"footer", Break::kLine},      {u"main", Break::kLine},
+    {u"nav", Break::kLine},         {u"aside", Break::kLine},
+    {u"center", Break::kLine},      {u"form", Break::kLine},
+    {u"fieldset", Break::kLine},    {u"figcaption", Break::kLine},
+    {u"caption", Break::kLine},     {u"tr", Break::kLine},
+    {u"li", Break::kLine},          {u"dt", Break::kLine},
+    {u"dd", Break::kLine},          {u"body", Break::kLine},
 };
 
 // Elements whose content no reader sees as text of the page.
-constexpr std::u16string_view kSilent[] = {u"head",     u"script", u"style",  u"title",
+constexpr std::u16string_view kSilent[] = {u"head",     u"script",   u"style",  u"title",
                                            u"template", u"noscript", u"iframe", u"select"};
 
 Break BreakAround(std::u16string_view name) {
@@ -89,8 +89,7 @@ class TextWriter : public ContentVisitor {
       ++silent_;
       return;
     }
-    if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent) ||
-        Hidden(e)) {
+    if (std::find(std::begin(kSilent), std::end(kSilent), name) != std::end(kSilent) || Hidden(e)) {
       silent_ = 1;
       return;
     }

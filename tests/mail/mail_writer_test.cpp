@@ -1,12 +1,11 @@
 #include "mail/mail_writer.h"
 
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <random>
 #include <stdexcept>
-
-#include <gmime/gmime.h>
 
 #include "core/failure.h"
 #include "platform/html/html_document.h"
@@ -38,10 +37,9 @@ struct ParsedPage {
     options.from = "a@example.com";
     options.resolve = ResolveThrough(paths);
     page.content = [doc = document](ContentVisitor& visitor) {
-      doc->Walk(*doc->body(),
-                {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
-                 [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
-                 [&](std::u16string_view text) { visitor.Text(text); }});
+      doc->Walk(*doc->body(), {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+                               [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+                               [&](std::u16string_view text) { visitor.Text(text); }});
     };
   }
   std::string html;
@@ -123,7 +121,7 @@ std::string StructureOf(const std::string& message, std::string& headers) {
   g_free(all);
   std::string out;
   const std::function<void(GMimeObject*, std::string)> walk = [&](GMimeObject* part,
-                                                                    std::string indent) {
+                                                                  std::string indent) {
     char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
     out += indent + type;
     g_free(type);
@@ -169,7 +167,8 @@ TEST(MailWriterTest, WritesEachStructureAsReadersExpect) {
          o.to = {"to@example.com"};
        },
        "multipart/mixed\n  multipart/alternative\n    text/plain\n    multipart/related\n"
-       "      text/html\n      image/gif\n  application/pdf \xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf\n"
+       "      text/html\n      image/gif\n  application/pdf "
+       "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf\n"
        "  text/plain link.txt\n"},
       {"attachments, no text",
        [&](MailOptions& o) {
@@ -228,8 +227,8 @@ TEST(MailWriterTest, RefusesWhatCannotBeAttachedOrListed) {
        "not a regular file"},
       {[](MailOptions& o) { o.list_unsubscribe = {"http://example.com/u"}; }, err::kInvalidCall,
        "not a mailto: or https: URL"},
-      {[](MailOptions& o) { o.list_unsubscribe = {"https://example.com/a b"}; },
-       err::kInvalidCall, "https://example.com/a b"},
+      {[](MailOptions& o) { o.list_unsubscribe = {"https://example.com/a b"}; }, err::kInvalidCall,
+       "https://example.com/a b"},
       {[](MailOptions& o) { o.bcc = {"not an address"}; }, err::kInvalidCall,
        "not an e-mail address"},
   };

@@ -62,15 +62,15 @@ TEST(PlainTextTest, ReadsThePageInOrderWithoutMarkup) {
       {"<p>&lt;b&gt; &amp; &nbsp;x</p>", "<b> & x\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TextOf("<!DOCTYPE html><html><head><title>No</title></head><body>" + c.html),
-              c.text)
+    EXPECT_EQ(TextOf("<!DOCTYPE html><html><head><title>No</title></head><body>" + c.html), c.text)
         << c.html;
   }
 }
 
 TEST(PlainTextTest, FlowsLongLinesSoEveryReaderGetsTheTextBack) {
-  const std::string words = "The cherry trees along the harbour wall are out, and the market "
-                            "moves back outdoors from the first weekend of April, rain or shine.";
+  const std::string words =
+      "The cherry trees along the harbour wall are out, and the market "
+      "moves back outdoors from the first weekend of April, rain or shine.";
   const std::string url = "https://www.example.com/" + std::string(90, 'x');
   // Chinese has no spaces: it breaks between characters, never inside one.
   std::string chinese;
@@ -82,7 +82,9 @@ TEST(PlainTextTest, FlowsLongLinesSoEveryReaderGetsTheTextBack) {
   };
   const Case cases[] = {
       {words + "\n", false, {"The cherry", "outdoors"}},
-      {"From here\n>quoted\n a space\nend  \n", false, {" From here", " >quoted", "  a space", "end"}},
+      {"From here\n>quoted\n a space\nend  \n",
+       false,
+       {" From here", " >quoted", "  a space", "end"}},
       {"see " + url + "\n", false, {"see ", "https://"}},
       {chinese + "\n", true, {"\xE6\x98\xA5", "\xE5\xA4\xA9"}},
       {"> " + words + "\n", false, {" > The cherry", "back"}},
