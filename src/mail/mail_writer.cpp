@@ -172,13 +172,17 @@ std::string UnsubscribeHeader(const std::vector<std::string>& urls, bool& https)
   return header;
 }
 
-// How a text part travels: as it is when that is plain short-lined ASCII,
-// quoted-printable otherwise.
+// How a text part travels: as it is when that is printable short-lined
+// ASCII, quoted-printable otherwise (which also keeps every control
+// character out of the written message, as the file placeholders need).
 GMimeContentEncoding TextEncoding(std::string_view text) {
   constexpr std::size_t kLongestLine = 78;
   std::size_t line = 0;
   for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x7F || (byte < ' ' && c != '\n' && c != '\t')) {
+      return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    }
     line = c == '\n' ? 0 : line + 1;
     if (line > kLongestLine) return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
   }
@@ -267,10 +271,9 @@ class Builder {
     g_mime_message_set_date(message, now);
     g_date_time_unref(now);
 
-    std::vector<GMimeObject*> attachments;
-    for (const fs::path& file : options_.attachments) attachments.push_back(Attach(file));
-    parts_.insert(parts_.end(), attachments.begin(), attachments.end());
-    const std::size_t attached = attachments.size();
+    // The attachments come first among the parts, before the page's files.
+    for (const fs::path& file : options_.attachments) parts_.push_back(Attach(file));
+    const std::size_t attached = parts_.size();
     state_.attachments = attached;
     state_.text = options_.text != TextAlternative::kNone;
 

@@ -158,6 +158,13 @@ TEST(MailWriterTest, WritesEachStructureAsReadersExpect) {
   const Case cases[] = {
       {"the default", [](MailOptions&) {},
        "multipart/alternative\n  text/plain\n  multipart/related\n    text/html\n    image/gif\n"},
+      // A control character of the text must not pass for a file's place.
+      {"a given text",
+       [](MailOptions& o) {
+         o.text = TextAlternative::kGiven;
+         o.given_text = "one\x01" "2\x01 two\r\n";
+       },
+       "multipart/alternative\n  text/plain\n  multipart/related\n    text/html\n    image/gif\n"},
       {"no text", [](MailOptions& o) { o.text = TextAlternative::kNone; },
        "multipart/related\n  text/html\n  image/gif\n"},
       {"attachments",
