@@ -5,6 +5,7 @@
 // escapes, or a crash, is a finding.
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "core/failure.h"
 #include "platform/html/charset.h"
@@ -25,6 +26,15 @@ void Walk(const std::shared_ptr<html::HtmlDocument>& doc) {
       (void)child->getAttribute(u"size", 2);
       (void)child->innerHTML();
     }
+    // Every element opened is closed, in order.
+    std::vector<const html::HtmlElement*> open;
+    doc->Walk(*body, {[&](const html::HtmlElement& e) { open.push_back(&e); },
+                      [&](const html::HtmlElement& e) {
+                        if (open.empty() || open.back() != &e) __builtin_trap();
+                        open.pop_back();
+                      },
+                      [](std::u16string_view) {}});
+    if (!open.empty()) __builtin_trap();
   }
   (void)doc->ElementById(u"x");
   (void)doc->CountByTagName(u"img");

@@ -19,6 +19,7 @@ const std::map<std::string, std::string> kExamples = {
      "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml\n"
      "  corabind compose --input-charset latin1 --list old.html -o old.eml\n"
      "  corabind compose news.html --from news@example.com --to lee@example.org \\\n"
+     "      --attach report.pdf --list-unsubscribe https://example.com/u?id=42 \\\n"
      "      --dkim-key news.key --dkim-selector mail2026 -o news.eml\n\n"
      "Exit status: 0 written; 1 a file could not be embedded, MAIL could not be read or "
      "decoded, or a character could not be encoded (nothing written); 2 usage."},

@@ -80,6 +80,29 @@ struct Source {
   mail::Page page;
 };
 
+// The walk over the parsed page that the plain-text alternative reads.
+mail::ContentWalk ContentOf(const html::HtmlDocument& document) {
+  return [&document](mail::ContentVisitor& visitor) {
+    const auto from = document.body() ? document.body() : document.root();
+    if (!from) return;
+    document.Walk(*from, {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+                          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+                          [&](std::u16string_view text) { visitor.Text(text); }});
+  };
+}
+
+// The plain-text alternative given with --text: UTF-8, of at most the size
+// a mail may have.
+std::string ReadGivenText(const std::string& path) {
+  MailInput text;
+  try {
+    text = ReadMailInput(path, "UTF-8");
+  } catch (const MailInputError& e) {
+    throw UsageError{"--text: " + std::string(e.what())};
+  }
+  return text.utf8;
+}
+
 // `given`, when set, is the mail already as text (from `corabind serve`).
 std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
                              const MailInput* given = nullptr) {
@@ -132,6 +155,7 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
     return convert(html::AttributeSource(e, name));
   };
   page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
+  page.content = ContentOf(*source->document);
   return source;
 }
 
@@ -369,7 +393,17 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   mail_options.from = options.from;
   mail_options.to = options.to;
   mail_options.cc = options.cc;
+  mail_options.bcc = options.bcc;
+  mail_options.reply_to = options.reply_to;
+  mail_options.list_unsubscribe = options.list_unsubscribe;
   mail_options.subject = options.subject;
+  if (options.no_text) {
+    mail_options.text = mail::TextAlternative::kNone;
+  } else if (!options.text.empty()) {
+    mail_options.text = mail::TextAlternative::kGiven;
+    mail_options.given_text = ReadGivenText(options.text);
+  }
+  for (const std::string& file : options.attach) mail_options.attachments.emplace_back(file);
   mail_options.charset = options.charset;
   mail_options.resolve = ResolveThrough(source.paths);
   mail_options.policy = source.policy;
@@ -419,7 +453,10 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
         paths.Add(Variant(path));
       }
       if (options.list) ListParts(err, references, paths, *source->paths);
-      if (!options.quiet) Summarise(err, Destination(options), references, written);
+      if (!options.quiet) {
+        Summarise(err, Destination(options), references, written, message.has_text(),
+                  message.attachments());
+      }
     }
     LeaveToExit(std::move(source), std::move(message));
   }
@@ -433,6 +470,8 @@ void CheckEnvelope(const ComposeOptions& options) {
     if (!options.from.empty()) mail::ParseAddressList("--from", options.from);
     for (const std::string& to : options.to) mail::ParseAddressList("--to", to);
     for (const std::string& cc : options.cc) mail::ParseAddressList("--cc", cc);
+    for (const std::string& bcc : options.bcc) mail::ParseAddressList("--bcc", bcc);
+    for (const std::string& reply : options.reply_to) mail::ParseAddressList("--reply-to", reply);
     mail::CheckHeaderText("--subject", options.subject);
   } catch (const Failure& failure) {
     throw UsageError{failure.what()};
@@ -487,7 +526,37 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command
+      .add_option("--bcc", options.bcc,
+                  "A blind copy address or list (repeatable): in the envelope only, never in "
+                  "the message")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--reply-to", options.reply_to, "The Reply-To address or list")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command
+      .add_option("--list-unsubscribe", options.list_unsubscribe,
+                  "A mailto: or https: URL for List-Unsubscribe (repeatable; an https: one also "
+                  "offers one-click unsubscribing)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command.add_option("--subject", options.subject, "The Subject (UTF-8)");
+  CLI::Option* text =
+      command.add_option("--text", options.text,
+                         "The plain-text alternative, a UTF-8 file (default: made from the HTML)");
+  command.add_flag("--no-text", options.no_text, "No plain-text alternative: the HTML alone")
+      ->excludes(text);
+  command
+      .add_option("--attach", options.attach,
+                  "Attach this file (repeatable); any regular file the user can read, typed by "
+                  "its bytes")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command.add_option("--charset", options.charset,
                      "IANA charset the HTML part is written in (default utf-8), e.g. euc-kr");
   command
@@ -531,8 +600,8 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
   auto options = std::make_shared<ComposeOptions>();
   CLI::App* compose = app.add_subcommand(
       "compose",
-      "Compose a standard multipart/related MIME message from an HTML mail and the local images, "
-      "style sheets and Flash movies it refers to");
+      "Compose a standard MIME message from an HTML mail and the local images, style sheets and "
+      "Flash movies it refers to, with a plain-text alternative and any attachments");
   compose
       ->add_option("MAIL", options->mail,
                    "The HTML file of the mail (a regular file of at most 64 MiB), or - for "
@@ -546,7 +615,8 @@ void AddComposeCommand(CLI::App& app, int& exit_status) {
       "Write exactly what the control's GetImages returns (its fixed layout, for programs that "
       "rely on it) instead of standard MIME");
   for (const char* standard_only :
-       {"--from", "--to", "--cc", "--subject", "--charset", "--dkim-key"}) {
+       {"--from", "--to", "--cc", "--bcc", "--reply-to", "--list-unsubscribe", "--subject",
+        "--text", "--no-text", "--attach", "--charset", "--dkim-key"}) {
     layout->excludes(compose->get_option(standard_only));
   }
   compose

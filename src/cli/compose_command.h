@@ -17,6 +17,11 @@ struct ComposeOptions {
   // Standard MIME (the default).
   std::string from, subject;
   std::vector<std::string> to, cc;
+  std::vector<std::string> bcc;  // the envelope only
+  std::vector<std::string> reply_to, list_unsubscribe;
+  std::string text;      // a file holding the plain-text alternative; "" makes it
+  bool no_text = false;  // no plain-text alternative at all
+  std::vector<std::string> attach;
   std::string charset = "utf-8";  // of the HTML part
   mail::DkimOptions dkim;         // signs the message when a key is given
   // Exactly what the control's GetImages returns.

@@ -99,11 +99,13 @@ void ListParts(std::ostream& err, const Collection& keys, const Collection& valu
 }
 
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
-               std::uintmax_t bytes) {
+               std::uintmax_t bytes, bool text, std::size_t attachments) {
   const std::int32_t files = keys.Count();
   err << "corabind: composed " << where << ": " << files + 1 << " part" << (files ? "s" : "")
-      << " (the HTML and " << files << " file" << (files == 1 ? "" : "s") << "), " << bytes
-      << " bytes\n";
+      << " (the HTML and " << files << " file" << (files == 1 ? "" : "s") << "), ";
+  if (text) err << "the plain text, ";
+  if (attachments) err << attachments << " attachment" << (attachments == 1 ? "" : "s") << ", ";
+  err << bytes << " bytes\n";
 }
 
 }  // namespace corabind::cli

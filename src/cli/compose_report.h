@@ -37,8 +37,9 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
 void ListParts(std::ostream& err, const Collection& keys, const Collection& values,
                const PathMap& paths);
 
-// "corabind: composed OUT: N parts (the HTML and N-1 files), B bytes".
+// "corabind: composed OUT: N parts (the HTML and N-1 files), B bytes", with
+// "the plain text" and "A attachment(s)" before the bytes when there are.
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
-               std::uintmax_t bytes);
+               std::uintmax_t bytes, bool text = false, std::size_t attachments = 0);
 
 }  // namespace corabind::cli

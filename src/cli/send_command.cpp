@@ -37,7 +37,8 @@ void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp)
   if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
   CheckEnvelope(options);
   smtp.from = mail::ParseAddressList("--from", options.from).front().address;
-  for (const auto& [label, list] : {std::pair{"--to", &options.to}, std::pair{"--cc", &options.cc}}) {
+  for (const auto& [label, list] : {std::pair{"--to", &options.to}, std::pair{"--cc", &options.cc},
+                                    std::pair{"--bcc", &options.bcc}}) {
     for (const std::string& text : *list) {
       for (mail::Mailbox& m : mail::ParseAddressList(label, text))
         smtp.recipients.push_back(std::move(m.address));
@@ -94,7 +95,7 @@ int Send(const SendOptions& options, std::ostream& err) {
     smtp.from = message.envelope_from();
     smtp.recipients = message.recipients();
     if (smtp.from.empty()) throw UsageError{"--from is needed to send"};
-    if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+    if (smtp.recipients.empty()) throw UsageError{"--to, --cc or --bcc is needed to send"};
     file.reset(std::tmpfile());
     if (!file) throw RunError{std::string("cannot make a temporary file: ") + std::strerror(errno)};
     std::optional<mail::DkimSigner> signer;
@@ -108,7 +109,7 @@ int Send(const SendOptions& options, std::ostream& err) {
     if (std::fflush(file.get()) != 0) throw RunError{"cannot write a temporary file"};
     if (signer) head = signer->Finish();
   }
-  if (smtp.recipients.empty()) throw UsageError{"--to or --cc is needed to send"};
+  if (smtp.recipients.empty()) throw UsageError{"--to, --cc or --bcc is needed to send"};
   if (std::fseek(file.get(), 0, SEEK_END) != 0) throw RunError{"cannot read the message"};
   const long body = std::ftell(file.get());
   std::rewind(file.get());

@@ -1,8 +1,12 @@
 #include "mail/mail_writer.h"
 
 #include <gmime/gmime.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -17,6 +21,7 @@
 #include "mail/file_probe.h"
 #include "mail/gmime_stream.h"
 #include "mail/piece_channel.h"
+#include "mail/plain_text.h"
 #include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
@@ -159,8 +164,10 @@ std::string WithLf(std::string_view text) {
   return out;
 }
 
-// `utf8` in `charset`; failure 5 naming the first character it cannot carry.
-std::string Encode(const std::string& utf8, const std::string& charset) {
+// `utf8` in `charset`; failure 6 naming the first character it cannot carry
+// and where (`what` names the text when it is not the page).
+std::string Encode(const std::string& utf8, const std::string& charset,
+                   const std::string& what = {}) {
   // The name goes into a header and the page as it is: only the characters
   // a MIME charset name is made of (RFC 2978), no iconv "//" suffixes.
   static constexpr std::string_view kNameCharacters =
@@ -187,12 +194,50 @@ std::string Encode(const std::string& utf8, const std::string& charset) {
     std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
     const auto line = 1 + std::count(before.begin(), before.end(), u'\n');
     throw Failure(err::kOverflow, FromUtf8(std::string(name) + " on line " + std::to_string(line) +
-                                           " cannot be written in " + Printable(charset) +
+                                           what + " cannot be written in " + Printable(charset) +
                                            "; nothing written (utf-8 keeps every character)"));
   }
   std::string bytes(out, written);
   g_free(out);
   return bytes;
+}
+
+// "<url>, <url>" for List-Unsubscribe; failure 5 for a URL that is not
+// mailto: or https:, or that a header cannot carry as it is.
+std::string UnsubscribeHeader(const std::vector<std::string>& urls, bool& https) {
+  std::string header;
+  https = false;
+  for (const std::string& url : urls) {
+    const std::u16string wide = AsciiLower(FromUtf8(url.substr(0, 8)));
+    const bool web = wide.starts_with(u"https://");
+    const bool mail = wide.starts_with(u"mailto:");
+    const bool plain = std::all_of(
+        url.begin(), url.end(), [](char c) { return c > ' ' && c < 0x7F && c != '<' && c != '>'; });
+    if (!(web || mail) || !plain || url.size() <= (web ? 8u : 7u)) {
+      Invalid("not a mailto: or https: URL (spaces and other characters percent-encoded): " + url);
+    }
+    https = https || web;
+    if (!header.empty()) header += ", ";
+    header += "<" + url + ">";
+  }
+  return header;
+}
+
+// How a text part travels: as it is when that is printable short-lined
+// ASCII, quoted-printable otherwise (which also keeps every control
+// character out of the written message, as the file placeholders need).
+GMimeContentEncoding TextEncoding(std::string_view text) {
+  constexpr std::size_t kLongestLine = 78;
+  std::size_t line = 0;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x7F || (byte < ' ' && c != '\n' && c != '\t')) {
+      return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    }
+    line = c == '\n' ? 0 : line + 1;
+    if (line > kLongestLine) return GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+  }
+  return GMIME_CONTENT_ENCODING_7BIT;
 }
 
 }  // namespace
@@ -202,11 +247,19 @@ struct Mail::State {
     if (message) g_object_unref(message);
   }
   GMimeMessage* message = nullptr;
-  std::size_t parts = 0;
+  std::size_t parts = 0, attachments = 0;
+  bool text = false;
   std::string from;
   std::vector<std::string> recipients;
-  ReadPolicy policy = ReadPolicy::Unconfined();  // what the files were checked by
-  std::vector<ProbedFile> files;                 // by placeholder index
+  ReadPolicy policy = ReadPolicy::Unconfined();  // what the page's files were checked by
+  // Attachments are files the sender named, not ones the page reaches for:
+  // the allowed folders do not bound them.
+  ReadPolicy attachments_policy = ReadPolicy::Unconfined();
+  struct File {
+    ProbedFile checked;
+    bool attachment = false;
+  };
+  std::vector<File> files;  // by placeholder index
   std::vector<Mail::Embedded> embedded;
   std::map<std::u16string, std::u16string> references;  // control path -> first reference
   std::shared_ptr<const DkimKey> dkim;
@@ -249,6 +302,23 @@ class Builder {
     for (const std::string& cc : options_.cc) {
       ParseAddresses("Cc", cc, g_mime_message_get_cc(message), state_.recipients);
     }
+    // Parsed as the others, into the envelope alone: no header shows them.
+    for (const std::string& bcc : options_.bcc) {
+      ParseAddresses("Bcc", bcc, nullptr, state_.recipients);
+    }
+    std::vector<std::string> replies;
+    for (const std::string& reply : options_.reply_to) {
+      ParseAddresses("Reply-To", reply, g_mime_message_get_reply_to(message), replies);
+    }
+    if (!options_.list_unsubscribe.empty()) {
+      bool https = false;
+      const std::string header = UnsubscribeHeader(options_.list_unsubscribe, https);
+      g_mime_object_set_header(GMIME_OBJECT(message), "List-Unsubscribe", header.c_str(), nullptr);
+      if (https) {
+        g_mime_object_set_header(GMIME_OBJECT(message), "List-Unsubscribe-Post",
+                                 "List-Unsubscribe=One-Click", nullptr);
+      }
+    }
     const auto at = state_.from.rfind('@');
     domain_ = at == std::string::npos ? "localhost" : state_.from.substr(at + 1);
     char* id = g_mime_utils_generate_message_id(domain_.c_str());
@@ -263,6 +333,12 @@ class Builder {
     g_mime_message_set_date(message, now);
     g_date_time_unref(now);
 
+    // The attachments come first among the parts, before the page's files.
+    for (const fs::path& file : options_.attachments) parts_.push_back(Attach(file));
+    const std::size_t attached = parts_.size();
+    state_.attachments = attached;
+    state_.text = options_.text != TextAlternative::kNone;
+
     const std::string html = Encode(WithLf(PageText()), options_.charset);
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
@@ -274,13 +350,75 @@ class Builder {
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
     g_mime_multipart_add(related, GMIME_OBJECT(root));
     g_object_unref(root);
-    for (GMimeObject* part : parts_) g_mime_multipart_add(related, part);
-    state_.parts = parts_.size();
-    g_mime_message_set_mime_part(message, GMIME_OBJECT(related));
-    g_object_unref(related);
+    for (std::size_t i = attached; i < parts_.size(); ++i) g_mime_multipart_add(related, parts_[i]);
+    state_.parts = parts_.size() - attached;
+    GMimeObject* body = GMIME_OBJECT(related);
+    if (options_.text != TextAlternative::kNone) {
+      GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
+      GMimeObject* plain = PlainPart();
+      g_mime_multipart_add(alternative, plain);
+      g_object_unref(plain);
+      g_mime_multipart_add(alternative, body);
+      g_object_unref(body);
+      body = GMIME_OBJECT(alternative);
+    }
+    if (attached != 0) {
+      GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
+      g_mime_multipart_add(mixed, body);
+      g_object_unref(body);
+      for (std::size_t i = 0; i < attached; ++i) g_mime_multipart_add(mixed, parts_[i]);
+      body = GMIME_OBJECT(mixed);
+    }
+    g_mime_message_set_mime_part(message, body);
+    g_object_unref(body);
   }
 
  private:
+  // The text/plain part: the page as text, or the text given, flowed.
+  GMimeObject* PlainPart() const {
+    const FlowedText text =
+        Flowed(options_.text == TextAlternative::kGiven ? WithLf(options_.given_text)
+                                                        : mail::PageText(page_.content));
+    const std::string bytes = Encode(text.text, options_.charset, " of the plain text");
+    GMimeTextPart* plain = g_mime_text_part_new_with_subtype("plain");
+    GMimeObject* object = GMIME_OBJECT(plain);
+    g_mime_object_set_content_type_parameter(object, "charset", options_.charset.c_str());
+    g_mime_object_set_content_type_parameter(object, "format", "flowed");
+    if (text.delsp) g_mime_object_set_content_type_parameter(object, "delsp", "yes");
+    SetContent(GMIME_PART(plain), g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()),
+               TextEncoding(bytes));
+    return object;
+  }
+
+  // An attachment's part; its bytes are read, as an embedded file's, only
+  // while the message is written. A file named on purpose is read wherever
+  // it is, but only when it is a regular file: it is looked at once, and
+  // what is read later is that file, never a link or pipe put in its place.
+  GMimeObject* Attach(const fs::path& given) {
+    const auto refuse = [&](const std::string& why) {
+      throw Failure(err::kFileNotFound,
+                    FromUtf8("cannot attach " + given.string() + ": " + why + "; nothing written"));
+    };
+    struct stat st {};
+    if (::stat(given.c_str(), &st) != 0) refuse(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) refuse("not a regular file (a folder, device, pipe or socket)");
+    const ProbedFile probed = attach_prober_.Probe(given, true);
+    if (probed.problem) refuse("it cannot be read");
+    const std::string name = ToUtf8(FromUtf8(given.filename().string()));
+    if (std::any_of(name.begin(), name.end(),
+                    [](char c) { return (c >= 0 && c < ' ') || c == 0x7F; })) {
+      refuse("its name holds a control character");
+    }
+    GMimePart* part =
+        g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
+    g_mime_object_set_disposition(GMIME_OBJECT(part), "attachment");
+    if (!name.empty()) g_mime_part_set_filename(part, name.c_str());
+    SetContent(part, NewFilePlaceholder(state_.files.size()), GMIME_CONTENT_ENCODING_BASE64,
+               GMIME_CONTENT_ENCODING_BASE64);
+    state_.files.push_back({probed, true});
+    return GMIME_OBJECT(part);
+  }
+
   // The page's source with every embedded reference pointing at its part and
   // every charset declaration agreeing with the part's label.
   std::string PageText() {
@@ -441,7 +579,7 @@ class Builder {
       cids_.emplace(file.native(), cid);
       part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
-      state_.files.push_back(probed);
+      state_.files.push_back({probed});
     }
     g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
     g_mime_part_set_content_id(part, cid.c_str());
@@ -468,6 +606,7 @@ class Builder {
   const MailOptions& options_;
   Mail::State& state_;
   FileProber prober_;  // files found only once the parts are being made
+  FileProber attach_prober_{state_.attachments_policy};
   std::unique_ptr<ProbeQueue> ahead_;
   std::string domain_, token_;
   std::unordered_map<std::string, std::string> cids_;  // canonical file -> Content-ID
@@ -484,6 +623,12 @@ Mail& Mail::operator=(Mail&&) noexcept = default;
 
 std::size_t Mail::parts() const {
   return state_->parts;
+}
+std::size_t Mail::attachments() const {
+  return state_->attachments;
+}
+bool Mail::has_text() const {
+  return state_->text;
 }
 const std::vector<Mail::Embedded>& Mail::embedded() const {
   return state_->embedded;
@@ -508,8 +653,11 @@ namespace {
 constexpr std::size_t kPiecesAhead = 4;
 }  // namespace
 
-OpenedFile Mail::ReadPart(const ProbedFile& checked) const {
-  OpenedFile file = ReadChecked(state_->policy, checked);
+OpenedFile Mail::ReadPart(std::size_t index) const {
+  const State::File& part = state_->files.at(index);
+  const ProbedFile& checked = part.checked;
+  OpenedFile file =
+      ReadChecked(part.attachment ? state_->attachments_policy : state_->policy, checked);
   if (!file.problem) return file;
   std::string why;
   switch (*file.problem) {
@@ -536,7 +684,7 @@ void Mail::WriteTo(PieceChannel& channel) const {
   g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
   GMimeStream* stream = NewSinkStream(
       [&](std::string& piece) { channel.Put(piece); },
-      [this](std::size_t index) { return ReadPart(state_->files.at(index)); }, &sink_error);
+      [this](std::size_t index) { return ReadPart(index); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);

@@ -14,6 +14,7 @@
 
 #include "mail/dkim_signer.h"
 #include "mail/page_references.h"
+#include "mail/plain_text.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 
 namespace corabind {
@@ -36,12 +37,29 @@ struct Page {
   std::shared_ptr<Document> document;
   SourceLocator locate;
   std::u16string base;  // control path of the page's folder, ending in a backslash
+  ContentWalk content;  // its nodes, for the plain-text alternative
 };
+
+// The plain-text alternative: made from the page, given, or none at all
+// (the message is then the HTML and its files alone).
+enum class TextAlternative { kFromPage, kGiven, kNone };
 
 struct MailOptions {
   std::string from;  // RFC 5322 address lists, UTF-8 names allowed
   std::vector<std::string> to, cc;
-  std::string subject;            // UTF-8
+  // In the envelope only: no header of the message names them.
+  std::vector<std::string> bcc;
+  std::vector<std::string> reply_to;
+  // List-Unsubscribe URLs, mailto: or https: (an https: one also offers
+  // one-click unsubscribing, RFC 8058).
+  std::vector<std::string> list_unsubscribe;
+  std::string subject;  // UTF-8
+  TextAlternative text = TextAlternative::kFromPage;
+  std::string given_text;  // UTF-8, with TextAlternative::kGiven
+  // Files sent as attachments, as the user named them: read as they are,
+  // wherever they are (the read policy is for what the page names), but
+  // only a regular file.
+  std::vector<std::filesystem::path> attachments;
   std::string charset = "utf-8";  // IANA name the HTML part is written in
   HostPathResolver resolve;       // control path -> host file
   ReadPolicy policy = ReadPolicy::Unconfined();
@@ -64,6 +82,8 @@ class Mail {
   void Write(const std::function<void(std::string_view)>& sink) const;
 
   std::size_t parts() const;  // resource parts, the HTML not counted
+  std::size_t attachments() const;
+  bool has_text() const;  // a plain-text alternative
   // Each file embedded, in the order of the parts: the reference the page
   // (or a style sheet) first made for it and its control path.
   struct Embedded {
@@ -86,16 +106,21 @@ class Mail {
   void WriteTo(PieceChannel& channel) const;
   // A file part's file, opened again as it was checked; failure when it
   // cannot be.
-  OpenedFile ReadPart(const ProbedFile& checked) const;
+  OpenedFile ReadPart(std::size_t index) const;
   friend Mail ComposeMail(const Page& page, const MailOptions& options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
 
 // Embeds every local file the page names (a file that cannot be read is told
-// to the observer and its references left as written). Failure 5 for an
-// address or subject that mail/address.h refuses or an unknown charset; failure 6 for a
-// character of the page that the charset cannot carry.
+// to the observer and its references left as written). The message is
+// multipart/related (the HTML and its files), inside multipart/alternative
+// after the plain text when there is one, inside multipart/mixed before the
+// attachments when there are any. Failure 5 for an address or subject that
+// mail/address.h refuses, an unsubscribe URL that does not parse or an
+// unknown charset; failure 6 for a character of the page or text that the
+// charset cannot carry; failure 53 for an attachment that is not a regular
+// file that can be read.
 Mail ComposeMail(const Page& page, const MailOptions& options);
 
 }  // namespace corabind::mail

@@ -79,8 +79,10 @@ json ParseBody(const std::string& body, int& status) {
   return request;
 }
 
-// Composes the editor's mail, {"html","folder","from","to":[...],"subject"},
-// and hands it to `use`. Returns the refusal to answer with, or "" when
+// Composes the editor's mail, {"html","folder","from","to":[...],"subject"}
+// and optionally "cc", "bcc", "reply-to", "list-unsubscribe" (lists) and
+// "no-text" (true), and hands it to `use`. Attachments are not taken: a page
+// could name any file of the user's. Returns the refusal to answer with, or "" when
 // all went well.
 std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
                      const std::function<void(mail::Mail&)>& use) {
@@ -97,6 +99,11 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
     options.from = request.value("from", "");
     options.subject = request.value("subject", "");
     options.to = request.value("to", std::vector<std::string>{});
+    options.cc = request.value("cc", std::vector<std::string>{});
+    options.bcc = request.value("bcc", std::vector<std::string>{});
+    options.reply_to = request.value("reply-to", std::vector<std::string>{});
+    options.list_unsubscribe = request.value("list-unsubscribe", std::vector<std::string>{});
+    options.no_text = request.value("no-text", false);
     mail::Mail message = cli::ComposeTextForSending(
         options, request["html"], request.value("folder", default_folder), problems);
     use(message);

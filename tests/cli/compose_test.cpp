@@ -160,6 +160,13 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
       // The name's line break is written %0A, the fixed layout kept.
       {"compose --get-images-layout " + newline + " -o " + out, 0, {}, true},
       {"compose --drive 1=/tmp " + emoji, 2, {"--drive"}, false},
+      {"compose --attach " + Quote(dir_.string()) + " " + emoji + " -o " + out,
+       1,
+       {"not a regular file", "nothing written"},
+       false},
+      {"compose --get-images-layout --attach " + mail + " " + emoji, 2, {"--attach"}, false},
+      {"compose --no-text --text " + mail + " " + emoji, 2, {"--no-text"}, false},
+      {"compose --text " + Quote((dir_ / "none.txt").string()) + " " + emoji, 2, {"--text"}, false},
       {"compose", 2, {"MAIL"}, false},
       {"compose " + Quote((dir_ / "none.html").string()), 1, {"none.html"}, false},
       {"compose --get-images-layout --debug " + emoji + " --encoding utf-8",

@@ -114,22 +114,40 @@ def write_fixture(folder):
         "</body></html>\n" % (str(TEXT_COLOUR).replace(" ", ""), KOREAN))
 
 
-def check_message(raw, folder, expect_parts=8):
-    """The checks every standard message must pass; returns the HTML."""
+def related_of(message):
+    """The multipart/related part: the message itself, or inside
+    multipart/alternative after the text, itself perhaps inside multipart/mixed."""
+    part = message
+    if part.get_content_type() == "multipart/mixed":
+        part = next(part.iter_parts())
+    if part.get_content_type() == "multipart/alternative":
+        first, part = list(part.iter_parts())
+        expect(first.get_content_type() == "text/plain" and first.get_param("format") == "flowed",
+               "the first alternative is not flowed plain text")
+    return part
+
+
+def check_message(raw, folder, expect_parts=8, structure="multipart/alternative"):
+    """The checks every standard message must pass; returns the message."""
     expect(all(b < 128 for b in raw), "a byte outside ASCII")
     lines = raw.split(b"\r\n")
     expect(lines[-1] == b"" and all(b"\n" not in l and b"\r" not in l for l in lines), "a bare line end")
     expect(max(len(l) for l in lines) <= 78, "a line longer than 78 octets")
     message = email.message_from_bytes(raw, policy=email.policy.default)
-    expect(message.get_content_type() == "multipart/related" and
-           message.get_param("type") == "text/html", "not multipart/related; type=text/html")
+    expect(message.get_content_type() == structure, "not " + structure)
     for header in ("From", "To", "Subject", "Date", "Message-ID", "MIME-Version"):
         expect(message[header] is not None, "no " + header)
-    boundary = message.get_boundary().encode()
-    parts = list(message.iter_parts())
-    expect(raw.count(boundary) == len(parts) + 2, "the boundary occurs in a part")  # header too
+    expect(message["Bcc"] is None, "a Bcc header")
     for part in message.walk():
         expect(not part.defects, "defects: %r" % part.defects)
+        if part.is_multipart():
+            # the header's parameter, each delimiter and the close
+            expect(raw.count(part.get_boundary().encode()) == len(list(part.iter_parts())) + 2,
+                   "the boundary occurs in a part")
+    related = related_of(message)
+    expect(related.get_content_type() == "multipart/related" and
+           related.get_param("type") == "text/html", "not multipart/related; type=text/html")
+    parts = list(related.iter_parts())
     root, resources = parts[0], parts[1:]
     expect(root.get_content_type() == "text/html" and root.get_content_charset() == "utf-8",
            "the root is not UTF-8 HTML")
@@ -167,12 +185,23 @@ def check_message(raw, folder, expect_parts=8):
     return message
 
 
+def related_alone(raw):
+    """The multipart/related part of a message, as its bytes stand, made a
+    document of its own: what a browser shows as MHTML (given the whole
+    message it shows the first alternative, the plain text)."""
+    at = raw.index(b"Content-Type: multipart/related")
+    boundary = re.search(rb'boundary="([^"]+)"', raw[at:]).group(1)
+    close = b"--" + boundary + b"--\r\n"
+    end = raw.index(close, at) + len(close)
+    return b"MIME-Version: 1.0\r\n" + raw[at:end]
+
+
 def chromium_shows(eml, work):
     browser = shutil.which("chromium")
     if browser is None:
         return "skip: chromium"
     mhtml = os.path.join(work, "mail.mhtml")
-    shutil.copyfile(eml, mhtml)
+    open(mhtml, "wb").write(related_alone(open(eml, "rb").read()))
     profile = tempfile.mkdtemp(dir=work)
     base = [browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
@@ -218,11 +247,15 @@ def smtp_delivers(corabind, folder, work):
         common = [corabind, "send", "--smtp", url, "--from", "김철수 <kim@example.com>",
                   "--subject", "봄 소식 spring"]
         run = subprocess.run(common + [os.path.join(folder, "mail.html"), "--to", "lee@example.org",
-                                       "--cc", "Park <park@example.net>"], capture_output=True)
+                                       "--cc", "Park <park@example.net>", "--bcc", "Secret <choi@example.com>",
+                                       "--bcc", "jung@example.com"], capture_output=True)
         expect(run.returncode == 0, "send failed: %s" % run.stderr.decode())
         received = __import__("json").load(open(os.path.join(inbox, "0.json")))
         expect(received["from"] == "kim@example.com" and
-               received["to"] == ["lee@example.org", "park@example.net"], "envelope %r" % received)
+               received["to"] == ["lee@example.org", "park@example.net", "choi@example.com",
+                                  "jung@example.com"], "envelope %r" % received)
+        expect("choi" not in received["data"] and "jung" not in received["data"] and
+               "Secret" not in received["data"], "a blind copy shows in the message")
         message = check_message(received["data"].encode(), folder)
         expect(str(message["Subject"]) == "봄 소식 spring" and "김철수" in str(message["From"]) and
                "park@example.net" in str(message["Cc"]), "headers")
@@ -249,6 +282,45 @@ def smtp_delivers(corabind, folder, work):
     return "ok"
 
 
+def check_structures(corabind, folder, work):
+    """Each other structure compose writes, read by Python without a defect."""
+    report = os.path.join(work, "보고서 2026.pdf")
+    open(report, "wb").write(b"%PDF-1.4\n" + os.urandom(100 * 1024) + b"\n%%EOF\n")
+    given = os.path.join(work, "given.txt")
+    open(given, "w", encoding="utf-8").write("Hello,\n" + "word " * 40 + "\n>not a quote\n")
+    mail = os.path.join(folder, "mail.html")
+    common = [corabind, "compose", mail, "--from", "kim@example.com", "--to", "lee@example.org", "--subject", "s"]
+    cases = [
+        (["--no-text"], "multipart/related"),
+        (["--attach", report, "--reply-to", "Desk <desk@example.com>",
+          "--list-unsubscribe", "mailto:leave@example.com", "--list-unsubscribe", "https://example.com/u?a=1"],
+         "multipart/mixed"),
+        (["--attach", report, "--no-text"], "multipart/mixed"),
+        (["--text", given, "--bcc", "hidden@example.net"], "multipart/alternative"),
+    ]
+    for args, structure in cases:
+        eml = os.path.join(work, "structure.eml")
+        run = subprocess.run(common + args + ["-o", eml], capture_output=True)
+        expect(run.returncode == 0, "compose %s failed: %s" % (args, run.stderr.decode()))
+        raw = open(eml, "rb").read()
+        message = check_message(raw, folder, structure=structure)
+        if "--attach" in args:
+            attached = [p for p in message.iter_attachments() if p.get_content_disposition() == "attachment"]
+            expect(len(attached) == 1 and attached[0].get_filename() == "보고서 2026.pdf" and
+                   attached[0].get_content_type() == "application/pdf" and
+                   attached[0].get_payload(decode=True) == open(report, "rb").read(), "the attachment")
+        if "--list-unsubscribe" in args:
+            expect(str(message["List-Unsubscribe"]).replace(" ", "") ==
+                   "<mailto:leave@example.com>,<https://example.com/u?a=1>" and
+                   str(message["List-Unsubscribe-Post"]) == "List-Unsubscribe=One-Click" and
+                   "desk@example.com" in str(message["Reply-To"]), "the list headers")
+        if "--text" in args:
+            text = message.get_body(("plain",)).get_content()
+            expect("\n >not a quote" in text and b"hidden" not in raw, "the given text: %r" % text)
+    bad = subprocess.run(common + ["--list-unsubscribe", "http://example.com/u"], capture_output=True)
+    expect(bad.returncode == 2 and b"mailto: or https:" in bad.stderr, "an http: unsubscribe URL")
+
+
 def main():
     corabind, work = sys.argv[1], sys.argv[2]
     folder = os.path.join(work, "mail")
@@ -260,6 +332,9 @@ def main():
     expect(run.returncode == 0, "compose failed: %s" % run.stderr.decode())
     message = check_message(open(eml, "rb").read(), folder)
     expect(str(message["Subject"]) == "봄 소식: 똠 햏", "the Subject")
+    text = message.get_body(("plain",)).get_content()
+    expect(KOREAN in text and "<" not in text and "{" not in text, "the plain text: %r" % text)
+    check_structures(corabind, folder, work)
     print("email: ok")
     print("chromium: " + chromium_shows(eml, work))
     print("smtp: " + smtp_delivers(corabind, folder, work))

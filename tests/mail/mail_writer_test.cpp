@@ -1,6 +1,7 @@
 #include "mail/mail_writer.h"
 
 #include <fcntl.h>
+#include <gmime/gmime.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -42,6 +43,11 @@ struct ParsedPage {
     };
     options.from = "a@example.com";
     options.resolve = ResolveThrough(paths);
+    page.content = [doc = document](ContentVisitor& visitor) {
+      doc->Walk(*doc->body(), {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+                               [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+                               [&](std::u16string_view text) { visitor.Text(text); }});
+    };
   }
   std::string html;
   std::shared_ptr<html::HtmlDocument> document;
@@ -104,6 +110,151 @@ TEST(MailWriterTest, PointsCssUrlsAtTheirPartsHoweverTheyAreWritten) {
       EXPECT_TRUE(told.empty());
       EXPECT_EQ(mail.parts(), 1U);
       EXPECT_NE(message.find(c.rewritten), std::string::npos) << message.substr(0, 2000);
+    }
+  }
+}
+
+// The message as GMime reads it back: each part's content type, nested
+// parts indented, an attachment's with its file name.
+std::string StructureOf(const std::string& message, std::string& headers) {
+  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
+  g_object_unref(parser);
+  g_object_unref(stream);
+  if (!parsed) return "unreadable";
+  char* all = g_mime_object_get_headers(GMIME_OBJECT(parsed), nullptr);
+  headers = all;
+  g_free(all);
+  std::string out;
+  const std::function<void(GMimeObject*, std::string)> walk = [&](GMimeObject* part,
+                                                                  std::string indent) {
+    char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
+    out += indent + type;
+    g_free(type);
+    if (GMIME_IS_PART(part) && g_mime_part_is_attachment(GMIME_PART(part))) {
+      out += std::string(" ") + g_mime_part_get_filename(GMIME_PART(part));
+    }
+    out += "\n";
+    if (GMIME_IS_MULTIPART(part)) {
+      for (int i = 0; i < g_mime_multipart_get_count(GMIME_MULTIPART(part)); ++i) {
+        walk(g_mime_multipart_get_part(GMIME_MULTIPART(part), i), indent + "  ");
+      }
+    }
+  };
+  walk(g_mime_message_get_mime_part(parsed), "");
+  g_object_unref(parsed);
+  return out;
+}
+
+// Each structure the writer makes, read back by GMime; blind copies reach
+// the envelope and nothing else.
+TEST(MailWriterTest, WritesEachStructureAsReadersExpect) {
+  testing::TempFolder dir;
+  testing::WriteBytes(dir.path() / "a.gif", "GIF89a");
+  testing::WriteBytes(dir.path() / "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf", "%PDF-1.4\n%%EOF\n");
+  testing::WriteBytes(dir.path() / "notes.txt", "plain words\n");
+  fs::create_symlink(dir.path() / "notes.txt", dir.path() / "link.txt");
+  const std::string html = "<p>Hello <img src=a.gif alt=there></p>";
+  const fs::path report = dir.path() / "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf";
+  struct Case {
+    const char* what;
+    std::function<void(MailOptions&)> set;
+    std::string structure;
+  };
+  const Case cases[] = {
+      {"the default", [](MailOptions&) {},
+       "multipart/alternative\n  text/plain\n  multipart/related\n    text/html\n    image/gif\n"},
+      // A control character of the text must not pass for a file's place.
+      {"a given text",
+       [](MailOptions& o) {
+         o.text = TextAlternative::kGiven;
+         o.given_text = "one\x01" "2\x01 two\r\n";
+       },
+       "multipart/alternative\n  text/plain\n  multipart/related\n    text/html\n    image/gif\n"},
+      {"no text", [](MailOptions& o) { o.text = TextAlternative::kNone; },
+       "multipart/related\n  text/html\n  image/gif\n"},
+      {"attachments",
+       [&](MailOptions& o) {
+         o.attachments = {report, dir.path() / "link.txt"};
+         o.bcc = {"Hidden <hidden@example.net>", "x@example.org, y@example.org"};
+         o.to = {"to@example.com"};
+       },
+       "multipart/mixed\n  multipart/alternative\n    text/plain\n    multipart/related\n"
+       "      text/html\n      image/gif\n  application/pdf "
+       "\xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf\n"
+       "  text/plain link.txt\n"},
+      {"attachments, no text",
+       [&](MailOptions& o) {
+         o.attachments = {report};
+         o.text = TextAlternative::kNone;
+       },
+       "multipart/mixed\n  multipart/related\n    text/html\n    image/gif\n"
+       "  application/pdf \xEB\xB3\xB4\xEA\xB3\xA0\xEC\x84\x9C.pdf\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ParsedPage parsed(html, dir.path());
+    parsed.options.reply_to = {"Desk <desk@example.com>"};
+    parsed.options.list_unsubscribe = {"mailto:leave@example.com?subject=leave",
+                                       "https://example.com/u?id=1"};
+    c.set(parsed.options);
+    const Mail mail = ComposeMail(parsed.page, parsed.options);
+    const std::string message = Written(mail);
+    std::string headers;
+    EXPECT_EQ(StructureOf(message, headers), c.structure);
+    // Folded between the two, as RFC 2369 allows.
+    EXPECT_NE(headers.find("List-Unsubscribe: <mailto:leave@example.com?subject=leave>,\n "
+                           "<https://example.com/u?id=1>"),
+              std::string::npos)
+        << headers;
+    EXPECT_NE(headers.find("List-Unsubscribe-Post: List-Unsubscribe=One-Click"), std::string::npos);
+    EXPECT_NE(headers.find("Reply-To: Desk <desk@example.com>"), std::string::npos);
+    EXPECT_NE(headers.find("@example.com>"), std::string::npos);  // the Message-ID's domain
+    EXPECT_EQ(message.find("hidden"), std::string::npos);
+    EXPECT_EQ(message.find("Bcc"), std::string::npos);
+    if (!parsed.options.bcc.empty()) {
+      EXPECT_EQ(mail.recipients(), (std::vector<std::string>{"to@example.com", "hidden@example.net",
+                                                             "x@example.org", "y@example.org"}));
+    }
+  }
+}
+
+// Attachments are the user's own choice, read wherever they are, but only
+// as regular files; unsubscribe links only as mailto: or https:.
+TEST(MailWriterTest, RefusesWhatCannotBeAttachedOrListed) {
+  testing::TempFolder dir;
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+  struct Case {
+    std::function<void(MailOptions&)> set;
+    std::int32_t failure;
+    std::string says;
+  };
+  const Case cases[] = {
+      {[&](MailOptions& o) { o.attachments = {dir.path() / "none.pdf"}; }, err::kFileNotFound,
+       "none.pdf: No such file"},
+      {[&](MailOptions& o) { o.attachments = {dir.path() / "pipe"}; }, err::kFileNotFound,
+       "not a regular file"},
+      {[&](MailOptions& o) { o.attachments = {dir.path()}; }, err::kFileNotFound,
+       "not a regular file"},
+      {[&](MailOptions& o) { o.attachments = {"/dev/null"}; }, err::kFileNotFound,
+       "not a regular file"},
+      {[](MailOptions& o) { o.list_unsubscribe = {"http://example.com/u"}; }, err::kInvalidCall,
+       "not a mailto: or https: URL"},
+      {[](MailOptions& o) { o.list_unsubscribe = {"https://example.com/a b"}; }, err::kInvalidCall,
+       "https://example.com/a b"},
+      {[](MailOptions& o) { o.bcc = {"not an address"}; }, err::kInvalidCall,
+       "not an e-mail address"},
+  };
+  for (const Case& c : cases) {
+    ParsedPage parsed("<p>x</p>", dir.path());
+    c.set(parsed.options);
+    try {
+      ComposeMail(parsed.page, parsed.options);
+      ADD_FAILURE() << c.says;
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), c.failure) << f.what();
+      EXPECT_NE(std::string(f.what()).find(c.says), std::string::npos) << f.what();
     }
   }
 }

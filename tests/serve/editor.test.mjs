@@ -96,6 +96,34 @@ test("the editor inserts, edits, saves, opens and composes through the control",
   assert.match(html, /안녕하세요.*그림/s);
 });
 
+test("compose takes the list headers and keeps blind copies out of the message", async (t) => {
+  const dir = tempDir(t);
+  const { page } = await openEditor(t, dir);
+  const [status, message] = await page.evaluate(async () => {
+    const response = await Corabind.post("/compose", {
+      html: "<p>Hello</p>",
+      from: "news@example.com",
+      to: ["lee@example.org"],
+      bcc: ["hidden@example.net"],
+      "reply-to": ["desk@example.com"],
+      "list-unsubscribe": ["https://example.com/u?id=1"],
+    });
+    return [response.status, await response.text()];
+  });
+  assert.equal(status, 200, message);
+  assert.match(message, /^Reply-To: desk@example\.com\r$/m);
+  assert.match(message, /^List-Unsubscribe: <https:\/\/example\.com\/u\?id=1>\r$/m);
+  assert.match(message, /^List-Unsubscribe-Post: List-Unsubscribe=One-Click\r$/m);
+  assert.match(message, /multipart\/alternative/);
+  assert.doesNotMatch(message, /hidden/);
+  const refused = await page.evaluate(async () => {
+    const response = await Corabind.post("/compose", { html: "<p>x</p>", "list-unsubscribe": ["http://x.example"] });
+    return [response.status, (await response.json()).refused];
+  });
+  assert.equal(refused[0], 422);
+  assert.match(refused[1], /mailto: or https:/);
+});
+
 test("corabind.js: the page's document for GetImages, properties, failures", async (t) => {
   const dir = tempDir(t);
   writeFileSync(join(dir, "dot.gif"), kGif);

@@ -173,6 +173,38 @@ std::shared_ptr<HtmlElement> HtmlDocument::ElementAt(std::uint32_t node) const {
   return std::shared_ptr<HtmlElement>(shared_from_this(), &elements_[element_slot_[node]]);
 }
 
+void HtmlDocument::Walk(const HtmlElement& from, const NodeWalk& walk) const {
+  const auto element = [&](std::uint32_t node) -> const HtmlElement& {
+    return elements_[element_slot_[node]];
+  };
+  const std::uint32_t top = from.node();
+  if (top >= tree_.nodes.size()) return;
+  std::uint32_t node = tree_.nodes[top].first_child;
+  while (node != kNoNode) {
+    const Node& n = tree_.nodes[node];
+    if (n.in_template) {
+    } else if (n.kind == NodeKind::kText) {
+      if (walk.text) walk.text(n.data);
+    } else if (n.kind == NodeKind::kElement) {
+      if (walk.open) walk.open(element(node));
+      if (n.first_child != kNoNode) {
+        node = n.first_child;
+        continue;
+      }
+      if (walk.close) walk.close(element(node));
+    }
+    // Up to the first ancestor below `top` with a next sibling, closing
+    // each element left.
+    while (node != top && tree_.nodes[node].next_sibling == kNoNode) {
+      node = tree_.nodes[node].parent;
+      if (node == top || node == kNoNode) return;
+      if (tree_.nodes[node].kind == NodeKind::kElement && walk.close) walk.close(element(node));
+    }
+    if (node == top) return;
+    node = tree_.nodes[node].next_sibling;
+  }
+}
+
 std::shared_ptr<HtmlElement> HtmlDocument::ElementById(std::u16string_view id) const {
   for (std::uint32_t i = 0; i < tree_.nodes.size(); ++i) {
     const Node& n = tree_.nodes[i];

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,14 @@ class HtmlDocument final : public Document, public std::enable_shared_from_this<
                                                 std::size_t index) const;
 
   const Tree& tree() const { return tree_; }
+  // Walks the nodes inside `from` (not `from` itself) in document order, as
+  // a loop however deep they nest: `open` and `close` around each element's
+  // content, `text` for each text node. Template contents are left out.
+  struct NodeWalk {
+    std::function<void(const HtmlElement&)> open, close;
+    std::function<void(std::u16string_view)> text;
+  };
+  void Walk(const HtmlElement& from, const NodeWalk& walk) const;
   // nullptr for kNoNode and for nodes that are not elements.
   std::shared_ptr<HtmlElement> ElementAt(std::uint32_t node) const;
 
