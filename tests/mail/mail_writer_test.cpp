@@ -244,7 +244,7 @@ TEST(MailWriterTest, RefusesWhatCannotBeAttachedOrListed) {
       {[](MailOptions& o) { o.list_unsubscribe = {"https://example.com/a b"}; }, err::kInvalidCall,
        "https://example.com/a b"},
       {[](MailOptions& o) { o.bcc = {"not an address"}; }, err::kInvalidCall,
-       "not an e-mail address"},
+       "Bcc \"not an address\": does not read as an address list"},
   };
   for (const Case& c : cases) {
     ParsedPage parsed("<p>x</p>", dir.path());
