@@ -16,7 +16,9 @@ namespace {
 // One worked example per command, shown at the end of its --help.
 const std::map<std::string, std::string> kExamples = {
     {"compose",
-     "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml\n"
+     "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml \\\n"
+     "      --from 'Harbour Lane Gazette <gazette@example.org>' --to kim@example.com "
+     "--subject 'Spring issue'\n"
      "  corabind compose --input-charset latin1 --list old.html -o old.eml\n\n"
      "Exit status: 0 written; 1 a file could not be embedded, MAIL could not be read or "
      "decoded, or a character could not be encoded (nothing written); 2 usage."},
@@ -39,6 +41,9 @@ const std::map<std::string, std::string> kExamples = {
     {"save", "  corabind save page.htm\n  sed s/draft/final/ draft.htm | corabind save -"},
     {"open", "  corabind open > page.htm"},
     {"screenshots", "  corabind screenshots docs/screenshots"},
+    {"serve",
+     "  corabind serve --open\n"
+     "  corabind serve --no-display --folder ~/mail --port 8080   # dialogs need ui scripts"},
 };
 
 std::string CommandList(const CLI::App& app) {
@@ -76,7 +81,8 @@ int main(int argc, char** argv) {
     if (example == kExamples.end()) continue;
     // The dialog commands end alike; a script tells a cancel by the status.
     const bool dialog = sub->get_name() != "compose" && sub->get_name() != "send" &&
-                        sub->get_name() != "automate" && sub->get_name() != "screenshots";
+                        sub->get_name() != "automate" && sub->get_name() != "screenshots" &&
+                        sub->get_name() != "serve";
     sub->footer("Example:\n" + example->second +
                 (dialog ? "\n\nExit status: 0 done, its result printed; 1 the user cancelled or "
                           "closed the window (nothing printed), or the call failed; 2 usage."

@@ -146,7 +146,8 @@ TEST(CommandLineTest, EachCommandTellsTheUserWhatHappenedAndExitsAccordingly) {
       {"--version", "", "", 0, {}, "corabind 1."},
   };
   for (const char* command :
-       {"compose", "automate", "field", "edit-field", "flash", "save", "open", "screenshots"}) {
+       {"compose", "send", "automate", "field", "edit-field", "flash", "save", "open", "screenshots",
+        "serve"}) {
     cases.push_back({std::string(command) + " --help",
                      "",
                      "",
