@@ -2,7 +2,7 @@
 # shared library (with its SONAME link and the development link), the
 # `corabind` command with its helper and modules, the one public header, a CMake package
 # (find_package(Corabind) gives Corabind::corabind), a pkg-config file, the
-# README and the docs.
+# README and the docs, the manual page and the bash completion.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS corabind_shared EXPORT CorabindTargets
@@ -39,25 +39,10 @@ set(CORABIND_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/corabind)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CORABIND_DOC_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CORABIND_DOC_DIR})
 
-# `scripts/dev package`: one Debian package with the library, the command and
-# the development files. Its run-time dependencies are read off the installed
-# binaries by dpkg-shlibdeps.
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME corabind)
-set(CPACK_PACKAGE_VENDOR "Corabind developers")
-set(CPACK_PACKAGE_CONTACT "Corabind developers <corabind@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A shlibs file for libcorabind.so.1 and the ldconfig trigger.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# The development files need the pkg-config tool only to be found by it.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkg-config")
-# The dialogs on a desktop need Qt's platform plugins and the faces they are
-# drawn in; runs without a screen (ui scripts, compose, automate) do not.
-if(TARGET corabind_qt_module)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-nanum, fonts-dejavu-core")
-endif()
-include(CPack)
+# The manual page and the bash completion of the command.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/corabind.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/bash-completion/corabind
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+
+# The Debian packages are made from this installed tree by
+# packaging/debian/make-debs (`scripts/dev package`).

@@ -16,7 +16,9 @@ namespace {
 // One worked example per command, shown at the end of its --help.
 const std::map<std::string, std::string> kExamples = {
     {"compose",
-     "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml\n"
+     "  corabind compose examples/newsletter/newsletter.html -o newsletter.eml \\\n"
+     "      --from 'Harbour Lane Gazette <gazette@example.org>' --to kim@example.com "
+     "--subject 'Spring issue'\n"
      "  corabind compose --input-charset latin1 --list old.html -o old.eml\n"
      "  corabind compose news.html --from news@example.com --to lee@example.org \\\n"
      "      --attach report.pdf --list-unsubscribe https://example.com/u?id=42 \\\n"

@@ -145,14 +145,18 @@ TEST(CommandLineTest, EachCommandTellsTheUserWhatHappenedAndExitsAccordingly) {
       {"compose", "", "", 2, {"corabind compose: MAIL is required"}},
       {"--version", "", "", 0, {}, "corabind 1."},
   };
-  for (const char* command :
-       {"compose", "automate", "field", "edit-field", "flash", "save", "open", "screenshots"}) {
-    cases.push_back({std::string(command) + " --help",
-                     "",
-                     "",
-                     0,
-                     {},
-                     "Example:\n  corabind " + std::string(command)});
+  for (const char* command : {"compose", "send", "automate", "field", "edit-field", "flash", "save",
+                              "open", "screenshots", "serve"}) {
+    cases.push_back(
+        {std::string(command) + " --help",
+         "",
+         "",
+         0,
+         {},
+         // send's example shows where its password comes from first.
+         "Example:\n  " +
+             std::string(command == std::string("send") ? "CORABIND_SMTP_PASSWORD=... " : "") +
+             "corabind " + command});
   }
   // Hangs are what some of these cases used to do; the guard only ends them.
   for (const Case& c : cases) {
