@@ -111,8 +111,12 @@ test("a body is judged before it is read, and counted as it arrives", async (t) 
     assert.match(c.received, /Connection: close/, name);
   }
   assert.equal((await call(server, { op: "state" })).status, 200);
-  const peak = peakMemory(server.child.pid);
-  assert.ok(peak < 64 * 2 ** 20 + maxBody, `peak memory ${peak} bytes`);
+  // The sanitizers' shadow memory and quarantine of freed blocks say
+  // nothing of the server's own use.
+  if (process.env.CORABIND_SANITIZED !== "1") {
+    const peak = peakMemory(server.child.pid);
+    assert.ok(peak < 64 * 2 ** 20 + maxBody, `peak memory ${peak} bytes`);
+  }
 });
 
 test("heads that servers read differently are refused whole", async (t) => {
