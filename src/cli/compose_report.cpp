@@ -47,6 +47,9 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
       // allowed folders too, and only a search of the disk would tell.
       line += "refused: it is a hard link (a file with more than one name)";
       break;
+    case ReadProblem::kMalformed:
+      return line +
+             "a data: URL that cannot be decoded (its media type, base64 or percent-escapes)";
     case ReadProblem::kUnplaced:
       return line +
              "its url() in a style attribute is written with character references, or twice; "
