@@ -456,7 +456,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
       if (options.list) ListParts(err, references, paths, *source->paths);
       if (!options.quiet) {
         Summarise(err, Destination(options), references, written, message.has_text(),
-                  message.attachments());
+                  message.attachments(), message.parts() - message.embedded().size());
       }
     }
     LeaveToExit(std::move(source), std::move(message));

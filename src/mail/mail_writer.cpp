@@ -500,16 +500,17 @@ class Builder {
   // folder `base`: a local file, or a data: URL (not a style sheet's:
   // only images and movies are made parts, and only unless asked not to).
   std::optional<Wanted> WantedOf(const std::u16string& src, std::u16string_view base,
-                                 bool style_sheet, std::u16string reference,
+                                 bool style_sheet, const std::u16string& reference,
                                  SourceRange where) const {
     if (StartsWithIgnoringAsciiCase(src, u"data:")) {
+      // Its reference is its text, kept once (as UTF-8): a data: URL may
+      // be megabytes long.
       if (style_sheet || options_.keep_data_uris) return std::nullopt;
-      return Wanted{{}, {}, false, std::move(reference), where, {}, ToUtf8(src)};
+      return Wanted{{}, {}, false, {}, where, {}, ToUtf8(src)};
     }
     auto named = NamedFileOf(src, base);
     if (!named) return std::nullopt;
-    Wanted w{named->literal, Resolve(named->literal), style_sheet, std::move(reference), where,
-             {}, {}};
+    Wanted w{named->literal, Resolve(named->literal), style_sheet, reference, where, {}, {}};
     if (named->decoded) w.decoded = {{*named->decoded, Resolve(*named->decoded)}};
     return w;
   }
@@ -651,7 +652,7 @@ class Builder {
     if (const auto seen = data_cids_.find(url); seen != data_cids_.end()) return seen->second;
     const std::optional<DataUrl> parsed = ParseDataUrl(url);
     if (!parsed) {
-      Tell(w.reference, std::nullopt, ReadProblem::kMalformed);
+      Tell(FromUtf8(url), std::nullopt, ReadProblem::kMalformed);
       return std::nullopt;
     }
     const std::size_t body_at = url.size() - parsed->data.size();
