@@ -102,8 +102,7 @@ void ListParts(std::ostream& err, const Collection& keys, const Collection& valu
 }
 
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
-               std::uintmax_t bytes, bool text, std::size_t attachments,
-               std::size_t data_images) {
+               std::uintmax_t bytes, bool text, std::size_t attachments, std::size_t data_images) {
   const std::size_t files = static_cast<std::size_t>(keys.Count());
   const std::size_t parts = files + data_images + 1;
   err << "corabind: composed " << where << ": " << parts << " part" << (parts > 1 ? "s" : "")

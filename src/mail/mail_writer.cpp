@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <deque>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -585,7 +585,8 @@ class Builder {
   std::optional<std::string> Embed(Wanted& w) {
     if (w.data) return EmbedData(w);
     if (w.decoded) {
-      const bool literal = w.host && Probe(*w.host, !w.style_sheet).problem != ReadProblem::kNotFound;
+      const bool literal =
+          w.host && Probe(*w.host, !w.style_sheet).problem != ReadProblem::kNotFound;
       if (!literal) {
         w.path = std::move(w.decoded->path);
         w.host = std::move(w.decoded->host);
@@ -659,8 +660,8 @@ class Builder {
     const bool escaped = parsed->data.find('%') != std::string_view::npos;
     std::string body = escaped ? DataUrlBody(*parsed) : std::string();
     ContentType type{parsed->type, parsed->subtype};
-    const ContentType seen = TypeOfData(escaped ? std::string_view(body) : parsed->data,
-                                        parsed->base64);
+    const ContentType seen =
+        TypeOfData(escaped ? std::string_view(body) : parsed->data, parsed->base64);
     if (seen.type == "image" || type.type != "image") type = seen;
 
     const std::string& kept = state_.inline_data.emplace_back(std::move(*w.data));
@@ -695,9 +696,9 @@ class Builder {
     std::vector<unsigned char> head(text.size() / 4 * 3 + 3);
     int state = 0;
     guint32 save = 0;
-    const std::size_t n = g_mime_encoding_base64_decode_step(
-        reinterpret_cast<const unsigned char*>(text.data()), text.size(), head.data(), &state,
-        &save);
+    const std::size_t n =
+        g_mime_encoding_base64_decode_step(reinterpret_cast<const unsigned char*>(text.data()),
+                                           text.size(), head.data(), &state, &save);
     return typer_->TypeOf(reinterpret_cast<const char*>(head.data()), std::min(n, kHead));
   }
 

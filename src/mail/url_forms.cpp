@@ -159,8 +159,8 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
   std::string_view header = url.substr(5, comma - 5);
   DataUrl out;
   out.data = url.substr(comma + 1);
-  if (const std::size_t last = header.rfind(';'); last != std::string_view::npos &&
-                                                  Lower(Trimmed(header.substr(last + 1))) == "base64") {
+  if (const std::size_t last = header.rfind(';');
+      last != std::string_view::npos && Lower(Trimmed(header.substr(last + 1))) == "base64") {
     out.base64 = true;
     header = header.substr(0, last);
   }
