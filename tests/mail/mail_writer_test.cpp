@@ -410,7 +410,7 @@ namespace corabind::mail {
 namespace {
 
 // Every file and data: part of a message as GMime decodes it, in order:
-// "type name:bytes" (no name for a data: part).
+// "type name:bytes" (no name for a data: part, no bytes for a style sheet).
 std::vector<std::string> DecodedParts(const std::string& message) {
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
@@ -433,8 +433,12 @@ std::vector<std::string> DecodedParts(const std::string& message) {
     g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), out);
     g_object_unref(out);
     const char* name = g_mime_part_get_filename(GMIME_PART(part));
-    parts.push_back(mime + " " + (name ? name : "") + ":" +
-                    std::string(reinterpret_cast<const char*>(bytes->data), bytes->len));
+    // A sheet's own references are Content-IDs, made anew for each message.
+    parts.push_back(
+        mime + " " + (name ? name : "") +
+        (mime == "text/css"
+             ? std::string()
+             : ":" + std::string(reinterpret_cast<const char*>(bytes->data), bytes->len)));
     g_byte_array_free(bytes, TRUE);
   } while (g_mime_part_iter_next(it));
   g_mime_part_iter_free(it);
@@ -458,6 +462,7 @@ TEST(MailWriterTest, ReadsReferencesAsBrowsersWriteThem) {
   testing::WriteBytes(mail / "sub/x.gif", "GIF89a sub");
   testing::WriteBytes(outside / "secret.gif", "GIF89a secret");
   const std::string gif = "R0lGODlhAQABAAAAACw=";  // "GIF89a" and 8 bytes
+  testing::WriteBytes(mail / "s.css", "p{background:url(data:image/gif;base64," + gif + ")}");
   const std::string gif_bytes = std::string("GIF89a\x01\0\x01\0\0\0\0,", 14);
   const std::string url = "file://" + mail.string();
   struct Case {
@@ -501,6 +506,7 @@ TEST(MailWriterTest, ReadsReferencesAsBrowsersWriteThem) {
        {"image/gif :" + gif_bytes},
        {},
        ""},
+      {"<link rel=stylesheet href=s.css>", {"image/gif :" + gif_bytes, "text/css s.css"}, {}, ""},
       {"<style>p{background:url('data:image/png,GIF89a%01%00')}</style>",
        {"image/gif :" + std::string("GIF89a\x01\0", 8)},
        {},
