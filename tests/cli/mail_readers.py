@@ -363,6 +363,12 @@ def check_references(corabind, work):
         expected = [photo, png((40, 50, 60))] + ([] if keep else [big, png((1, 2, 3))])
         expect(contents == sorted(expected), "a part's bytes differ from what it stands for")
         expect(("data:" in html) == keep, "data: URLs left in the HTML, or not kept")
+    bad = os.path.join(folder, "bad.html")
+    open(bad, "w").write('<img src="data:image/png;base64,iVBOR!">')
+    run = subprocess.run([corabind, "compose", bad, "-o", os.path.join(work, "bad.eml")], capture_output=True)
+    expect(run.returncode == 1 and b"data:image/png;base64,iVBOR!: a data: URL that cannot be decoded"
+           in run.stderr and not os.path.exists(os.path.join(work, "bad.eml")),
+           "a malformed data: URL: %s" % run.stderr.decode())
 
 
 def main():
