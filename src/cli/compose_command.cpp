@@ -405,6 +405,7 @@ mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, 
   }
   for (const std::string& file : options.attach) mail_options.attachments.emplace_back(file);
   mail_options.charset = options.charset;
+  mail_options.keep_data_uris = options.keep_data_uris;
   mail_options.resolve = ResolveThrough(source.paths);
   mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
@@ -455,7 +456,7 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
       if (options.list) ListParts(err, references, paths, *source->paths);
       if (!options.quiet) {
         Summarise(err, Destination(options), references, written, message.has_text(),
-                  message.attachments());
+                  message.attachments(), message.parts() - message.embedded().size());
       }
     }
     LeaveToExit(std::move(source), std::move(message));
@@ -559,6 +560,9 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command.add_option("--charset", options.charset,
                      "IANA charset the HTML part is written in (default utf-8), e.g. euc-kr");
+  command.add_flag("--keep-data-uris", options.keep_data_uris,
+                   "Leave data: images in the HTML (by default each becomes a part the HTML "
+                   "names by cid:, since many mail programs block data: images)");
   command
       .add_option("--allow-root", options.allow_roots,
                   "Also embed files from this folder and below (repeatable)")

@@ -23,6 +23,7 @@ struct ComposeOptions {
   bool no_text = false;  // no plain-text alternative at all
   std::vector<std::string> attach;
   std::string charset = "utf-8";  // of the HTML part
+  bool keep_data_uris = false;    // data: URLs stay in the HTML, not made parts
   mail::DkimOptions dkim;         // signs the message when a key is given
   // Exactly what the control's GetImages returns.
   bool get_images_layout = false;

@@ -47,6 +47,9 @@ std::string DescribeUnembedded(const UnembeddedFile& file, const std::u16string&
       // allowed folders too, and only a search of the disk would tell.
       line += "refused: it is a hard link (a file with more than one name)";
       break;
+    case ReadProblem::kMalformed:
+      return line +
+             "a data: URL that cannot be decoded (its media type, base64 or percent-escapes)";
     case ReadProblem::kUnplaced:
       return line +
              "its url() in a style attribute is written with character references, or twice; "
@@ -99,10 +102,16 @@ void ListParts(std::ostream& err, const Collection& keys, const Collection& valu
 }
 
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
-               std::uintmax_t bytes, bool text, std::size_t attachments) {
-  const std::int32_t files = keys.Count();
-  err << "corabind: composed " << where << ": " << files + 1 << " part" << (files ? "s" : "")
-      << " (the HTML and " << files << " file" << (files == 1 ? "" : "s") << "), ";
+               std::uintmax_t bytes, bool text, std::size_t attachments, std::size_t data_images) {
+  const std::size_t files = static_cast<std::size_t>(keys.Count());
+  const std::size_t parts = files + data_images + 1;
+  err << "corabind: composed " << where << ": " << parts << " part" << (parts > 1 ? "s" : "")
+      << " (the HTML" << (data_images ? ", " : " and ") << files << " file"
+      << (files == 1 ? "" : "s");
+  if (data_images) {
+    err << " and " << data_images << " data: image" << (data_images == 1 ? "" : "s");
+  }
+  err << "), ";
   if (text) err << "the plain text, ";
   if (attachments) err << attachments << " attachment" << (attachments == 1 ? "" : "s") << ", ";
   err << bytes << " bytes\n";

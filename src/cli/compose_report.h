@@ -38,8 +38,10 @@ void ListParts(std::ostream& err, const Collection& keys, const Collection& valu
                const PathMap& paths);
 
 // "corabind: composed OUT: N parts (the HTML and N-1 files), B bytes", with
-// "the plain text" and "A attachment(s)" before the bytes when there are.
+// "D data: image(s)" among the parts, "the plain text" and "A
+// attachment(s)" before the bytes when there are.
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
-               std::uintmax_t bytes, bool text = false, std::size_t attachments = 0);
+               std::uintmax_t bytes, bool text = false, std::size_t attachments = 0,
+               std::size_t data_images = 0);
 
 }  // namespace corabind::cli

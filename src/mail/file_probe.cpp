@@ -43,7 +43,11 @@ ContentType ContentTyper::TypeOf(const char* head, std::size_t size) const {
   const std::string type = found ? found : "";
   const auto slash = type.find('/');
   if (slash == std::string::npos || slash == 0 || slash + 1 == type.size()) return {};
-  return {type.substr(0, slash), type.substr(slash + 1)};
+  // A part is sent base64, which a composite type may not be (RFC 2046):
+  // bytes that look like a mail are only bytes here.
+  const std::string top = type.substr(0, slash);
+  if (top == "multipart" || top == "message") return {};
+  return {top, type.substr(slash + 1)};
 }
 
 std::optional<fs::path> FileProber::Canonical(const fs::path& host, bool& regular) {

@@ -85,6 +85,26 @@ GMimeStream* Wrap(std::unique_ptr<Io> io) {
   return &stream->parent;
 }
 
+class View : public Io {
+ public:
+  explicit View(std::string_view bytes) : bytes_(bytes) {}
+  ssize_t Read(char* buf, std::size_t len) override {
+    const std::size_t n = std::min(len, bytes_.size() - at_);
+    std::memcpy(buf, bytes_.data() + at_, n);
+    at_ += n;
+    return static_cast<ssize_t>(n);
+  }
+  bool Eos() const override { return at_ == bytes_.size(); }
+  int Reset() override {
+    at_ = 0;
+    return 0;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
 // Collects the message into large pieces, each LF turned into CR LF, and
 // puts each file's base64 where its placeholder stands.
 class Sink : public Io {
@@ -222,6 +242,10 @@ class Sink : public Io {
 GMimeStream* NewFilePlaceholder(std::size_t index) {
   const std::string text = kMark + std::to_string(index) + kMark;
   return g_mime_stream_mem_new_with_buffer(text.data(), text.size());
+}
+
+GMimeStream* NewViewStream(std::string_view bytes) {
+  return Wrap(std::make_unique<View>(bytes));
 }
 
 GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,

@@ -23,6 +23,10 @@ namespace corabind::mail {
 // file open at once.
 GMimeStream* NewFilePlaceholder(std::size_t index);
 
+// Reads `bytes`, which must outlive the stream: a part's content read where
+// it is kept, without the copy a GMime memory stream would make of it.
+GMimeStream* NewViewStream(std::string_view bytes);
+
 // Every byte written goes to `sink`, in pieces of about a quarter MiB, each
 // LF made CR LF (the message is written with LF line ends), each placeholder
 // replaced by the base64 of the file `open_file` opens for it (it throws

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -21,6 +22,7 @@
 #include "mail/gmime_stream.h"
 #include "mail/piece_channel.h"
 #include "mail/plain_text.h"
+#include "mail/url_forms.h"
 #include "mime/reference_rules.h"
 #include "mime/resolve.h"
 
@@ -261,18 +263,30 @@ struct Mail::State {
   std::vector<File> files;  // by placeholder index
   std::vector<Mail::Embedded> embedded;
   std::map<std::u16string, std::u16string> references;  // control path -> first reference
+  // The data: URLs made parts, as written, which their parts read from
+  // while the message is written (a deque, so each stays where it is).
+  std::deque<std::string> inline_data;
   std::shared_ptr<const DkimKey> dkim;
 };
 
 namespace {
 
-// A reference to a local file that the page or a style sheet makes.
+// A reference to a local file that the page or a style sheet makes, or a
+// data: URL to make a part of.
 struct Wanted {
-  std::u16string path;  // control path
+  std::u16string path;  // control path, as the control reads the reference
   std::optional<fs::path> host;
   bool style_sheet;
   std::u16string reference;  // as written
   SourceRange where;         // in the text that makes it
+  // The file as a browser reads the reference (percent-escapes undone),
+  // taken when no file of the literal name exists.
+  struct Decoded {
+    std::u16string path;
+    std::optional<fs::path> host;
+  };
+  std::optional<Decoded> decoded;
+  std::optional<std::string> data;  // a data: URL, UTF-8
 };
 
 class Builder {
@@ -426,8 +440,8 @@ class Builder {
     for (const PageReference& r : scan.references) {
       const std::string_view written = Slice(r.where);
       if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
-      if (auto path = LocalPath(r.src, page_.base)) {
-        wanted.push_back({*path, Resolve(*path), r.style_sheet, r.key, r.where});
+      if (auto w = WantedOf(r.src, page_.base, r.style_sheet, r.key, r.where)) {
+        wanted.push_back(std::move(*w));
       }
     }
     for (const InlineCss& css : scan.css) {
@@ -436,7 +450,7 @@ class Builder {
                     std::make_move_iterator(placed.end()));
     }
     ProbeAhead(wanted);
-    std::vector<Edit> edits = EmbedAll(wanted);
+    std::vector<Edit> edits = EmbedAll(std::move(wanted));
     for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
@@ -482,6 +496,25 @@ class Builder {
     return options_.resolve ? options_.resolve(path) : std::nullopt;
   }
 
+  // What `src`, written as `reference`, asks to embed, relative to the
+  // folder `base`: a local file, or a data: URL (not a style sheet's:
+  // only images and movies are made parts, and only unless asked not to).
+  std::optional<Wanted> WantedOf(const std::u16string& src, std::u16string_view base,
+                                 bool style_sheet, const std::u16string& reference,
+                                 SourceRange where) const {
+    if (StartsWithIgnoringAsciiCase(src, u"data:")) {
+      // Its reference is its text, kept once (as UTF-8): a data: URL may
+      // be megabytes long.
+      if (style_sheet || options_.keep_data_uris) return std::nullopt;
+      return Wanted{{}, {}, false, {}, where, {}, ToUtf8(src)};
+    }
+    auto named = NamedFileOf(src, base);
+    if (!named) return std::nullopt;
+    Wanted w{named->literal, Resolve(named->literal), style_sheet, reference, where, {}, {}};
+    if (named->decoded) w.decoded = {{*named->decoded, Resolve(*named->decoded)}};
+    return w;
+  }
+
   // The local files a style sheet names; relative URLs are against `folder`,
   // the sheet's own location.
   std::vector<Wanted> CssReferences(std::string_view css, const std::string& folder) const {
@@ -490,9 +523,11 @@ class Builder {
       // "font.eot?#iefix" names font.eot; "#filter" names nothing to embed.
       const std::string file = url.value.substr(0, url.value.find_first_of("?#"));
       if (file.empty()) continue;
-      if (auto path = LocalPath(FromUtf8(file), FromUtf8(folder))) {
-        wanted.push_back(
-            {*path, Resolve(*path), url.import, FromUtf8(url.value), {url.begin, url.end}});
+      // A data: URL is taken whole: its text may hold '#' or '?'.
+      const std::string& src = IsDataUrl(url.value) ? url.value : file;
+      if (auto w = WantedOf(FromUtf8(src), FromUtf8(folder), url.import, FromUtf8(url.value),
+                            {url.begin, url.end})) {
+        wanted.push_back(std::move(*w));
       }
     }
     return wanted;
@@ -503,10 +538,14 @@ class Builder {
   // its checks and type are mostly ready.
   void ProbeAhead(const std::vector<Wanted>& wanted) {
     std::vector<ProbeQueue::Request> requests;
+    const auto ask = [&](const std::optional<fs::path>& host, bool typed) {
+      if (!host) return;
+      if (options_.probed_ahead && options_.probed_ahead->Has(*host, typed)) return;
+      requests.push_back({*host, typed});
+    };
     for (const Wanted& w : wanted) {
-      if (!w.host) continue;
-      if (options_.probed_ahead && options_.probed_ahead->Has(*w.host, !w.style_sheet)) continue;
-      requests.push_back({*w.host, !w.style_sheet});
+      ask(w.host, !w.style_sheet);
+      if (w.decoded) ask(w.decoded->host, !w.style_sheet);
     }
     ahead_ = std::make_unique<ProbeQueue>(
         [requests = std::move(requests)]() mutable { return std::move(requests); }, options_.policy,
@@ -522,9 +561,9 @@ class Builder {
   }
 
   // The edits pointing each reference at its part, the parts made in order.
-  std::vector<Edit> EmbedAll(const std::vector<Wanted>& wanted) {
+  std::vector<Edit> EmbedAll(std::vector<Wanted> wanted) {
     std::vector<Edit> edits;
-    for (const Wanted& w : wanted) {
+    for (Wanted& w : wanted) {
       if (const auto cid = Embed(w)) edits.push_back({w.where, "cid:" + *cid});
     }
     return edits;
@@ -535,9 +574,24 @@ class Builder {
     if (options_.observer) options_.observer(path, host, why);
   }
 
-  // The Content-ID of the part holding the file `w` names, made on first
-  // sight; nothing when the file is left out.
-  std::optional<std::string> Embed(const Wanted& w) {
+  std::string NewContentId() const {
+    return "part" + std::to_string(cids_.size() + data_cids_.size() + 1) + "." + token_ + "@" +
+           domain_;
+  }
+
+  // The Content-ID of the part holding what `w` names, made on first
+  // sight; nothing when it is left out. A file of the name as written is
+  // taken before one of the name as a browser reads it.
+  std::optional<std::string> Embed(Wanted& w) {
+    if (w.data) return EmbedData(w);
+    if (w.decoded) {
+      const bool literal =
+          w.host && Probe(*w.host, !w.style_sheet).problem != ReadProblem::kNotFound;
+      if (!literal) {
+        w.path = std::move(w.decoded->path);
+        w.host = std::move(w.decoded->host);
+      }
+    }
     state_.references.emplace(w.path, w.reference);
     if (!w.host) {
       Tell(w.path, w.host, ReadProblem::kNotFound);
@@ -555,8 +609,7 @@ class Builder {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
-    const std::string cid =
-        "part" + std::to_string(cids_.size() + 1) + "." + token_ + "@" + domain_;
+    const std::string cid = NewContentId();
 
     GMimePart* part;
     GMimeStream* content;
@@ -592,6 +645,63 @@ class Builder {
     return cid;
   }
 
+  // A data: URL's part, one for every URL written alike. Its bytes are
+  // decoded from the URL's text only as the message is written; the type
+  // is the one the bytes show when they show an image, else the URL's.
+  std::optional<std::string> EmbedData(Wanted& w) {
+    const std::string& url = *w.data;
+    if (const auto seen = data_cids_.find(url); seen != data_cids_.end()) return seen->second;
+    const std::optional<DataUrl> parsed = ParseDataUrl(url);
+    if (!parsed) {
+      Tell(FromUtf8(url), std::nullopt, ReadProblem::kMalformed);
+      return std::nullopt;
+    }
+    const std::size_t body_at = url.size() - parsed->data.size();
+    const bool escaped = parsed->data.find('%') != std::string_view::npos;
+    std::string body = escaped ? DataUrlBody(*parsed) : std::string();
+    ContentType type{parsed->type, parsed->subtype};
+    const ContentType seen =
+        TypeOfData(escaped ? std::string_view(body) : parsed->data, parsed->base64);
+    if (seen.type == "image" || type.type != "image") type = seen;
+
+    const std::string& kept = state_.inline_data.emplace_back(std::move(*w.data));
+    const std::string cid = NewContentId();
+    data_cids_.emplace(kept, cid);
+    const std::string_view bytes =
+        escaped ? std::string_view(state_.inline_data.emplace_back(std::move(body)))
+                : std::string_view(kept).substr(body_at);
+    GMimeStream* content = NewViewStream(bytes);
+    if (parsed->base64) {
+      GMimeStream* decoded = g_mime_stream_filter_new(content);
+      g_object_unref(content);
+      GMimeFilter* decoder = g_mime_filter_basic_new(GMIME_CONTENT_ENCODING_BASE64, FALSE);
+      g_mime_stream_filter_add(GMIME_STREAM_FILTER(decoded), decoder);
+      g_object_unref(decoder);
+      content = decoded;
+    }
+    GMimePart* part = g_mime_part_new_with_type(type.type.c_str(), type.subtype.c_str());
+    g_mime_object_set_disposition(GMIME_OBJECT(part), "inline");
+    g_mime_part_set_content_id(part, cid.c_str());
+    SetContent(part, content, GMIME_CONTENT_ENCODING_BASE64);
+    parts_.push_back(GMIME_OBJECT(part));
+    return cid;
+  }
+
+  // libmagic's reading of the first bytes of a data URL's body.
+  ContentType TypeOfData(std::string_view body, bool base64) {
+    constexpr std::size_t kHead = 4096;
+    if (!typer_) typer_ = std::make_unique<ContentTyper>();
+    if (!base64) return typer_->TypeOf(body.data(), std::min(body.size(), kHead));
+    const std::string_view text = body.substr(0, kHead / 3 * 4 + 256);  // room for white space
+    std::vector<unsigned char> head(text.size() / 4 * 3 + 3);
+    int state = 0;
+    guint32 save = 0;
+    const std::size_t n =
+        g_mime_encoding_base64_decode_step(reinterpret_cast<const unsigned char*>(text.data()),
+                                           text.size(), head.data(), &state, &save);
+    return typer_->TypeOf(reinterpret_cast<const char*>(head.data()), std::min(n, kHead));
+  }
+
   static void SetContent(GMimePart* part, GMimeStream* stream, GMimeContentEncoding encoding,
                          GMimeContentEncoding stream_encoding = GMIME_CONTENT_ENCODING_DEFAULT) {
     GMimeDataWrapper* wrapper = g_mime_data_wrapper_new_with_stream(stream, stream_encoding);
@@ -609,6 +719,9 @@ class Builder {
   std::unique_ptr<ProbeQueue> ahead_;
   std::string domain_, token_;
   std::unordered_map<std::string, std::string> cids_;  // canonical file -> Content-ID
+  // data: URL, as kept in the state -> Content-ID
+  std::unordered_map<std::string_view, std::string> data_cids_;
+  std::unique_ptr<ContentTyper> typer_;  // for data: URLs, loaded when one is met
   std::set<std::u16string> told_;
   std::vector<GMimeObject*> parts_;
 };

@@ -61,6 +61,8 @@ struct MailOptions {
   // only a regular file.
   std::vector<std::filesystem::path> attachments;
   std::string charset = "utf-8";  // IANA name the HTML part is written in
+  // data: URLs stay in the HTML rather than becoming parts.
+  bool keep_data_uris = false;
   HostPathResolver resolve;       // control path -> host file
   ReadPolicy policy = ReadPolicy::Unconfined();
   ReadObserver observer;  // told of each file that is left out
@@ -81,7 +83,7 @@ class Mail {
   // read any more, or whatever `sink` throws.
   void Write(const std::function<void(std::string_view)>& sink) const;
 
-  std::size_t parts() const;  // resource parts, the HTML not counted
+  std::size_t parts() const;  // resource parts (files and data: URLs), the HTML not counted
   std::size_t attachments() const;
   bool has_text() const;  // a plain-text alternative
   // Each file embedded, in the order of the parts: the reference the page
@@ -112,8 +114,9 @@ class Mail {
   std::unique_ptr<State> state_;
 };
 
-// Embeds every local file the page names (a file that cannot be read is told
-// to the observer and its references left as written). The message is
+// Embeds every local file the page names, and every data: URL unless
+// `keep_data_uris` (a file that cannot be read, or a data: URL that cannot
+// be decoded, is told to the observer and its references left as written). The message is
 // multipart/related (the HTML and its files), inside multipart/alternative
 // after the plain text when there is one, inside multipart/mixed before the
 // attachments when there are any. Failure 5 for an address or subject that

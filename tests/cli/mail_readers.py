@@ -321,6 +321,56 @@ def check_structures(corabind, folder, work):
     expect(bad.returncode == 2 and b"mailto: or https:" in bad.stderr, "an http: unsubscribe URL")
 
 
+def check_references(corabind, work):
+    """References written as browsers write them (percent-escapes, file:
+    URLs, data: URLs in img and CSS) become parts Python reads without a
+    defect, each named by the cid: URLs that replaced them."""
+    import base64
+    folder = os.path.join(work, "refs")
+    os.makedirs(folder)
+    photo = png((10, 20, 30))
+    open(os.path.join(folder, "my photo.png"), "wb").write(photo)
+    open(os.path.join(folder, "사진.png"), "wb").write(png((40, 50, 60)))
+    # larger than GMime's chunks, so its lines must be cut as a file's are
+    big = png((70, 80, 90), size=300) + os.urandom(100 * 1024)
+    data = "data:image/png;base64," + base64.b64encode(big).decode()
+    small = "data:image/png;base64," + base64.b64encode(png((1, 2, 3))).decode()
+    page = os.path.join(folder, "page.html")
+    open(page, "w", encoding="utf-8").write(
+        '<html><head><style>.a { background: url("%s") }</style></head><body>'
+        '<img src="my%%20photo.png"><img src="%%EC%%82%%AC%%EC%%A7%%84.png">'
+        '<img src="file://%s/my%%20photo.png"><img src="%s"><img src="%s">'
+        '<div class="a" style="background:url(&quot;%s&quot;)">x</div></body></html>'
+        % (small, urllib.parse.quote(folder), data, data, small))
+    for keep, parts in ((False, 4), (True, 2)):
+        eml = os.path.join(work, "refs.eml")
+        run = subprocess.run([corabind, "compose", page, "-o", eml, "--from", "kim@example.com",
+                              "--to", "lee@example.org"] + (["--keep-data-uris"] if keep else []),
+                             capture_output=True)
+        expect(run.returncode == 0, "compose of references failed: %s" % run.stderr.decode())
+        raw = open(eml, "rb").read()
+        expect(max(len(l) for l in raw.split(b"\r\n")) <= 78, "a line longer than 78 octets")
+        message = email.message_from_bytes(raw, policy=email.policy.default)
+        for part in message.walk():
+            expect(not part.defects, "defects: %r" % part.defects)
+        resources = list(related_of(message).iter_parts())
+        html = resources.pop(0).get_content()
+        ids = {p["Content-ID"].strip("<>"): p for p in resources}
+        expect(len(ids) == parts, "%d parts for the references" % len(ids))
+        cids = {urllib.parse.unquote(c) for c in re.findall(r"cid:([^\"')&\s>]+)", html)}
+        expect(cids == set(ids), "the cid: URLs and the parts differ")
+        contents = sorted(p.get_payload(decode=True) for p in ids.values())
+        expected = [photo, png((40, 50, 60))] + ([] if keep else [big, png((1, 2, 3))])
+        expect(contents == sorted(expected), "a part's bytes differ from what it stands for")
+        expect(("data:" in html) == keep, "data: URLs left in the HTML, or not kept")
+    bad = os.path.join(folder, "bad.html")
+    open(bad, "w").write('<img src="data:image/png;base64,iVBOR!">')
+    run = subprocess.run([corabind, "compose", bad, "-o", os.path.join(work, "bad.eml")], capture_output=True)
+    expect(run.returncode == 1 and b"data:image/png;base64,iVBOR!: a data: URL that cannot be decoded"
+           in run.stderr and not os.path.exists(os.path.join(work, "bad.eml")),
+           "a malformed data: URL: %s" % run.stderr.decode())
+
+
 def main():
     corabind, work = sys.argv[1], sys.argv[2]
     folder = os.path.join(work, "mail")
@@ -335,6 +385,7 @@ def main():
     text = message.get_body(("plain",)).get_content()
     expect(KOREAN in text and "<" not in text and "{" not in text, "the plain text: %r" % text)
     check_structures(corabind, folder, work)
+    check_references(corabind, work)
     print("email: ok")
     print("chromium: " + chromium_shows(eml, work))
     print("smtp: " + smtp_delivers(corabind, folder, work))

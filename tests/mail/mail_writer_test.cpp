@@ -405,3 +405,141 @@ TEST(MailWriterTest, RefusesAddressesAndSubjectsWithControlCharacters) {
 
 }  // namespace
 }  // namespace corabind::mail
+
+namespace corabind::mail {
+namespace {
+
+// Every file and data: part of a message as GMime decodes it, in order:
+// "type name:bytes" (no name for a data: part, no bytes for a style sheet).
+std::vector<std::string> DecodedParts(const std::string& message) {
+  GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
+  GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+  GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
+  g_object_unref(parser);
+  g_object_unref(stream);
+  std::vector<std::string> parts;
+  if (!parsed) return {"unreadable"};
+  GMimePartIter* it = g_mime_part_iter_new(GMIME_OBJECT(parsed));
+  do {
+    GMimeObject* part = g_mime_part_iter_get_current(it);
+    if (!part || !GMIME_IS_PART(part)) continue;
+    char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
+    const std::string mime = type;
+    g_free(type);
+    if (mime == "text/html" || mime == "text/plain") continue;
+    GByteArray* bytes = g_byte_array_new();
+    GMimeStream* out = g_mime_stream_mem_new_with_byte_array(bytes);
+    g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out), FALSE);
+    g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), out);
+    g_object_unref(out);
+    const char* name = g_mime_part_get_filename(GMIME_PART(part));
+    // A sheet's own references are Content-IDs, made anew for each message.
+    parts.push_back(
+        mime + " " + (name ? name : "") +
+        (mime == "text/css"
+             ? std::string()
+             : ":" + std::string(reinterpret_cast<const char*>(bytes->data), bytes->len)));
+    g_byte_array_free(bytes, TRUE);
+  } while (g_mime_part_iter_next(it));
+  g_mime_part_iter_free(it);
+  g_object_unref(parsed);
+  return parts;
+}
+
+// References written as browsers write them, through the real writer: each
+// case a page's body, the parts it must make, what must be told, and a
+// reference that must be left as written.
+TEST(MailWriterTest, ReadsReferencesAsBrowsersWriteThem) {
+  testing::TempFolder dir;
+  const fs::path top = fs::canonical(dir.path());
+  const fs::path mail = top / "mail", outside = top / "outside";
+  fs::create_directories(mail / "sub");
+  fs::create_directories(outside);
+  testing::WriteBytes(mail / "my photo.gif", "GIF89a spaced");
+  testing::WriteBytes(mail / "\xEC\x82\xAC\xEC\xA7\x84.gif", "GIF89a korean");
+  testing::WriteBytes(mail / "a b.gif", "GIF89a decoded");
+  testing::WriteBytes(mail / "a%20b.gif", "GIF89a literal");
+  testing::WriteBytes(mail / "sub/x.gif", "GIF89a sub");
+  testing::WriteBytes(outside / "secret.gif", "GIF89a secret");
+  const std::string gif = "R0lGODlhAQABAAAAACw=";  // "GIF89a" and 8 bytes
+  testing::WriteBytes(mail / "s.css", "p{background:url(data:image/gif;base64," + gif + ")}");
+  const std::string gif_bytes = std::string("GIF89a\x01\0\x01\0\0\0\0,", 14);
+  const std::string url = "file://" + mail.string();
+  struct Case {
+    std::string body;
+    std::vector<std::string> parts;
+    std::vector<ReadProblem> told;
+    std::string left;  // in the HTML as written
+    bool keep_data = false;
+  };
+  const Case cases[] = {
+      {"<img src=\"my%20photo.gif\">", {"image/gif my photo.gif:GIF89a spaced"}, {}, ""},
+      {"<img src=\"%EC%82%AC%EC%A7%84.gif\">",
+       {"image/gif \xEC\x82\xAC\xEC\xA7\x84.gif:GIF89a korean"},
+       {},
+       ""},
+      // A file of the name as written is taken first, as before.
+      {"<img src=\"a%20b.gif\">", {"image/gif a%20b.gif:GIF89a literal"}, {}, ""},
+      {"<img src=\"sub%2Fx.gif?v=2#top\">", {"image/gif x.gif:GIF89a sub"}, {}, ""},
+      {"<img src=\"%2E%2E%2Foutside%2Fsecret.gif\">", {}, {ReadProblem::kRefused}, "%2E%2E"},
+      {"<img src=\"..%2foutside/secret.gif\">", {}, {ReadProblem::kRefused}, "..%2f"},
+      {"<img src=\"my%00photo.gif\">", {}, {ReadProblem::kNotFound}, "my%00photo"},
+      {"<img src=\"my%0Aphoto.gif\">", {}, {ReadProblem::kNotFound}, "my%0Aphoto"},
+      {"<img src=\"%FF.gif\">", {}, {ReadProblem::kNotFound}, "%FF.gif"},
+      {"<img src=\"" + url + "/my%20photo.gif\">",
+       {"image/gif my photo.gif:GIF89a spaced"},
+       {},
+       ""},
+      {"<p style=\"background:url(file://localhost" + mail.string() + "/sub/x.gif)\">",
+       {"image/gif x.gif:GIF89a sub"},
+       {},
+       ""},
+      {"<img src=\"file://" + outside.string() + "/secret.gif\">",
+       {},
+       {ReadProblem::kRefused},
+       "secret.gif"},
+      {"<img src=\"file://otherhost" + mail.string() + "/sub/x.gif\">", {}, {}, "file://otherhost"},
+      {"<img src=\"data:image/gif;base64," + gif + "\">", {"image/gif :" + gif_bytes}, {}, ""},
+      // The same data twice is one part; the bytes tell the type.
+      {"<p style=\"background:url(&quot;data:;base64," + gif +
+           "&quot;)\"><img src=\"data:;base64," + gif + "\">",
+       {"image/gif :" + gif_bytes},
+       {},
+       ""},
+      {"<link rel=stylesheet href=s.css>", {"image/gif :" + gif_bytes, "text/css s.css"}, {}, ""},
+      {"<style>p{background:url('data:image/png,GIF89a%01%00')}</style>",
+       {"image/gif :" + std::string("GIF89a\x01\0", 8)},
+       {},
+       ""},
+      {"<img src=\"data:image/svg+xml,%3Csvg%20xmlns='http://www.w3.org/2000/svg'/%3E\">",
+       {"image/svg+xml :<svg xmlns='http://www.w3.org/2000/svg'/>"},
+       {},
+       ""},
+      {"<img src=\"data:image/gif;base64,R0lGO!!\">", {}, {ReadProblem::kMalformed}, "R0lGO!!"},
+      {"<img src=\"data:image/gif;base64,R0lGODlhA\">", {}, {ReadProblem::kMalformed}, "lhA\""},
+      {"<img src=\"data:image gif,GIF89a\">", {}, {ReadProblem::kMalformed}, "image gif"},
+      {"<img src=\"data:image/gif,GIF%8\">", {}, {ReadProblem::kMalformed}, "GIF%8"},
+      {"<img src=\"data:image/gif;base64," + gif + "\">", {}, {}, "data:image/gif", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    ParsedPage parsed("<html><head></head><body>" + c.body + "</body></html>", mail);
+    parsed.options.policy = ReadPolicy::ConfinedTo({mail});
+    parsed.options.keep_data_uris = c.keep_data;
+    std::vector<ReadProblem> told;
+    parsed.options.observer = [&](const std::u16string&, const std::optional<fs::path>&,
+                                  ReadProblem problem) { told.push_back(problem); };
+    const Mail composed = ComposeMail(parsed.page, parsed.options);
+    const std::string message = Written(composed);
+    EXPECT_EQ(DecodedParts(message), c.parts);
+    EXPECT_EQ(told, c.told);
+    const std::string html = Readable(message);
+    EXPECT_EQ(html.find("cid:") != std::string::npos, !c.parts.empty());
+    if (!c.left.empty()) {
+      EXPECT_NE(html.find(c.left), std::string::npos) << html;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corabind::mail

@@ -25,6 +25,7 @@ enum class ReadProblem {
   kRefused,     // outside the allowed folders
   kUnplaced,    // its reference is written so that it cannot be found to rewrite
   kHardLink,    // a plain file with more than one name, some of which may lie outside
+  kMalformed,   // an inline (data:) resource that cannot be decoded
 };
 
 // Which file an open gave, so that a later open can tell it is the same.
