@@ -15,7 +15,7 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/path_map.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 struct UnembeddedFile {
   std::u16string control_path;
@@ -42,4 +42,4 @@ void ListParts(std::ostream& err, const Collection& keys, const Collection& valu
 void Summarise(std::ostream& err, const std::string& where, const Collection& keys,
                std::uintmax_t bytes, bool text = false, std::size_t attachments = 0);
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation
