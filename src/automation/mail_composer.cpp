@@ -265,6 +265,8 @@ mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
   };
   std::string html = text("html", true);
   std::string given_folder = text("folder", false);
+  if (given_folder.find('\0') != std::string::npos)
+    throw ComposeError{"\"folder\" " + Printable(given_folder) + ": a folder name holds no NUL character"};
   CheckRequest(mail_request);
   auto source = Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
                         mail_request, true, tell);

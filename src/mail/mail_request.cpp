@@ -128,6 +128,18 @@ void MailRequest::Validate() const {
   };
   labelled("--list-unsubscribe", [&] { CheckUnsubscribeUrls(list_unsubscribe); });
   labelled("--charset", [&] { CheckCharsetName(charset); });
+  // A NUL would end the name where the system reads it: another file.
+  const auto no_nul = [](const char* label, const std::string& name) {
+    if (name.find('\0') != std::string::npos)
+      Invalid(std::string(label) + " " + Printable(name) + ": a file name holds no NUL character");
+  };
+  no_nul("--text", text);
+  no_nul("--dkim-key", dkim.key_file);
+  for (const auto& [label, list] : {std::pair{"--attach", &attach},
+                                    std::pair{"--allow-root", &allow_roots},
+                                    std::pair{"--drive", &drives}}) {
+    for (const std::string& name : *list) no_nul(label, name);
+  }
   if (no_text && !text.empty()) Invalid("--text and --no-text exclude each other");
   if (dkim.on() && dkim.selector.empty()) Invalid("--dkim-key needs --dkim-selector");
   if (!dkim.on() && !(dkim.selector.empty() && dkim.domain.empty()))

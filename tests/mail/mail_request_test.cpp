@@ -37,6 +37,8 @@ TEST(MailRequestTest, JsonIsFilledByTheLongOptionNamesAndCheckedInOnePlace) {
       {{{"dkim-selector", "news"}}, "--dkim-selector needs --dkim-key"},
       {{{"dkim-domain", "example.com"}}, "--dkim-domain needs --dkim-key"},
       {{{"attach", {"a.pdf"}}}, "does not take \"attach\""},
+      {{{"dkim-key", std::string("k.pem\0x", 7)}, {"dkim-selector", "s"}}, "holds no NUL"},
+      {{{"drive", {std::string("C=/srv\0/x", 9)}}}, "--drive"},
   };
   for (const Case& c : cases) {
     json request = base;
