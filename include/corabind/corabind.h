@@ -200,7 +200,8 @@ corabind_status corabind_element_outer_html(const corabind_element* element, cha
  * *length their count; free it with corabind_text_free. A request that is
  * not JSON, has a key it does not know, a value of the wrong type or one the
  * message refuses is CORABIND_MISUSE (5, naming the key); a file that could
- * not be embedded or read is CORABIND_FAILURE (53, ...). */
+ * not be embedded or read is CORABIND_FAILURE (53, ...). Like every other
+ * function, one call at a time. */
 corabind_status corabind_compose(const char* request_json, char** message, size_t* length,
                                  corabind_error* error);
 

@@ -250,6 +250,9 @@ Response AutomationSession::Compose(const json& request, Response& response) {
   } catch (const Failure& f) {
     response["ok"] = false;
     response["error"] = {{"number", f.number()}, {"description", ToUtf8(f.description())}};
+  } catch (const std::exception& e) {  // the working folder gone, say: the process serves on
+    response["ok"] = false;
+    response["error"] = {{"number", err::kInternal}, {"description", Printable(e.what())}};
   }
   std::vector<std::string> lines;
   std::istringstream told(warnings.str());

@@ -17,6 +17,7 @@
 #include "automation/mail_composer.h"
 #include "control/type_library.h"
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
@@ -104,6 +105,8 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
     problems << e.what();
   } catch (const Failure& f) {
     problems << ToUtf8(f.description());
+  } catch (const std::exception& e) {  // nothing may end the server
+    problems << Printable(e.what());
   }
   status = 422;
   return Refusal(problems.str());
