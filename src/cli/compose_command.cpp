@@ -1,20 +1,12 @@
 #include "cli/compose_command.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <sstream>
-#include <unordered_set>
 #include <utility>
 
 #include "automation/compose_report.h"
@@ -26,18 +18,14 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
-#include "mail/address.h"
-#include "mail/file_probe.h"
 #include "mail/get_images_layout.h"
 #include "mail/mail_writer.h"
 #include "mime/message_layout.h"
-#include "platform/html/charset.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/atomic_output.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
-#include "platform/posix/unique_fd.h"
 
 namespace corabind::cli {
 

@@ -80,12 +80,6 @@ void Fill(MailRequest& request, const Key& key, const json& value) {
 
 }  // namespace
 
-std::vector<std::string_view> MailRequestKeys() {
-  std::vector<std::string_view> names;
-  for (const Key& key : kKeys) names.push_back(key.name);
-  return names;
-}
-
 MailRequest MailRequestFromJson(const json& object, std::initializer_list<std::string_view> others,
                                 std::initializer_list<std::string_view> refused) {
   if (!object.is_object()) Invalid("a mail request is a JSON object");

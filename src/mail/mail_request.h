@@ -31,20 +31,18 @@ struct MailRequest {
 
   // Failure kInvalidCall naming the option (as --name) and the value: an
   // address, subject, List-Unsubscribe URL or charset name the message
-  // would refuse, --text with --no-text, or DKIM options without a key or
-  // a key without a selector.
+  // would refuse, --text with --no-text, DKIM options without a key or a
+  // key without a selector, or a file name holding a NUL.
   void Validate() const;
 };
 
-// The keys of a JSON request, each named as its long option: "from",
-// "to", "reply-to", "list-unsubscribe", "no-text", "dkim-key", ...
-std::vector<std::string_view> MailRequestKeys();
-
-// Fills a request from a JSON object. Lists take an array of texts or one
-// text. Keys in `others` are the caller's and skipped; keys in `refused`
-// are mail keys the caller does not take. Failure kInvalidCall for
-// anything else unknown, or a value of the wrong type, naming the key. The
-// request is not validated.
+// Fills a request from a JSON object whose keys are the long options:
+// "from", "to", "reply-to", "list-unsubscribe", "no-text", "dkim-key"...
+// Lists take an array of texts or one text. Keys in `others` are the
+// caller's and skipped; keys in `refused` are mail keys the caller does not
+// take. Failure kInvalidCall for anything else unknown, or a value of the
+// wrong type, naming the key. The request is not validated; a NUL in a
+// file name is refused by Validate.
 MailRequest MailRequestFromJson(const nlohmann::json& object,
                                 std::initializer_list<std::string_view> others,
                                 std::initializer_list<std::string_view> refused = {});
