@@ -84,7 +84,8 @@ MailRequest MailRequestFromJson(const json& object, std::initializer_list<std::s
                                 std::initializer_list<std::string_view> refused) {
   if (!object.is_object()) Invalid("a mail request is a JSON object");
   MailRequest request;
-  for (const auto& [name, value] : object.items()) {
+  for (const auto& item : object.items()) {
+    const std::string& name = item.key();  // not a structured binding: lambdas use it
     const auto in = [&](std::initializer_list<std::string_view> names) {
       return std::find(names.begin(), names.end(), name) != names.end();
     };
@@ -101,7 +102,7 @@ MailRequest MailRequestFromJson(const json& object, std::initializer_list<std::s
       Invalid((key == std::end(kKeys) ? "unknown key " : "this request does not take ") +
               Quote(name) + "; the keys are " + known);
     }
-    Fill(request, *key, value);
+    Fill(request, *key, item.value());
   }
   return request;
 }
