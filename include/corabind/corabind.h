@@ -188,6 +188,23 @@ corabind_status corabind_element_tag_name(const corabind_element* element, char*
 corabind_status corabind_element_outer_html(const corabind_element* element, char** text,
                                             corabind_error* error);
 
+/* Composes a standard MIME message from a mail request in JSON, the one
+ * the automation protocol's "compose" request takes (docs/automation.md):
+ * "html" (the page, UTF-8), "folder" (what its relative references are
+ * read against; default the working folder) and the command's long option
+ * names as keys, for example
+ *   {"html":"<p>Hi <img src=\"a.png\">","folder":"/srv/mail","from":"me@example.com",
+ *    "to":["you@example.org"],"subject":"Hi","attach":["price list.pdf"]}
+ * Needs no library handle. On CORABIND_OK *message holds the message's
+ * bytes (DKIM-signed when the request names a key), NUL-terminated, and
+ * *length their count; free it with corabind_text_free. A request that is
+ * not JSON, has a key it does not know, a value of the wrong type or one the
+ * message refuses is CORABIND_MISUSE (5, naming the key); a file that could
+ * not be embedded or read is CORABIND_FAILURE (53, ...). Like every other
+ * function, one call at a time. */
+corabind_status corabind_compose(const char* request_json, char** message, size_t* length,
+                                 corabind_error* error);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,16 +6,20 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "automation/json_values.h"
+#include "automation/mail_composer.h"
 #include "control/type_library.h"
 #include "core/collection.h"
 #include "core/document.h"
@@ -581,6 +585,36 @@ corabind_status corabind_element_outer_html(const corabind_element* element, cha
   return Guard(error, [&] {
     NeedOut(text, "text");
     *text = CopyText(ToUtf8(Check(element).element->outerHTML()));
+  });
+}
+
+corabind_status corabind_compose(const char* request_json, char** message, size_t* length,
+                                 corabind_error* error) {
+  return Guard(error, [&] {
+    NeedOut(message, "message");
+    if (!length) throw Misuse(err::kInvalidCall, "the place for the length is NULL");
+    *length = 0;
+    nlohmann::json request;
+    try {
+      request = automation::ParseRequest(NeedText(request_json, "the request"));
+    } catch (const std::exception& e) {  // not JSON, or nested too deep
+      throw Misuse(err::kInvalidCall, std::string("the request is not JSON: ") + e.what());
+    }
+    // Warnings are for a person at a terminal; a caller learns of missing
+    // files by leaving out "allow-missing".
+    std::ostringstream warnings;
+    std::string bytes;
+    try {
+      const mail::Mail mail = automation::ComposeJson(
+          request, std::filesystem::current_path().string(), {"html", "folder"}, {},
+          {warnings, true});
+      automation::WriteMessage(mail, [&](std::string_view piece) { bytes.append(piece); });
+    } catch (const automation::ComposeError& e) {
+      if (e.usage()) throw Misuse(e.number, e.what());
+      throw Failure(e.number, FromUtf8(e.what()));
+    }
+    *message = CopyText(bytes);
+    *length = bytes.size();
   });
 }
 

@@ -4,14 +4,19 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "cli/automation_session.h"
+#include "automation/automation_session.h"
 #include "cli/command.h"
-#include "cli/describe.h"
+#include "automation/describe.h"
 #include "core/failure.h"
 #include "core/text.h"
 
 namespace corabind::cli {
 
+using automation::AutomationSession;
+using automation::DescribeControl;
+using automation::DescribeMarkdown;
+using automation::ProtocolErrorResponse;
+using automation::Response;
 using nlohmann::json;
 
 namespace {
@@ -40,6 +45,9 @@ LineRead ReadLine(std::istream& in, std::string& line, std::size_t max) {
 
 int RunAutomate(std::istream& in, std::ostream& out, const AutomateOptions& options) {
   AutomationSession session(options.drives);
+  // The person running automate may have any file read: a request may
+  // compose a mail from any of them.
+  session.set_compose(true);
   std::string line;
   for (;;) {
     const LineRead read = ReadLine(in, line, options.max_line_bytes);

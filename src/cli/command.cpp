@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include "automation/compose_error.h"
 #include "core/failure.h"
 #include "core/printable.h"
 
@@ -20,6 +21,9 @@ int RunCommand(std::string_view command, std::ostream& err, const std::function<
     return kExitUsage;
   } catch (const RunError& e) {
     tell() << e.text << '\n';
+  } catch (const automation::ComposeError& e) {
+    tell() << e.what() << '\n';
+    if (e.usage()) return kExitUsage;
   } catch (const Failure& failure) {
     tell() << (about.empty() ? "" : Printable(about) + ": ")
            << Printable(failure.what(), kLongestFailure) << '\n';

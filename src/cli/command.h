@@ -10,12 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "automation/exit_status.h"
+
 namespace corabind::cli {
 
-// Exit statuses shared by every subcommand.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // the job failed (message on stderr)
-inline constexpr int kExitUsage = 2;    // the command line was wrong
+using automation::kExitFailure;
+using automation::kExitOk;
+using automation::kExitUsage;
 
 // Failures of a command: a wrong command line, or a job that failed. Their
 // texts are written as they stand (the parts from the input made Printable
@@ -28,7 +29,8 @@ struct RunError {
 };
 
 // Runs a subcommand's job and gives its exit status, telling a failure on
-// `err` after "corabind COMMAND: ": UsageError is kExitUsage, the rest
+// `err` after "corabind COMMAND: ": UsageError (and a ComposeError the
+// request caused) is kExitUsage, the rest
 // kExitFailure. A Failure's description (text from the input, or a server's
 // reply) is made Printable, after `about` (what it concerns, such as the
 // mail's name) when given; its number `usage_failure`, when given, counts

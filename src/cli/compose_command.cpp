@@ -1,46 +1,42 @@
 #include "cli/compose_command.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <sstream>
-#include <unordered_set>
 #include <utility>
 
-#include "cli/compose_report.h"
-#include "cli/mail_input.h"
+#include "automation/compose_report.h"
+#include "automation/mail_composer.h"
+#include "automation/mail_input.h"
 #include "cli/output_encoding.h"
 #include "control/orvane_control.h"
 #include "core/collection.h"
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
-#include "mail/address.h"
-#include "mail/file_probe.h"
 #include "mail/get_images_layout.h"
 #include "mail/mail_writer.h"
 #include "mime/message_layout.h"
-#include "platform/html/charset.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/atomic_output.h"
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/code_set.h"
 #include "platform/posix/path_map.h"
-#include "platform/posix/unique_fd.h"
 
 namespace corabind::cli {
 
 namespace fs = std::filesystem;
+using automation::ListParts;
+using automation::MailInput;
+using automation::MailInputError;
+using automation::ReadMailInput;
+using automation::ReferenceOf;
+using automation::RefuseOutputOverInput;
+using automation::Summarise;
 
 namespace {
 
@@ -62,138 +58,22 @@ class StreamDesktop : public Desktop {
   std::ostream* err_;
 };
 
-// The control path of a folder, ending in a backslash.
-std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
-  std::u16string base = paths.ToControl(folder);
-  if (base.empty() || base.back() != u'\\') base += u'\\';
-  return base;
-}
+using automation::ComposeError;
+using automation::Problems;
+using automation::Source;
 
-// The mail read and parsed once, with everything the writers need to find
-// its files.
-struct Source {
+std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err) {
   MailInput input;
-  std::shared_ptr<html::HtmlDocument> document;
-  std::shared_ptr<PathMap> paths;
-  ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
-  std::shared_ptr<mail::ProbeQueue> probed_ahead;
-  mail::Page page;
-};
-
-// The walk over the parsed page that the plain-text alternative reads.
-mail::ContentWalk ContentOf(const html::HtmlDocument& document) {
-  return [&document](mail::ContentVisitor& visitor) {
-    const auto from = document.body() ? document.body() : document.root();
-    if (!from) return;
-    document.Walk(*from, {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
-                          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
-                          [&](std::u16string_view text) { visitor.Text(text); }});
-  };
-}
-
-// The plain-text alternative given with --text: UTF-8, of at most the size
-// a mail may have.
-std::string ReadGivenText(const std::string& path) {
-  MailInput text;
   try {
-    text = ReadMailInput(path, "UTF-8");
-  } catch (const MailInputError& e) {
-    throw UsageError{"--text: " + std::string(e.what())};
-  }
-  return text.utf8;
-}
-
-// `given`, when set, is the mail already as text (from `corabind serve`).
-std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err,
-                             const MailInput* given = nullptr) {
-  auto source = std::make_unique<Source>();
-  try {
-    source->input = given ? *given : ReadMailInput(options.mail, options.input_charset);
-    if (!given) RefuseOutputOverInput(source->input, options.output);
+    input = ReadMailInput(options.mail, options.input_charset);
+    RefuseOutputOverInput(input, options.output);
   } catch (const MailInputError& e) {
     if (e.usage) throw UsageError{e.what()};
     throw RunError{e.what()};
   }
-  const MailInput& input = source->input;
-  if (input.empty && !options.quiet)
-    err << "corabind: warning: " << input.name << " is empty; the HTML part is empty\n";
-
-  source->paths = std::make_shared<PathMap>();
-  for (const std::string& drive : options.drives) {
-    try {
-      source->paths->MapDriveSpec(drive);
-    } catch (const Failure& failure) {
-      throw UsageError{"--drive " + Printable(drive) + ": " + Printable(failure.what())};
-    }
-  }
-  std::error_code ec;
-  const fs::path folder = input.folder;
-  std::vector<fs::path> roots{folder};
-  for (const std::string& root : options.allow_roots) {
-    if (!fs::is_directory(root, ec)) throw UsageError{"--allow-root " + Printable(root) + ": no such folder"};
-    roots.emplace_back(root);
-  }
-  source->policy = ReadPolicy::ConfinedTo(roots, options.allow_hard_links);
-  mail::Page& page = source->page;
-  page.base = FolderBase(*source->paths, folder);
-  // The parser takes a while over a long page: the files it seems to name
-  // are looked at meanwhile.
-  if (!options.get_images_layout) {
-    source->probed_ahead = mail::ProbeLikelyFiles(
-        input.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
-  }
-  source->document = html::ParseHtml(input.utf8);
-  page.utf8 = input.utf8;
-  page.root = source->document->root();
-  page.body = source->document->body();
-  page.document = source->document;
-  const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {
-    if (!r) return std::nullopt;
-    return mail::SourceRange{r->begin, r->end};
-  };
-  page.locate.attribute = [convert](const Element& e, std::u16string_view name) {
-    return convert(html::AttributeSource(e, name));
-  };
-  page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
-  page.content = ContentOf(*source->document);
-  return source;
+  return automation::Prepare(std::move(input), options.request, !options.get_images_layout,
+                             {err, options.quiet});
 }
-
-// Every file that could not or may not be embedded, told once after the
-// run, when the reference the mail made for it is known; the caller refuses
-// to go on while any is left, unless told to.
-class Problems {
- public:
-  Problems(const ComposeOptions& options, std::ostream& err) : options_(options), err_(err) {}
-
-  ReadObserver Observer() {
-    return [this](const std::u16string& path, const std::optional<fs::path>& host,
-                  ReadProblem problem) {
-      if (seen_.insert(path).second) problems_.push_back({path, host, problem});
-    };
-  }
-
-  // `reference_of` gives the reference the mail made for a control path.
-  void Tell(const std::function<std::u16string(const std::u16string&)>& reference_of,
-            const char* left_out) const {
-    for (const UnembeddedFile& problem : problems_) {
-      if (options_.allow_missing && options_.quiet) break;
-      err_ << "corabind: " << (options_.allow_missing ? "warning" : "error") << ": "
-           << DescribeUnembedded(problem, reference_of(problem.control_path)) << '\n';
-    }
-    if (problems_.empty() || options_.allow_missing) return;
-    throw RunError{std::to_string(problems_.size()) +
-                   " file(s) could not be embedded; nothing written (--allow-missing writes "
-                   "the message " +
-                   left_out + ")"};
-  }
-
- private:
-  const ComposeOptions& options_;
-  std::ostream& err_;
-  std::vector<UnembeddedFile> problems_;
-  std::unordered_set<std::u16string> seen_;
-};
 
 // Writes through `write` to standard output or, whole or not at all, to the
 // output file.
@@ -230,16 +110,6 @@ std::string Destination(const ComposeOptions& options) {
   return to_stdout ? "standard output" : Printable(options.output);
 }
 
-// Writes every byte to `fd`; RunError naming `shown` on failure.
-void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw RunError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 // The signed message, written in one pass while it is hashed; its
 // signature goes in front. To a file, room is left for the signature (its
 // length is known once the header fields are) and it is filled in at the
@@ -247,30 +117,12 @@ void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
 std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
                              const mail::Mail& message) {
   if (options.output.empty() || options.output == "-") {
-    UniqueFd scratch = ScratchFile(fs::temp_directory_path());
-    const std::string shown = "a temporary file";
-    if (!scratch.ok()) throw RunError{"cannot make " + shown + ": " + std::strerror(errno)};
-    mail::DkimSigner signer(*message.dkim());
-    std::uint64_t size = 0;
-    message.Write([&](std::string_view bytes) {
-      signer.Feed(bytes);
-      WriteAll(scratch.get(), bytes, shown);
-      size += bytes.size();
+    const std::uintmax_t written = automation::WriteMessage(message, [&](std::string_view bytes) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     });
-    const std::string signature = signer.Finish();
-    out.write(signature.data(), static_cast<std::streamsize>(signature.size()));
-    std::string buffer(std::size_t{1} << 20, '\0');
-    for (off_t at = 0; static_cast<std::uint64_t>(at) < size;) {
-      const ssize_t n = ::pread(scratch.get(), buffer.data(), buffer.size(), at);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0)
-        throw RunError{"cannot read " + shown + ": " + std::strerror(n < 0 ? errno : EIO)};
-      out.write(buffer.data(), n);
-      at += n;
-    }
     out.flush();
     if (!out) throw RunError{"cannot write the message to standard output"};
-    return signature.size() + size;
+    return written;
   }
   // Should the signature come out longer or shorter than its room (it
   // never has), the message is written again with the room it needs.
@@ -318,7 +170,7 @@ std::uintmax_t DeliverSigned(const ComposeOptions& options, std::ostream& out,
 // Today's layout, exactly as the control's GetImages writes it.
 void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source, std::ostream& out,
                             std::ostream& err) {
-  Problems problems(options, err);
+  Problems problems(options.request.allow_missing, {err, options.quiet});
   Library library(Services{std::make_shared<StreamDesktop>(&err), nullptr,
                            std::make_shared<PosixBase64FileEncoderFactory>(
                                ResolveThrough(source.paths), source.policy, problems.Observer())});
@@ -345,11 +197,11 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
     const std::u16string key = keys.Item(k).ToText();
     if (!has_control(key)) continue;
     ++left_out;
-    if (options.allow_missing && options.quiet) continue;
-    err << "corabind: " << (options.allow_missing ? "warning" : "error") << ": "
+    if (options.request.allow_missing && options.quiet) continue;
+    err << "corabind: " << (options.request.allow_missing ? "warning" : "error") << ": "
         << Printable(ToUtf8(key)) << ": left out: the reference holds a control character\n";
   }
-  if (left_out != 0 && !options.allow_missing) {
+  if (left_out != 0 && !options.request.allow_missing) {
     throw RunError{std::to_string(left_out) +
                    " file(s) could not be embedded; nothing written (--allow-missing writes "
                    "the message without them)"};
@@ -387,41 +239,6 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
   if (!options.quiet) Summarise(err, Destination(options), *control.imageKeys(), written);
 }
 
-mail::Mail ComposeStandard(const ComposeOptions& options, const Source& source, std::ostream& err) {
-  Problems problems(options, err);
-  mail::MailOptions mail_options;
-  mail_options.from = options.from;
-  mail_options.to = options.to;
-  mail_options.cc = options.cc;
-  mail_options.bcc = options.bcc;
-  mail_options.reply_to = options.reply_to;
-  mail_options.list_unsubscribe = options.list_unsubscribe;
-  mail_options.subject = options.subject;
-  if (options.no_text) {
-    mail_options.text = mail::TextAlternative::kNone;
-  } else if (!options.text.empty()) {
-    mail_options.text = mail::TextAlternative::kGiven;
-    mail_options.given_text = ReadGivenText(options.text);
-  }
-  for (const std::string& file : options.attach) mail_options.attachments.emplace_back(file);
-  mail_options.charset = options.charset;
-  mail_options.keep_data_uris = options.keep_data_uris;
-  mail_options.resolve = ResolveThrough(source.paths);
-  mail_options.policy = source.policy;
-  mail_options.observer = problems.Observer();
-  mail_options.probed_ahead = source.probed_ahead;
-  mail_options.dkim = LoadDkimKey(options, err);
-  try {
-    mail::Mail message = mail::ComposeMail(source.page, mail_options);
-    problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
-                  "with those references left as written");
-    return message;
-  } catch (const Failure& failure) {
-    if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
-    throw;
-  }
-}
-
 // The run is about to end: its page and message are left to the operating
 // system, which takes the memory back at once, rather than freed piece by
 // piece (a fifth of a second for a page of 10,000 images), as compilers
@@ -437,12 +254,12 @@ void LeaveToExit(std::unique_ptr<Source> source, mail::Mail message) {
 }
 
 int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
-  CheckEnvelope(options);
+  if (!options.get_images_layout) automation::CheckRequest(options.request);
   std::unique_ptr<Source> source = Read(options, err);
   if (options.get_images_layout) {
     ComposeGetImagesLayout(options, *source, out, err);
   } else {
-    mail::Mail message = ComposeStandard(options, *source, err);
+    mail::Mail message = automation::ComposeMessage(options.request, *source, {err, options.quiet});
     const std::uintmax_t written =
         message.dkim() ? DeliverSigned(options, out, message)
                        : Deliver(options, out, [&](const auto& sink) { message.Write(sink); });
@@ -466,34 +283,9 @@ int Compose(const ComposeOptions& options, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-void CheckEnvelope(const ComposeOptions& options) {
-  try {
-    if (!options.from.empty()) mail::ParseAddressList("--from", options.from);
-    for (const std::string& to : options.to) mail::ParseAddressList("--to", to);
-    for (const std::string& cc : options.cc) mail::ParseAddressList("--cc", cc);
-    for (const std::string& bcc : options.bcc) mail::ParseAddressList("--bcc", bcc);
-    for (const std::string& reply : options.reply_to) mail::ParseAddressList("--reply-to", reply);
-    mail::CheckHeaderText("--subject", options.subject);
-  } catch (const Failure& failure) {
-    throw UsageError{failure.what()};
-  }
-}
-
 mail::Mail ComposeForSending(const ComposeOptions& options, std::ostream& err) {
-  CheckEnvelope(options);
-  return ComposeStandard(options, *Read(options, err), err);
-}
-
-mail::Mail ComposeTextForSending(const ComposeOptions& options, const std::string& utf8,
-                                 const std::string& folder, std::ostream& err) {
-  MailInput input;
-  input.name = options.mail;
-  input.utf8 = utf8;
-  input.empty = utf8.empty();
-  std::error_code ec;
-  input.folder = fs::canonical(folder, ec);
-  if (ec || !fs::is_directory(input.folder)) throw UsageError{"no such folder: " + Printable(folder)};
-  return ComposeStandard(options, *Read(options, err, &input), err);
+  automation::CheckRequest(options.request);
+  return automation::ComposeMessage(options.request, *Read(options, err), {err, options.quiet});
 }
 
 int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& err) {
@@ -501,76 +293,61 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
       "compose", err, [&] { return Compose(options, out, err); }, options.mail);
 }
 
-std::shared_ptr<const mail::DkimKey> LoadDkimKey(const ComposeOptions& options, std::ostream& err) {
-  if (!options.dkim.on()) return nullptr;
-  std::shared_ptr<const mail::DkimKey> key;
-  try {
-    key = mail::DkimKey::Load(options.dkim, options.from);
-  } catch (const Failure& failure) {
-    if (failure.number() == err::kInvalidCall) throw UsageError{failure.what()};
-    throw RunError{Printable(failure.what())};
-  }
-  if (key->readable_by_others() && !options.quiet) {
-    err << "corabind: warning: " << Printable(options.dkim.key_file)
-        << " may be read by other users; a signing key should be private (chmod 600)\n";
-  }
-  return key;
-}
-
 void AddMailOptions(CLI::App& command, ComposeOptions& options) {
-  command.add_option("--from", options.from, "The From address (\"Name <user@host>\")");
-  command.add_option("--to", options.to, "A To address or list of addresses (repeatable)")
+  mail::MailRequest& request = options.request;
+  command.add_option("--from", request.from, "The From address (\"Name <user@host>\")");
+  command.add_option("--to", request.to, "A To address or list of addresses (repeatable)")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--cc", options.cc, "A Cc address or list of addresses (repeatable)")
+  command.add_option("--cc", request.cc, "A Cc address or list of addresses (repeatable)")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command
-      .add_option("--bcc", options.bcc,
+      .add_option("--bcc", request.bcc,
                   "A blind copy address or list (repeatable): in the envelope only, never in "
                   "the message")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--reply-to", options.reply_to, "The Reply-To address or list")
+  command.add_option("--reply-to", request.reply_to, "The Reply-To address or list")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command
-      .add_option("--list-unsubscribe", options.list_unsubscribe,
+      .add_option("--list-unsubscribe", request.list_unsubscribe,
                   "A mailto: or https: URL for List-Unsubscribe (repeatable; an https: one also "
                   "offers one-click unsubscribing)")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--subject", options.subject, "The Subject (UTF-8)");
+  command.add_option("--subject", request.subject, "The Subject (UTF-8)");
   CLI::Option* text =
-      command.add_option("--text", options.text,
+      command.add_option("--text", request.text,
                          "The plain-text alternative, a UTF-8 file (default: made from the HTML)");
-  command.add_flag("--no-text", options.no_text, "No plain-text alternative: the HTML alone")
+  command.add_flag("--no-text", request.no_text, "No plain-text alternative: the HTML alone")
       ->excludes(text);
   command
-      .add_option("--attach", options.attach,
+      .add_option("--attach", request.attach,
                   "Attach this file (repeatable); any regular file the user can read, typed by "
                   "its bytes")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--charset", options.charset,
+  command.add_option("--charset", request.charset,
                      "IANA charset the HTML part is written in (default utf-8), e.g. euc-kr");
-  command.add_flag("--keep-data-uris", options.keep_data_uris,
+  command.add_flag("--keep-data-uris", request.keep_data_uris,
                    "Leave data: images in the HTML (by default each becomes a part the HTML "
                    "names by cid:, since many mail programs block data: images)");
   command
-      .add_option("--allow-root", options.allow_roots,
+      .add_option("--allow-root", request.allow_roots,
                   "Also embed files from this folder and below (repeatable)")
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   command
-      .add_option("--drive", options.drives,
+      .add_option("--drive", request.drives,
                   "Map a drive letter of the mail's paths to a folder: X=/some/folder "
                   "(repeatable)")
       ->expected(1)
@@ -579,23 +356,23 @@ void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   command.add_option("--input-charset", options.input_charset,
                      "Charset of MAIL when it has no byte order mark, as iconv names it "
                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
-  command.add_flag("--allow-hard-links", options.allow_hard_links,
+  command.add_flag("--allow-hard-links", request.allow_hard_links,
                    "Embed files that have more than one name (hard links), whose other names "
                    "may lie outside the folders that may be embedded");
-  command.add_flag("--allow-missing", options.allow_missing,
+  command.add_flag("--allow-missing", request.allow_missing,
                    "Write the message even when files are missing or refused (their "
                    "references stay as written)");
   CLI::Option* key = command.add_option(
-      "--dkim-key", options.dkim.key_file,
+      "--dkim-key", request.dkim.key_file,
       "Sign the message (DKIM, rsa-sha256) with this RSA private key in PEM form");
   command
-      .add_option("--dkim-selector", options.dkim.selector,
+      .add_option("--dkim-selector", request.dkim.selector,
                   "The selector the public key is published under "
                   "(SELECTOR._domainkey.DOMAIN); needed with --dkim-key")
       ->needs(key);
   key->needs(command.get_option("--dkim-selector"));
   command
-      .add_option("--dkim-domain", options.dkim.domain,
+      .add_option("--dkim-domain", request.dkim.domain,
                   "The domain that signs (d=); default: the From address's domain")
       ->needs(key);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "automation/mail_composer.h"
 #include "cli/command.h"
 #include "cli/compose_command.h"
 #include "core/failure.h"
@@ -33,9 +34,9 @@ struct SendOptions {
 using File = std::unique_ptr<FILE, decltype(&std::fclose)>;
 
 // The envelope of a message composed before: from the options alone.
-void EnvelopeFromOptions(const ComposeOptions& options, mail::SmtpOptions& smtp) {
+void EnvelopeFromOptions(const mail::MailRequest& options, mail::SmtpOptions& smtp) {
   if (options.from.empty()) throw UsageError{"--eml needs --from for the envelope"};
-  CheckEnvelope(options);
+  automation::CheckRequest(options);
   smtp.from = mail::ParseAddressList("--from", options.from).front().address;
   for (const auto& [label, list] : {std::pair{"--to", &options.to}, std::pair{"--cc", &options.cc},
                                     std::pair{"--bcc", &options.bcc}}) {
@@ -83,10 +84,10 @@ int Send(const SendOptions& options, std::ostream& err) {
   std::string head;
   if (!options.eml.empty()) {
     if (!options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE, not both"};
-    EnvelopeFromOptions(options.compose, smtp);
+    EnvelopeFromOptions(options.compose.request, smtp);
     file.reset(std::fopen(options.eml.c_str(), "rb"));
     if (!file) throw RunError{"cannot read " + Printable(options.eml) + ": " + std::strerror(errno)};
-    if (const auto key = LoadDkimKey(options.compose, err)) head = SignFile(*key, file.get());
+    if (const auto key = automation::LoadDkimKey(options.compose.request, {err, options.compose.quiet})) head = SignFile(*key, file.get());
   } else {
     if (options.compose.mail.empty()) throw UsageError{"give MAIL.html or --eml FILE"};
     // Written to an unnamed temporary file first: the server is only

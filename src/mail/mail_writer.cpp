@@ -243,6 +243,16 @@ GMimeContentEncoding TextEncoding(std::string_view text) {
 
 }  // namespace
 
+void CheckUnsubscribeUrls(const std::vector<std::string>& urls) {
+  bool https = false;
+  UnsubscribeHeader(urls, https);
+}
+
+void CheckCharsetName(const std::string& charset) {
+  InitGMime();
+  Encode({}, charset);
+}
+
 struct Mail::State {
   ~State() {
     if (message) g_object_unref(message);

@@ -126,4 +126,10 @@ class Mail {
 // file that can be read.
 Mail ComposeMail(const Page& page, const MailOptions& options);
 
+// Failure kInvalidCall for a List-Unsubscribe URL that is not mailto: or
+// https: as the header may carry it, or a charset the parts cannot be
+// written in: what ComposeMail refuses, asked before anything is read.
+void CheckUnsubscribeUrls(const std::vector<std::string>& urls);
+void CheckCharsetName(const std::string& charset);
+
 }  // namespace corabind::mail

@@ -12,11 +12,12 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/automation_session.h"
-#include "cli/command.h"
-#include "cli/compose_command.h"
+#include "automation/automation_session.h"
+#include "automation/exit_status.h"
+#include "automation/mail_composer.h"
 #include "control/type_library.h"
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "mail/mail_writer.h"
 #include "mail/smtp_sender.h"
@@ -70,7 +71,7 @@ std::string Refusal(const std::string& why) {
 json ParseBody(const std::string& body, int& status) {
   json request;
   try {
-    request = cli::ParseRequest(body);
+    request = automation::ParseRequest(body);
   } catch (const std::exception&) {  // not JSON, or nested too deep
     status = 400;
     return request;
@@ -79,44 +80,33 @@ json ParseBody(const std::string& body, int& status) {
   return request;
 }
 
-// Composes the editor's mail, {"html","folder","from","to":[...],"subject"}
-// and optionally "cc", "bcc", "reply-to", "list-unsubscribe" (lists) and
-// "no-text" (true), and hands it to `use`. Attachments are not taken: a page
-// could name any file of the user's. Returns the refusal to answer with, or "" when
+// Composes the editor's mail from {"html", "folder"} and the mail
+// request's keys ("from", "to", "cc", "bcc", "reply-to", "subject",
+// "list-unsubscribe", "no-text", "dkim-key"...), and hands it to `use`.
+// Nothing that names a file to put into the message is taken: a page could
+// name any file of the user's. Returns the refusal to answer with, or "" when
 // all went well.
 std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
+                     std::initializer_list<std::string_view> others,
                      const std::function<void(mail::Mail&)>& use) {
   const json request = ParseBody(body, status);
-  if (status != 200 || !request.contains("html") || !request["html"].is_string()) {
+  if (status != 200) {
     status = 400;
     return Refusal("takes {\"html\":\"...\",\"folder\":\"...\",\"from\",\"to\",\"subject\"}");
   }
-  cli::ComposeOptions options;
-  options.mail = "the mail";
-  options.quiet = true;
   std::ostringstream problems;
   try {
-    options.from = request.value("from", "");
-    options.subject = request.value("subject", "");
-    options.to = request.value("to", std::vector<std::string>{});
-    options.cc = request.value("cc", std::vector<std::string>{});
-    options.bcc = request.value("bcc", std::vector<std::string>{});
-    options.reply_to = request.value("reply-to", std::vector<std::string>{});
-    options.list_unsubscribe = request.value("list-unsubscribe", std::vector<std::string>{});
-    options.no_text = request.value("no-text", false);
-    mail::Mail message = cli::ComposeTextForSending(
-        options, request["html"], request.value("folder", default_folder), problems);
+    mail::Mail message = automation::ComposeJson(
+        request, default_folder, others,
+        {"attach", "text", "allow-root", "drive", "allow-hard-links"}, {problems, true});
     use(message);
     return {};
-  } catch (const json::exception& e) {
-    status = 400;
-    return Refusal(e.what());
-  } catch (const cli::UsageError& e) {
-    problems << e.text;
-  } catch (const cli::RunError& e) {
-    problems << e.text;
+  } catch (const automation::ComposeError& e) {
+    problems << e.what();
   } catch (const Failure& f) {
     problems << ToUtf8(f.description());
+  } catch (const std::exception& e) {  // nothing may end the server
+    problems << Printable(e.what());
   }
   status = 422;
   return Refusal(problems.str());
@@ -147,7 +137,7 @@ int Serve(const ServeOptions& options) {
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR2}) sigaddset(&stop_signals, s);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-  cli::AutomationSession::LiveDesktopMaker live;
+  automation::AutomationSession::LiveDesktopMaker live;
   std::unique_ptr<modules::Screen> screen;
   if (!options.no_display) {
     try {
@@ -164,7 +154,7 @@ int Serve(const ServeOptions& options) {
       live = [&screen](const PathMap& paths) { return screen->NewDesktop(paths); };
     }
   }
-  cli::AutomationSession session(options.drives, live);
+  automation::AutomationSession session(options.drives, live);
   const json properties = PropertyNames();
 
   BridgeOptions bridge_options;
@@ -185,7 +175,7 @@ int Serve(const ServeOptions& options) {
           "this server shows its dialogs to the person; a call carries a ui script only when "
           "serve runs with --no-display or --allow-ui-scripts");
     }
-    cli::Response response = session.Answer(request);
+    automation::Response response = session.Answer(request);
     if (response.contains("protocol_error")) status = 400;
     if (response.contains("control") && request.value("op", "") == "create")
       response["properties"] = properties;
@@ -193,9 +183,10 @@ int Serve(const ServeOptions& options) {
   };
   bridge_options.compose = [&](const std::string& body, int& status) {
     std::string message;
-    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
-      m.Write([&](std::string_view bytes) { message.append(bytes); });
-    });
+    const std::string refused =
+        WithMail(body, bridge_options.folder, status, {"html", "folder"}, [&](mail::Mail& m) {
+          automation::WriteMessage(m, [&](std::string_view bytes) { message.append(bytes); });
+        });
     return refused.empty() ? message : refused;
   };
   bridge_options.send = [&](const std::string& body, int& status) {
@@ -206,9 +197,10 @@ int Serve(const ServeOptions& options) {
       return Refusal("send needs \"server\": host:port of the SMTP server");
     }
     std::size_t recipients = 0;
-    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+    const auto others = {std::string_view("html"), std::string_view("folder"), std::string_view("server")};
+    const std::string refused = WithMail(body, bridge_options.folder, status, others, [&](mail::Mail& m) {
       std::string bytes;
-      m.Write([&](std::string_view piece) { bytes.append(piece); });
+      automation::WriteMessage(m, [&](std::string_view piece) { bytes.append(piece); });
       mail::SmtpOptions smtp;
       smtp.url = server.find("://") == std::string::npos ? "smtp://" + server : server;
       smtp.from = m.envelope_from();
@@ -231,7 +223,7 @@ int Serve(const ServeOptions& options) {
   const int port = bridge.Bind(options.port);
   if (port <= 0) {
     std::cerr << "corabind serve: cannot listen on 127.0.0.1:" << options.port << '\n';
-    return cli::kExitFailure;
+    return automation::kExitFailure;
   }
   // Ends whatever the running call has open on the screen, and whatever it
   // opens after, so the call returns and the server can stop.
@@ -255,7 +247,7 @@ int Serve(const ServeOptions& options) {
   pthread_kill(signal_thread.native_handle(), SIGUSR2);
   signal_thread.join();
   std::cout << "corabind serve: stopped" << std::endl;
-  return cli::kExitOk;
+  return automation::kExitOk;
 }
 
 }  // namespace
@@ -292,7 +284,7 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
       exit_status = Serve(*options);
     } catch (const Failure& f) {
       std::cerr << "corabind serve: " << ToUtf8(f.description()) << '\n';
-      exit_status = cli::kExitFailure;
+      exit_status = automation::kExitFailure;
     }
   });
 }

@@ -11,6 +11,8 @@ script that may stand in for it) with the run-time preloaded and Python's own
 allocator bypassed, so the leak checker sees and scans every block.
 """
 import ctypes
+import email
+import email.policy
 import glob
 import json
 import os
@@ -55,6 +57,7 @@ def load(prefix):
         "corabind_document_element_by_id": [c_void_p, c_char_p, out, POINTER(Error)],
         "corabind_document_element_by_tag": [c_void_p, c_char_p, c_size_t, out, POINTER(Error)],
         "corabind_element_tag_name": [c_void_p, out, POINTER(Error)],
+        "corabind_compose": [c_char_p, out, POINTER(c_size_t), POINTER(Error)],
     }
     for name, argtypes in signatures.items():
         getattr(lib, name).argtypes = argtypes
@@ -194,6 +197,25 @@ def main():
     assert lib.DllCanUnloadNow() == 0, "every control is gone"
     lib.corabind_library_release(library)
     lib.corabind_library_release(api.handle("library_open"))  # the library can be opened again
+
+    # A mail request as automate's compose takes it: read back by Python's
+    # own reader, the attachment whole; a wrong request names its key.
+    request = {"html": "<p>Hi <img src=photo.gif></p>", "folder": work, "from": "kim@example.com",
+               "to": ["lee@example.org"], "subject": "Hi", "attach": [os.path.join(work, "photo.gif")]}
+    out, length = c_void_p(), c_size_t()
+    api("compose", json.dumps(request).encode(), byref(out), byref(length))
+    raw = ctypes.string_at(out, length.value)
+    lib.corabind_text_free(out)
+    mail = email.message_from_bytes(raw, policy=email.policy.default)
+    assert not mail.defects and mail["To"] == "lee@example.org", raw
+    assert [p.get_content() for p in mail.iter_attachments()] == [b"GIF89a"], raw
+    for wrong, number, words in [({"to": 5}, 5, '"to"'), ({"tu": []}, 5, '"tu"'),
+                                 ({"subject": "a\nb"}, 5, "--subject"),
+                                 ({"attach": ["/nowhere/x"]}, 53, "x")]:
+        status = MISUSE if number == 5 else FAILURE
+        got, description = api("compose", json.dumps(dict(request, **wrong)).encode(),
+                               byref(out), byref(length), expect=status)
+        assert got == number and words in description and not out.value, (wrong, description)
     api("unregister")
     shutil.rmtree(work)
     print("capi: every step passed")

@@ -6,8 +6,8 @@ place of DNS.
 usage: dkim_check.py CORABIND WORK_FOLDER
 
 Makes an RSA key with openssl, composes a mail (with an image larger than the
-pieces it is written in, so the body is hashed across many) to a file and to
-standard output, sends it to an aiosmtpd server, and sends a file composed
+pieces it is written in, so the body is hashed across many) to a file, to
+standard output and through automate's compose request, sends it to an aiosmtpd server, and sends a file composed
 before with --eml; each must verify, and no longer once one byte of its body
 is changed. Prints "ok" per check, "skip: ..." for a missing tool, or the
 first failure.
@@ -91,6 +91,32 @@ def check_signed(message, public, what):
            what + ": a changed byte of the image still verifies")
 
 
+def check_automate(corabind, mail, key, public, work):
+    """automate's compose request, keyed by the long option names, signs as
+    compose does; Python's reader finds no defect, the attachment whole and
+    no trace of the blind copy."""
+    import email
+    import email.policy
+    notes = os.path.join(work, "notes.txt")
+    open(notes, "w").write("Spring notes\n")
+    request = {"op": "compose", "id": 1, "html": open(mail).read(), "folder": os.path.dirname(mail),
+               "from": FROM, "to": ["Lee <lee@example.org>"], "cc": "park@example.net",
+               "bcc": ["hidden@example.net"], "subject": "Spring", "attach": [notes],
+               "dkim-key": key, "dkim-selector": "news2026"}
+    run = subprocess.run([corabind, "automate"], input=json.dumps(request).encode() + b"\n",
+                         capture_output=True, check=True)
+    answer = json.loads(run.stdout)
+    expect(answer["ok"] and answer["attachments"] == 1, "automate compose: %r" % answer.get("error"))
+    message = answer["message"].encode()
+    expect(answer["bytes"] == len(message), "automate compose: the size told is not the message's")
+    check_signed(message, public, "automate compose")
+    parsed = email.message_from_bytes(message, policy=email.policy.default)
+    defects = [d for part in parsed.walk() for d in part.defects]
+    expect(not defects and b"hidden@" not in message, "automate compose: %r" % defects)
+    expect([a.get_content() for a in parsed.iter_attachments()] == ["Spring notes\n"],
+           "automate compose: the attachment was not kept whole")
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -170,6 +196,8 @@ def main():
     expect(run.returncode == 0 and verifies(run.stdout, public, domain="example.com"),
            "--dkim-domain: %s" % run.stderr.decode())
     print("stdout: ok")
+    check_automate(corabind, mail, key, public, work)
+    print("automate: ok")
     print("send: " + check_send(corabind, mail, key, public, work))
 
 

@@ -117,11 +117,19 @@ test("compose takes the list headers and keeps blind copies out of the message",
   assert.match(message, /multipart\/alternative/);
   assert.doesNotMatch(message, /hidden/);
   const refused = await page.evaluate(async () => {
-    const response = await Corabind.post("/compose", { html: "<p>x</p>", "list-unsubscribe": ["http://x.example"] });
-    return [response.status, (await response.json()).refused];
+    const answers = [];
+    for (const request of [{ "list-unsubscribe": ["http://x.example"] }, { attach: ["/etc/passwd"] },
+                           { text: "/etc/passwd" }, { to: 5 }]) {
+      const response = await Corabind.post("/compose", { html: "<p>x</p>", ...request });
+      answers.push([response.status, (await response.json()).refused]);
+    }
+    return answers;
   });
-  assert.equal(refused[0], 422);
-  assert.match(refused[1], /mailto: or https:/);
+  assert.deepEqual(refused.map(([status]) => status), [422, 422, 422, 422]);
+  assert.match(refused[0][1], /mailto: or https:/);
+  assert.match(refused[1][1], /does not take "attach"/, "a page names no file of the user's");
+  assert.match(refused[2][1], /does not take "text"/);
+  assert.match(refused[3][1], /"to" takes a text or a list of texts/);
 });
 
 test("corabind.js: the page's document for GetImages, properties, failures", async (t) => {

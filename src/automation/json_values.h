@@ -20,7 +20,7 @@
 #include "core/variant.h"
 #include "platform/html/html_document.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 // A request the protocol cannot take (as opposed to a failure of the call).
 class ProtocolError : public std::runtime_error {
@@ -69,4 +69,4 @@ Variant ToVariant(const nlohmann::json& value, DocumentTable& documents);
 // Documents in the result that have no handle yet get one owned by `owner`.
 nlohmann::json ToJson(const Variant& value, DocumentTable& documents, const std::string& owner);
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

@@ -1,9 +1,9 @@
-#include "cli/compose_report.h"
+#include "automation/compose_report.h"
 
 #include "core/printable.h"
 #include "core/text.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 namespace fs = std::filesystem;
 
@@ -117,4 +117,4 @@ void Summarise(std::ostream& err, const std::string& where, const Collection& ke
   err << bytes << " bytes\n";
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

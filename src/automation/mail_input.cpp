@@ -1,4 +1,4 @@
-#include "cli/mail_input.h"
+#include "automation/mail_input.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include "platform/posix/iconv_handle.h"
 #include "platform/posix/unique_fd.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 namespace fs = std::filesystem;
 
@@ -183,4 +183,4 @@ void RefuseOutputOverInput(const MailInput& input, const std::string& output) {
   }
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

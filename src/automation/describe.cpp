@@ -1,4 +1,4 @@
-#include "cli/describe.h"
+#include "automation/describe.h"
 
 #include "control/type_library.h"
 #include "core/form.h"
@@ -12,7 +12,7 @@
 #include "fields/text_box_f.h"
 #include "flash/flash_dialog.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 using nlohmann::ordered_json;
 
@@ -162,4 +162,4 @@ std::string DescribeMarkdown(const ordered_json& description) {
   return md;
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

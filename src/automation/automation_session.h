@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_values.h"
+#include "automation/json_values.h"
 #include "core/desktop.h"
 #include "platform/posix/path_map.h"
 
@@ -20,7 +20,7 @@ class DispatchObject;
 class HeadlessDesktop;
 }  // namespace corabind
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 // Responses keep their keys in the order written: id and ok first.
 using Response = nlohmann::ordered_json;
@@ -46,6 +46,10 @@ class AutomationSession {
   // no request can exhaust the stack.
   Response AnswerLine(std::string_view line);
 
+  // Takes the `compose` request: a mail made from the files the request
+  // names (automate's, not a browser page's).
+  void set_compose(bool on) { compose_ = on; }
+
  private:
   class Routing;
   Response Handle(const nlohmann::json& request);
@@ -54,6 +58,7 @@ class AutomationSession {
   DispatchObject& Control(const nlohmann::json& request);
   Response State() const;
   static std::string MemberNames();
+  static Response Compose(const nlohmann::json& request, Response& response);
 
   std::shared_ptr<PathMap> paths_;
   std::shared_ptr<HeadlessDesktop> headless_;
@@ -63,6 +68,7 @@ class AutomationSession {
   std::map<std::string, std::shared_ptr<DispatchObject>> controls_;
   DocumentTable documents_;
   int next_control_ = 1;
+  bool compose_ = false;
 };
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

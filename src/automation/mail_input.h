@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 // The largest mail read: HTML text, its parts are files of their own. A
 // larger input is refused before anything is read.
@@ -47,4 +47,4 @@ MailInput ReadMailInput(const std::string& path, const std::string& input_charse
 // path, a symbolic link to it or a hard link of it.
 void RefuseOutputOverInput(const MailInput& input, const std::string& output);
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

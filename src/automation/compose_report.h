@@ -15,7 +15,7 @@
 #include "platform/posix/base64_file_encoder_posix.h"
 #include "platform/posix/path_map.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 struct UnembeddedFile {
   std::u16string control_path;
@@ -44,4 +44,4 @@ void Summarise(std::ostream& err, const std::string& where, const Collection& ke
                std::uintmax_t bytes, bool text = false, std::size_t attachments = 0,
                std::size_t data_images = 0);
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 nlohmann::ordered_json DescribeControl();
 
 // The description as the Markdown of the protocol document's reference part.
 std::string DescribeMarkdown(const nlohmann::ordered_json& description);
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

@@ -1,6 +1,10 @@
-#include "cli/automation_session.h"
+#include "automation/automation_session.h"
 
-#include "cli/describe.h"
+#include <filesystem>
+#include <sstream>
+
+#include "automation/describe.h"
+#include "automation/mail_composer.h"
 #include "control/type_library.h"
 #include "core/failure.h"
 #include "core/library.h"
@@ -13,7 +17,7 @@
 #include "server/component_server.h"
 #include "server/dispatch_object.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 using nlohmann::json;
 
@@ -124,10 +128,12 @@ Response AutomationSession::Handle(const json& request) {
     response["state"] = State();
   } else if (op == "describe") {
     response["describe"] = DescribeControl();
+  } else if (op == "compose" && compose_) {
+    return Compose(request, response);
   } else {
     throw ProtocolError("unknown op " + Quoted(op) +
                         "; the ops are create, release, document, call, get, put, state, "
-                        "describe");
+                        "describe" + (compose_ ? ", compose" : ""));
   }
   return response;
 }
@@ -224,6 +230,37 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
   return response;
 }
 
+Response AutomationSession::Compose(const json& request, Response& response) {
+  std::ostringstream warnings;
+  try {
+    const mail::Mail message = ComposeJson(request, std::filesystem::current_path().string(),
+                                           {"op", "id", "html", "folder"}, {}, {warnings, false});
+    std::string bytes;
+    WriteMessage(message, [&](std::string_view piece) { bytes.append(piece); });
+    const std::size_t files = message.embedded().size();
+    response["message"] = std::move(bytes);
+    response["parts"] = 1 + files + (message.has_text() ? 1 : 0) + message.attachments();
+    response["files"] = files;
+    response["text"] = message.has_text();
+    response["attachments"] = message.attachments();
+    response["bytes"] = response["message"].get_ref<const std::string&>().size();
+  } catch (const ComposeError& e) {
+    response["ok"] = false;
+    response["error"] = {{"number", e.number}, {"description", e.what()}};
+  } catch (const Failure& f) {
+    response["ok"] = false;
+    response["error"] = {{"number", f.number()}, {"description", ToUtf8(f.description())}};
+  } catch (const std::exception& e) {  // the working folder gone, say: the process serves on
+    response["ok"] = false;
+    response["error"] = {{"number", err::kInternal}, {"description", Printable(e.what())}};
+  }
+  std::vector<std::string> lines;
+  std::istringstream told(warnings.str());
+  for (std::string line; std::getline(told, line);) lines.push_back(line);
+  if (!lines.empty()) response["warnings"] = lines;
+  return response;
+}
+
 std::string AutomationSession::MemberNames() {
   std::string names;
   for (const MemberInfo& m : CorabindTypeLibrary().dispatch.members)
@@ -244,4 +281,4 @@ Response AutomationSession::State() const {
                   {"IsItemModify", s.IsItemModify != kFalse}};
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation

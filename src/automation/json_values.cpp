@@ -1,4 +1,4 @@
-#include "cli/json_values.h"
+#include "automation/json_values.h"
 
 #include <limits>
 
@@ -8,7 +8,7 @@
 #include "core/printable.h"
 #include "core/text.h"
 
-namespace corabind::cli {
+namespace corabind::automation {
 
 using nlohmann::json;
 
@@ -185,4 +185,4 @@ json ToJson(const Variant& value, DocumentTable& documents, const std::string& o
   return json{{"nothing", true}};
 }
 
-}  // namespace corabind::cli
+}  // namespace corabind::automation
