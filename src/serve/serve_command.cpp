@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -23,6 +24,7 @@
 #include "modules/screen.h"
 #include "serve/bridge.h"
 #include "serve/launch_page.h"
+#include "serve/mail_folder.h"
 
 namespace corabind::serve {
 
@@ -36,16 +38,21 @@ struct ServeOptions {
   bool no_display = false;
   bool allow_ui_scripts = false;
   std::string folder;
+  std::vector<std::string> allow_roots;
   std::vector<std::string> drives;
   std::size_t max_body = std::size_t{32} << 20;
   int busy_wait_ms = 10000;
 };
 
-// 256 bits from the system's entropy source, as hex.
-std::string NewSecret() {
+constexpr std::string_view kOpenMember = "GetLocalHTMLFile";
+constexpr int kSecretWords = 8;  // 256 bits
+constexpr int kTokenWords = 4;   // 128 bits
+
+// `words` times 32 bits from the system's entropy source, as hex.
+std::string NewSecret(int words) {
   std::random_device entropy;
   std::string out;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < words; ++i) {
     char word[9];
     std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(entropy()));
     out += word;
@@ -84,7 +91,7 @@ json ParseBody(const std::string& body, int& status) {
 // "no-text" (true), and hands it to `use`. Attachments are not taken: a page
 // could name any file of the user's. Returns the refusal to answer with, or "" when
 // all went well.
-std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
+std::string WithMail(const std::string& body, const MailFolder& folder, int& status,
                      const std::function<void(mail::Mail&)>& use) {
   const json request = ParseBody(body, status);
   if (status != 200 || !request.contains("html") || !request["html"].is_string()) {
@@ -104,8 +111,9 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
     options.reply_to = request.value("reply-to", std::vector<std::string>{});
     options.list_unsubscribe = request.value("list-unsubscribe", std::vector<std::string>{});
     options.no_text = request.value("no-text", false);
+    for (const auto& root : folder.allow_roots()) options.allow_roots.push_back(root.string());
     mail::Mail message = cli::ComposeTextForSending(
-        options, request["html"], request.value("folder", default_folder), problems);
+        options, request["html"], request.value("folder", folder.folder().string()), problems);
     use(message);
     return {};
   } catch (const json::exception& e) {
@@ -120,6 +128,29 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
   }
   status = 422;
   return Refusal(problems.str());
+}
+
+// After the person opened a mail file, its folder is the mail's: where its
+// relative references are shown from, composed from, and new images go.
+// The answer tells the page which folder that is.
+void FollowOpenedFile(cli::AutomationSession& session, const json& request,
+                      cli::Response& response, MailFolder& folder) {
+  const std::string method = request.value("method", "");
+  if (request.value("op", "") != "call" || response.value("ended", "") != "accepted" ||
+      !std::equal(method.begin(), method.end(), kOpenMember.begin(), kOpenMember.end(),
+                  [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+    return;
+  const cli::Response base = session.Answer(
+      {{"op", "call"}, {"control", request["control"]}, {"method", "getBaseURL"}});
+  if (!base.value("ok", false) || !base["result"].is_string()) return;
+  const auto host = session.HostPath(FromUtf8(base["result"].get<std::string>()));
+  if (!host) return;
+  try {
+    folder.set_folder(*host);
+  } catch (const Failure&) {
+    return;  // no longer a folder: the mail's stays where it was
+  }
+  response["folder"] = folder.folder().string();
 }
 
 // The opener gets a page that leads to `url`, never `url` itself: a
@@ -147,6 +178,10 @@ int Serve(const ServeOptions& options) {
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR2}) sigaddset(&stop_signals, s);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
+  auto mail_folder = std::make_shared<MailFolder>(
+      options.folder.empty() ? std::filesystem::current_path() : std::filesystem::path(options.folder),
+      std::vector<std::filesystem::path>(options.allow_roots.begin(), options.allow_roots.end()),
+      false);
   cli::AutomationSession::LiveDesktopMaker live;
   std::unique_ptr<modules::Screen> screen;
   if (!options.no_display) {
@@ -168,9 +203,9 @@ int Serve(const ServeOptions& options) {
   const json properties = PropertyNames();
 
   BridgeOptions bridge_options;
-  bridge_options.secret = NewSecret();
-  bridge_options.folder =
-      options.folder.empty() ? std::filesystem::current_path().string() : options.folder;
+  bridge_options.secret = NewSecret(kSecretWords);
+  bridge_options.folder = mail_folder;
+  bridge_options.files_token = NewSecret(kTokenWords);
   bridge_options.max_body = options.max_body;
   bridge_options.busy_wait = std::chrono::milliseconds(options.busy_wait_ms);
   // A page that answers the dialogs itself could write a file the person
@@ -187,13 +222,14 @@ int Serve(const ServeOptions& options) {
     }
     cli::Response response = session.Answer(request);
     if (response.contains("protocol_error")) status = 400;
+    FollowOpenedFile(session, request, response, *mail_folder);
     if (response.contains("control") && request.value("op", "") == "create")
       response["properties"] = properties;
     return response.dump(-1, ' ', false, json::error_handler_t::replace);
   };
   bridge_options.compose = [&](const std::string& body, int& status) {
     std::string message;
-    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+    const std::string refused = WithMail(body, *mail_folder, status, [&](mail::Mail& m) {
       m.Write([&](std::string_view bytes) { message.append(bytes); });
     });
     return refused.empty() ? message : refused;
@@ -206,7 +242,7 @@ int Serve(const ServeOptions& options) {
       return Refusal("send needs \"server\": host:port of the SMTP server");
     }
     std::size_t recipients = 0;
-    const std::string refused = WithMail(body, bridge_options.folder, status, [&](mail::Mail& m) {
+    const std::string refused = WithMail(body, *mail_folder, status, [&](mail::Mail& m) {
       std::string bytes;
       m.Write([&](std::string_view piece) { bytes.append(piece); });
       mail::SmtpOptions smtp;
@@ -228,6 +264,7 @@ int Serve(const ServeOptions& options) {
     return refused.empty() ? json{{"sent", true}, {"recipients", recipients}}.dump() : refused;
   };
   Bridge bridge(bridge_options);
+  session.set_on_dialog([&bridge](bool open) { bridge.SetDialogOpen(open); });
   const int port = bridge.Bind(options.port);
   if (port <= 0) {
     std::cerr << "corabind serve: cannot listen on 127.0.0.1:" << options.port << '\n';
@@ -277,8 +314,11 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
                 "Let calls carry a ui script that answers the dialogs in the person's place "
                 "(implied by --no-display)");
   cmd->add_option("--folder", options->folder,
-                  "Where a composed mail's relative references are read (default: the "
-                  "current folder)");
+                  "The mail's folder: where its relative references are read and shown "
+                  "from and the page's new images are written (default: the current "
+                  "folder; it follows the file the person opens)");
+  cmd->add_option("--allow-root", options->allow_roots,
+                  "Also show and embed files from this folder and below (repeatable)");
   cmd->add_option("--drive", options->drives,
                   "Map a drive letter to a host folder, e.g. C=/srv/mail (repeatable)");
   cmd->add_option("--max-body", options->max_body, "Largest request body taken, in bytes")
@@ -292,7 +332,8 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
       exit_status = Serve(*options);
     } catch (const Failure& f) {
       std::cerr << "corabind serve: " << ToUtf8(f.description()) << '\n';
-      exit_status = cli::kExitFailure;
+      // A --folder or --allow-root that is no folder.
+      exit_status = f.number() == err::kPathNotFound ? cli::kExitUsage : cli::kExitFailure;
     }
   });
 }
