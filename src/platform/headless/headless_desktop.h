@@ -28,9 +28,9 @@ struct FileScript {
   enum class Kind { kOpen, kSave };
   Kind kind = Kind::kOpen;
   bool cancel = false;
-  bool close = false;     // closed from its window frame: chooses nothing, as a cancel
   std::string host_path;  // the chosen file, a host path
   bool overwrite = true;  // for a save over an existing file with the prompt flag: confirm?
+  bool close = false;     // closed from its window frame: chooses nothing, as a cancel
 };
 
 using UiEntry = std::variant<FormScript, FileScript>;
