@@ -1,13 +1,12 @@
 #include "serve/bridge.h"
 
 #include <arpa/inet.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-
-#include <glib.h>
 
 #include <atomic>
 #include <list>
@@ -442,16 +441,15 @@ std::optional<Answer> Bridge::Front::Judge(const RequestHead& head) const {
     return Refused(403, "no other origin may call this server");
   // Every request names this server as its host: a page of another name
   // that resolves to 127.0.0.1 (DNS rebinding) is turned away.
-  const bool call = head.method == "POST" &&
-                    (path == "/call" || path == "/compose" || path == "/send" || path == "/image" ||
-                     path == "/info" || path == "/shutdown");
+  const bool call =
+      head.method == "POST" && (path == "/call" || path == "/compose" || path == "/send" ||
+                                path == "/image" || path == "/info" || path == "/shutdown");
   // A mail's files carry no secret (an <img> cannot send one): the path's
   // token, made anew each run, stands in for it.
   const bool file =
-      head.method == "GET" &&
-      (std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
-                   [&](const WebFile& f) { return f.url == path; }) ||
-       (options_.folder && FilesPath(path)));
+      head.method == "GET" && (std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
+                                           [&](const WebFile& f) { return f.url == path; }) ||
+                               (options_.folder && FilesPath(path)));
   if (!call && !file) return Refused(404, "no such page");
   if (!HostOk(head)) return Refused(421, "this server answers only to its own address");
   if (file) return std::nullopt;
@@ -563,7 +561,8 @@ Answer Bridge::Front::AddImage(const std::string& body) const {
     const std::string name = options_.folder->AddFile(
         request["name"].get_ref<const std::string&>(),
         std::string_view(reinterpret_cast<const char*>(bytes.get()), size));
-    return {200, "application/json", nlohmann::json{{"src", PercentEncode(name, false)}}.dump(), {}};
+    return {
+        200, "application/json", nlohmann::json{{"src", PercentEncode(name, false)}}.dump(), {}};
   } catch (const Failure& f) {
     return Refused(422, ToUtf8(f.description()));
   }

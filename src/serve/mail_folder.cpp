@@ -178,8 +178,7 @@ std::string PercentEncode(std::string_view text, bool keep_slash) {
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (alnum || c == '-' || c == '.' || c == '_' || c == '~' ||
-        (keep_slash && c == '/')) {
+    if (alnum || c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/')) {
       out += c;
     } else {
       out += '%';

@@ -133,15 +133,15 @@ std::string WithMail(const std::string& body, const MailFolder& folder, int& sta
 // After the person opened a mail file, its folder is the mail's: where its
 // relative references are shown from, composed from, and new images go.
 // The answer tells the page which folder that is.
-void FollowOpenedFile(cli::AutomationSession& session, const json& request,
-                      cli::Response& response, MailFolder& folder) {
+void FollowOpenedFile(cli::AutomationSession& session, const json& request, cli::Response& response,
+                      MailFolder& folder) {
   const std::string method = request.value("method", "");
   if (request.value("op", "") != "call" || response.value("ended", "") != "accepted" ||
       !std::equal(method.begin(), method.end(), kOpenMember.begin(), kOpenMember.end(),
                   [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
     return;
-  const cli::Response base = session.Answer(
-      {{"op", "call"}, {"control", request["control"]}, {"method", "getBaseURL"}});
+  const cli::Response base =
+      session.Answer({{"op", "call"}, {"control", request["control"]}, {"method", "getBaseURL"}});
   if (!base.value("ok", false) || !base["result"].is_string()) return;
   const auto host = session.HostPath(FromUtf8(base["result"].get<std::string>()));
   if (!host) return;
@@ -179,7 +179,8 @@ int Serve(const ServeOptions& options) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   auto mail_folder = std::make_shared<MailFolder>(
-      options.folder.empty() ? std::filesystem::current_path() : std::filesystem::path(options.folder),
+      options.folder.empty() ? std::filesystem::current_path()
+                             : std::filesystem::path(options.folder),
       std::vector<std::filesystem::path>(options.allow_roots.begin(), options.allow_roots.end()),
       false);
   cli::AutomationSession::LiveDesktopMaker live;

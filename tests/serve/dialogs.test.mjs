@@ -18,6 +18,7 @@ test("every dialog's answer says how it ended, beside the member's value", async
   const opened = join(dir, "opened");
   mkdirSync(opened);
   writeFileSync(join(opened, "m.htm"), "<p>opened</p>");
+  writeFileSync(join(opened, "x.gif"), kGif);
   const server = await startServer(t, ["--no-display", "--folder", dir]);
   assert.equal((await call(server, { op: "create" })).status, 200);
   const cases = [
@@ -44,6 +45,10 @@ test("every dialog's answer says how it ended, beside the member's value", async
   const last = await call(server, cases.at(-1)[1]);
   assert.equal(last.json.folder, opened);
   assert.equal((await call(server, {}, { path: "/info" })).json.folder, opened);
+  // Compose reads the mail's images from there when the page names no folder.
+  const composed = await call(server, { html: '<p><img src="x.gif"></p>' }, { path: "/compose" });
+  assert.equal(composed.status, 200, composed.text);
+  assert.match(composed.text, /Content-Type: image\/gif/);
   // A call that opens nothing says nothing of an ending.
   const plain = await call(server, { op: "call", control: "c1", method: "getBaseURL" });
   assert.equal(plain.json.ended, undefined);
