@@ -223,7 +223,9 @@ test("the real dialogs: OK, Cancel and the frame's close, and no call waits mean
       child.on("exit", (code) => (code === 0 ? resolve(out.trim()) : reject(new Error(`${command} ${args.join(" ")}: ${out}`))));
     });
   const dir = tempDir(t);
+  writeFileSync(join(dir, "a.gif"), kGif);
   const server = await startServer(t, ["--folder", dir], { DISPLAY: display });
+  const files = (await call(server, {}, { path: "/info" })).json.files;
   assert.equal((await call(server, { op: "create" })).status, 200);
   const request = { op: "call", control: "c1", method: "SetFormField", args: ["TEXT"] };
   // Each showing: the call goes out, the window appears (searched until it
@@ -237,8 +239,9 @@ test("the real dialogs: OK, Cancel and the frame's close, and no call waits mean
     while ((await run("xdotool", "getwindowfocus")) !== window);
     const during = await call(server, { op: "state" });
     const info = await call(server, {}, { path: "/info" });
+    const file = await call(server, "", { method: "GET", path: files + "a.gif" });
     await act(window);
-    return { answer: await answer, during, info };
+    return { answer: await answer, during, info, file };
   };
   // The OK and Cancel buttons' middles, in the form's own coordinates.
   const click = (x, y) => (window) => run("xdotool", "mousemove", "--window", window, String(x), String(y), "click", "1");
@@ -253,12 +256,32 @@ test("the real dialogs: OK, Cancel and the frame's close, and no call waits mean
     ["Cancel", click(316, 145), "cancelled", ""],
   ];
   for (const [name, act, ended, result] of cases) {
-    const { answer, during, info } = await show(act);
+    const { answer, during, info, file } = await show(act);
     assert.equal(during.status, 409, name);
     assert.equal(during.json.refused, "a dialog is open", name);
     assert.equal(info.status, 200, name);
+    assert.equal(file.status, 200, name);
     assert.equal(answer.status, 200, `${name}: ${answer.text}`);
     assert.equal(answer.json.ended, ended, name);
     assert.equal(answer.json.result, result, name);
   }
+
+  // The page's side: corabind.js is told at once, and hears how it ended.
+  const browser = await startBrowser(t);
+  const tab = await browser.newPage();
+  await tab.goto(server.url);
+  await tab.evaluate(async () => {
+    window.c = await Corabind.create();
+    window.pending = window.c.$dialog("SetFormField", "TEXT");
+  });
+  const shown = (await run("xdotool", "search", "--sync", "--onlyvisible", "--name", "^Text Box Setting$")).split("\n")[0];
+  const refused = await tab.evaluate(() =>
+    window.c.SetFormField("TEXT").then(
+      () => null,
+      (e) => ({ name: e.name, number: e.number, description: e.description }),
+    ),
+  );
+  assert.deepEqual(refused, { name: "CorabindError", number: 409, description: "a dialog is open" });
+  await click(316, 145)(shown);
+  assert.deepEqual(await tab.evaluate(() => window.pending), { value: "", ended: "cancelled" });
 });
