@@ -136,9 +136,12 @@ std::string WithMail(const std::string& body, const MailFolder& folder, int& sta
 void FollowOpenedFile(cli::AutomationSession& session, const json& request, cli::Response& response,
                       MailFolder& folder) {
   const std::string method = request.value("method", "");
-  if (request.value("op", "") != "call" || response.value("ended", "") != "accepted" ||
-      !std::equal(method.begin(), method.end(), kOpenMember.begin(), kOpenMember.end(),
-                  [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+  const auto same = [](unsigned char a, unsigned char b) {
+    return std::tolower(a) == std::tolower(b);
+  };
+  if (request.value("op", "") != "call" || !response.value("ok", false) ||
+      response.value("ended", "") != "accepted" ||
+      !std::equal(method.begin(), method.end(), kOpenMember.begin(), kOpenMember.end(), same))
     return;
   const cli::Response base =
       session.Answer({{"op", "call"}, {"control", request["control"]}, {"method", "getBaseURL"}});
