@@ -27,11 +27,59 @@ using nlohmann::json;
 class AutomationSession::Routing : public Desktop {
  public:
   Desktop* target = nullptr;
-  void ShowModal(Form& form) override { target->ShowModal(form); }
-  void MessageBox(const std::u16string& text) override { target->MessageBox(text); }
-  void ShowOpen(FileDialog& dialog) override { target->ShowOpen(dialog); }
-  void ShowSave(FileDialog& dialog) override { target->ShowSave(dialog); }
+  // Told true when a dialog opens while none is, false when the last closes.
+  std::function<void(bool)> on_dialog;
+  void ShowModal(Form& form) override {
+    Open open(*this);
+    target->ShowModal(form);
+  }
+  void MessageBox(const std::u16string& text) override {
+    Open open(*this);
+    target->MessageBox(text);
+  }
+  void ShowOpen(FileDialog& dialog) override {
+    Open open(*this);
+    target->ShowOpen(dialog);
+  }
+  void ShowSave(FileDialog& dialog) override {
+    Open open(*this);
+    target->ShowSave(dialog);
+  }
+
+ private:
+  // One dialog showing, however it ends.
+  class Open {
+   public:
+    explicit Open(Routing& r) : r_(r) {
+      if (r_.open_++ == 0 && r_.on_dialog) r_.on_dialog(true);
+    }
+    ~Open() {
+      if (--r_.open_ == 0 && r_.on_dialog) r_.on_dialog(false);
+    }
+    Open(const Open&) = delete;
+    Open& operator=(const Open&) = delete;
+
+   private:
+    Routing& r_;
+  };
+  int open_ = 0;
 };
+
+namespace {
+
+const char* EndName(DialogEnd end) {
+  switch (end) {
+    case DialogEnd::kAccepted:
+      return "accepted";
+    case DialogEnd::kCancelled:
+      return "cancelled";
+    case DialogEnd::kClosed:
+      break;
+  }
+  return "closed";
+}
+
+}  // namespace
 
 Response ProtocolErrorResponse(const json& id, const std::string& what) {
   return Response{{"id", id}, {"ok", false}, {"protocol_error", what}};
@@ -185,6 +233,7 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
   headless_->ClearScriptError();
   if (request.contains("ui")) headless_->Push(ParseUiScript(request["ui"]));
   routing_->target = scripted ? static_cast<Desktop*>(headless_.get()) : live_.get();
+  routing_->target->ForgetEnd();
 
   bool failed = false;
   try {
@@ -197,6 +246,9 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
                          {"description", ToUtf8(failure.description())}};
     if (failure.number() == err::kNotSupported) response["hint"] = MemberNames();
   }
+  // Beside the member's value, which the dialog's frame close leaves as the
+  // control defines it: whether the person meant it.
+  if (const auto end = routing_->target->last_end()) response["ended"] = EndName(*end);
   routing_->target = headless_.get();
   if (!scripted) return response;
   response["events"] = EventsToJson(headless_->events());
@@ -259,6 +311,15 @@ Response AutomationSession::Compose(const json& request, Response& response) {
   for (std::string line; std::getline(told, line);) lines.push_back(line);
   if (!lines.empty()) response["warnings"] = lines;
   return response;
+}
+
+void AutomationSession::set_on_dialog(std::function<void(bool)> on_dialog) {
+  routing_->on_dialog = std::move(on_dialog);
+}
+
+std::optional<std::filesystem::path> AutomationSession::HostPath(
+    const std::u16string& control_path) const {
+  return paths_->ToHost(control_path);
 }
 
 std::string AutomationSession::MemberNames() {

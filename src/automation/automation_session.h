@@ -4,9 +4,11 @@
 // browser page.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,11 @@ class AutomationSession {
   // Takes the `compose` request: a mail made from the files the request
   // names (automate's, not a browser page's).
   void set_compose(bool on) { compose_ = on; }
+  // Told, on the calling thread, true when a call's dialog opens and false
+  // when it has closed, so that a server can refuse other calls meanwhile.
+  void set_on_dialog(std::function<void(bool)> on_dialog);
+  // The host path a control path of this session's drives stands for.
+  std::optional<std::filesystem::path> HostPath(const std::u16string& control_path) const;
 
  private:
   class Routing;

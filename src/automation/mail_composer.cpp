@@ -249,7 +249,8 @@ std::uintmax_t WriteMessage(const mail::Mail& message,
 
 mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
                        std::initializer_list<std::string_view> others,
-                       std::initializer_list<std::string_view> refused, const Telling& tell) {
+                       std::initializer_list<std::string_view> refused, const Telling& tell,
+                       const std::vector<std::string>& allow_roots) {
   mail::MailRequest mail_request;
   try {
     mail_request = mail::MailRequestFromJson(request, others, refused);
@@ -268,6 +269,8 @@ mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
   std::string given_folder = text("folder", false);
   if (given_folder.find('\0') != std::string::npos)
     throw ComposeError{"\"folder\" " + Printable(given_folder) + ": a folder name holds no NUL character"};
+  mail_request.allow_roots.insert(mail_request.allow_roots.end(), allow_roots.begin(),
+                                  allow_roots.end());
   CheckRequest(mail_request);
   auto source = Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
                         mail_request, true, tell);

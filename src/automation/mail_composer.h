@@ -99,9 +99,11 @@ std::uintmax_t WriteMessage(const mail::Mail& message,
 // A JSON request: the mail request's keys, "html" (the page, UTF-8) and
 // "folder" (what its relative references are read against; `folder` when
 // absent). Keys in `others` are the caller's; mail keys in `refused` are
-// refused. Checked whole before anything is read.
+// refused. `allow_roots` are folders the caller, not the request, lets the
+// mail's files come from. Checked whole before anything is read.
 mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
                        std::initializer_list<std::string_view> others,
-                       std::initializer_list<std::string_view> refused, const Telling& tell);
+                       std::initializer_list<std::string_view> refused, const Telling& tell,
+                       const std::vector<std::string>& allow_roots = {});
 
 }  // namespace corabind::automation

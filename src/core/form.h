@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/desktop.h"
 #include "core/widgets.h"
 
 namespace corabind {
@@ -49,12 +50,16 @@ class Form {
   void Choose(const std::u16string& option_name);
 
   // Modal life: Open resets every widget to its design and runs the load
-  // step; the dialog's own handlers call Unload; a close from the window
-  // frame unloads without running any handler.
+  // step; the dialog's own handlers call Unload (its accepting command) or
+  // Dismiss (its cancelling one); a close from the window frame unloads
+  // without running any handler.
   void Open();
-  void Unload() { open_ = false; }
-  void CloseFromFrame() { open_ = false; }
+  void Unload() { End(DialogEnd::kAccepted); }
+  void Dismiss() { End(DialogEnd::kCancelled); }
+  void CloseFromFrame() { End(DialogEnd::kClosed); }
   bool is_open() const { return open_; }
+  // How the latest showing ended; meaningful once it is unloaded.
+  DialogEnd ended() const { return ended_; }
 
  protected:
   template <class W, class... A>
@@ -81,6 +86,12 @@ class Form {
   std::u16string escape_button_;
   std::vector<std::unique_ptr<Widget>> widgets_;
   bool open_ = false;
+  DialogEnd ended_ = DialogEnd::kClosed;
+
+  void End(DialogEnd how) {
+    if (open_) ended_ = how;
+    open_ = false;
+  }
 };
 
 template <class W>

@@ -39,7 +39,7 @@ void CheckedFieldDialog::Ok() {
 
 void CheckedFieldDialog::Cancel() {
   library_.state().FieldTagResult.clear();
-  Unload();
+  Dismiss();
 }
 
 }  // namespace corabind

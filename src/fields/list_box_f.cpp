@@ -151,7 +151,7 @@ void ListBoxF::Ok() {
 
 void ListBoxF::Cancel() {
   library_.state().FieldTagResult.clear();
-  Unload();
+  Dismiss();
 }
 
 }  // namespace corabind

@@ -37,7 +37,7 @@ void ListBoxSub::Ok() {
 
 void ListBoxSub::Cancel() {
   library_.state().ItemAccepted = kFalse;
-  Unload();
+  Dismiss();
 }
 
 }  // namespace corabind

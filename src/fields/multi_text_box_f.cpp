@@ -57,7 +57,7 @@ void MultiTextBoxF::Ok() {
 
 void MultiTextBoxF::Cancel() {
   library_.state().FieldTagResult.clear();
-  Unload();
+  Dismiss();
 }
 
 }  // namespace corabind

@@ -77,7 +77,7 @@ void TextBoxF::Ok() {
 
 void TextBoxF::Cancel() {
   library_.state().FieldTagResult.clear();
-  Unload();
+  Dismiss();
 }
 
 }  // namespace corabind

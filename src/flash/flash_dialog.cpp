@@ -42,7 +42,7 @@ Form1::Form1(Library& library)
     Accept();
   };
   Add<CommandButton>(Design(u"Command3", {270, 204, 78, 26}, u"Cancel", 8)).on_click = [this] {
-    Unload();
+    Dismiss();
   };
   set_initial_focus(u"Text1");
 }

@@ -1,6 +1,7 @@
 #include "serve/bridge.h"
 
 #include <arpa/inet.h>
+#include <glib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+#include "core/failure.h"
+#include "core/text.h"
 #include "platform/posix/unique_fd.h"
 #include "serve/request_reader.h"
 #include "serve/web_files.h"
@@ -23,8 +26,10 @@ namespace corabind::serve {
 CallQueue::Outcome CallQueue::Run(const std::function<void()>& job,
                                   std::chrono::milliseconds wait) {
   std::unique_lock lock(mutex_);
-  if (!changed_.wait_for(lock, wait, [&] { return stop_ || !busy_; })) return Outcome::kBusy;
+  if (!changed_.wait_for(lock, wait, [&] { return stop_ || !busy_ || dialog_open_; }))
+    return Outcome::kBusy;
   if (stop_) return Outcome::kStopping;
+  if (busy_) return Outcome::kDialogOpen;
   busy_ = true;
   done_ = false;
   job_ = &job;
@@ -50,6 +55,12 @@ void CallQueue::Serve() {
   }
 }
 
+void CallQueue::SetDialogOpen(bool open) {
+  std::lock_guard lock(mutex_);
+  dialog_open_ = open;
+  changed_.notify_all();
+}
+
 void CallQueue::Stop() {
   std::lock_guard lock(mutex_);
   stop_ = true;
@@ -66,6 +77,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kSecretHeader = "X-Corabind-Secret";
+constexpr std::string_view kFilesPrefix = "/files/";
+// The editor's own files: its scripts only, loaded mail's images from
+// anywhere (the page decides whether to fetch remote ones), no plugins.
+constexpr std::string_view kPagePolicy =
+    "default-src 'self'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' data: blob: https: http:; object-src 'none'; base-uri 'none'; "
+    "form-action 'none'; frame-ancestors 'none'";
+// A file of the mail's folder is shown, never run: opened by itself it is a
+// page of no origin with nothing to load.
+constexpr std::string_view kFilePolicy =
+    "sandbox; default-src 'none'; img-src 'self' data:; style-src 'unsafe-inline'";
 constexpr std::size_t kMaxHead = 16 << 10;    // a request's line and fields
 constexpr std::size_t kReadPiece = 64 << 10;  // taken from a socket at once
 // After an answer that ends a connection whose request was not read to its
@@ -98,6 +120,7 @@ constexpr Status kStatuses[] = {
     {403, "Forbidden", ""},
     {404, "Not Found", ""},
     {408, "Request Timeout", "the request did not arrive in time"},
+    {409, "Conflict", ""},
     {413, "Content Too Large", "the body is larger than this server takes (--max-body)"},
     {415, "Unsupported Media Type", ""},
     {417, "Expectation Failed", "only 100-continue is expected"},
@@ -136,6 +159,17 @@ std::string Wire(const Answer& answer, bool keep_alive, bool with_body) {
   out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
   if (with_body) out += answer.body;
   return out;
+}
+
+// Whole groups of four, padded only at the end: GLib's decoder passes over
+// anything else, and a mangled upload is to be told, not stored as some
+// other picture.
+bool IsBase64(std::string_view data) {
+  constexpr std::string_view kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::size_t body = data.find_last_not_of('=') + 1;
+  if (data.empty() || data.size() % 4 != 0 || data.size() - body > 2) return false;
+  return data.substr(0, body).find_first_not_of(kAlphabet) == std::string_view::npos;
 }
 
 // Compared in full whatever differs, so timing tells nothing about the secret.
@@ -230,6 +264,17 @@ class Bridge::Front {
     return host == "127.0.0.1" + port || host == "localhost" + port;
   }
   RequestReader NewReader() const { return RequestReader(kMaxHead, options_.max_body); }
+  // What follows /files/<token>/ in `path`, or nothing for another path.
+  std::optional<std::string_view> FilesPath(std::string_view path) const {
+    const std::string prefix = std::string(kFilesPrefix) + options_.files_token + "/";
+    if (options_.files_token.empty() || path.substr(0, prefix.size()) != prefix)
+      return std::nullopt;
+    return path.substr(prefix.size());
+  }
+  // Runs `make` on a worker thread and sends its answer when ready.
+  void Work(std::uint64_t id, Connection& c, std::function<Answer()> make);
+  Answer ServeFile(std::string_view relative) const;
+  Answer AddImage(const std::string& body) const;
 
   Bridge& bridge_;
   const BridgeOptions& options_;
@@ -398,10 +443,13 @@ std::optional<Answer> Bridge::Front::Judge(const RequestHead& head) const {
   // that resolves to 127.0.0.1 (DNS rebinding) is turned away.
   const bool call =
       head.method == "POST" && (path == "/call" || path == "/compose" || path == "/send" ||
-                                path == "/info" || path == "/shutdown");
+                                path == "/image" || path == "/info" || path == "/shutdown");
+  // A mail's files carry no secret (an <img> cannot send one): the path's
+  // token, made anew each run, stands in for it.
   const bool file =
-      head.method == "GET" && std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
-                                          [&](const WebFile& f) { return f.url == path; });
+      head.method == "GET" && (std::any_of(BundledWebFiles().begin(), BundledWebFiles().end(),
+                                           [&](const WebFile& f) { return f.url == path; }) ||
+                               (options_.folder && FilesPath(path)));
   if (!call && !file) return Refused(404, "no such page");
   if (!HostOk(head)) return Refused(421, "this server answers only to its own address");
   if (file) return std::nullopt;
@@ -410,7 +458,8 @@ std::optional<Answer> Bridge::Front::Judge(const RequestHead& head) const {
     return Refused(403, "calls come only from this server's own pages");
   if (!head.Has(kSecretHeader)) return Refused(401, "the call carries no secret");
   if (!SameSecret(head.Header(kSecretHeader), options_.secret)) return Refused(403, "wrong secret");
-  const bool json_body = path == "/call" || path == "/compose" || path == "/send";
+  const bool json_body =
+      path == "/call" || path == "/compose" || path == "/send" || path == "/image";
   if (json_body && head.Header("Content-Type").rfind("application/json", 0) != 0)
     return Refused(415, "a call is sent as application/json");
   return std::nullopt;
@@ -423,54 +472,59 @@ void Bridge::Front::Dispatch(std::uint64_t id, Connection& c, Clock::time_point 
     for (const WebFile& file : BundledWebFiles()) {
       if (file.url != path) continue;
       Answer answer{200, std::string(file.content_type), std::string(file.body), {}};
-      answer.headers.emplace_back(
-          "Content-Security-Policy",
-          "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; "
-          "object-src 'none'; frame-ancestors 'none'; base-uri 'none'");
+      answer.headers.emplace_back("Content-Security-Policy", kPagePolicy);
       return Reply(c, answer, false, now);
     }
+    const std::string relative(*FilesPath(path));
+    return Work(id, c, [this, relative] { return ServeFile(relative); });
   }
-  if (path == "/info")
-    return Reply(
-        c,
-        {200,
-         "application/json",
-         nlohmann::json{{"folder", options_.folder}, {"send", static_cast<bool>(options_.send)}}
-             .dump(),
-         {}},
-        false, now);
+  if (path == "/info") {
+    nlohmann::json info{{"send", static_cast<bool>(options_.send)}};
+    if (options_.folder) {
+      info["folder"] = options_.folder->folder().string();
+      info["files"] = std::string(kFilesPrefix) + options_.files_token + "/";
+    }
+    return Reply(c, {200, "application/json", info.dump(), {}}, false, now);
+  }
   if (path == "/shutdown") {
     Reply(c, {200, "application/json", "{\"stopping\":true}", {}}, false, now);
     bridge_.Stop();
     return;
   }
+  if (path == "/image")
+    return Work(id, c, [this, body = c.reader.TakeBody()] { return AddImage(body); });
   // A call runs on the serving thread, one at a time; its wait for that
   // thread is a worker's, never this thread's.
   const Job& job = path == "/call"      ? options_.call
                    : path == "/compose" ? options_.compose
                                         : options_.send;
   const char* content_type = path == "/compose" ? "message/rfc822" : "application/json";
+  Work(id, c, [this, &job, content_type, body = c.reader.TakeBody()] {
+    if (!job) return Refused(404, "no such page");
+    int status = 200;
+    std::string made;
+    const std::function<void()> run = [&] { made = job(body, status); };
+    switch (bridge_.calls_.Run(run, options_.busy_wait)) {
+      case CallQueue::Outcome::kBusy:
+        return Refused(503, "busy: another call is still running");
+      case CallQueue::Outcome::kStopping:
+        return Refused(503, "the server is stopping");
+      case CallQueue::Outcome::kDialogOpen:
+        // Told at once: the person is answering a dialog, and the page
+        // says so rather than wait for it.
+        return Refused(409, "a dialog is open");
+      case CallQueue::Outcome::kDone:
+        break;
+    }
+    return Answer{status, status == 200 ? content_type : "application/json", std::move(made), {}};
+  });
+}
+
+void Bridge::Front::Work(std::uint64_t id, Connection& c, std::function<Answer()> make) {
   c.phase = Phase::kWorking;
   Worker& worker = workers_.emplace_back();
-  worker.thread = std::thread([this, id, &job, content_type, &worker, body = c.reader.TakeBody()] {
-    Answer answer;
-    if (!job) {
-      answer = Refused(404, "no such page");
-    } else {
-      int status = 200;
-      std::string made;
-      const std::function<void()> run = [&] { made = job(body, status); };
-      switch (bridge_.calls_.Run(run, options_.busy_wait)) {
-        case CallQueue::Outcome::kBusy:
-          answer = Refused(503, "busy: another call is still running");
-          break;
-        case CallQueue::Outcome::kStopping:
-          answer = Refused(503, "the server is stopping");
-          break;
-        case CallQueue::Outcome::kDone:
-          answer = {status, status == 200 ? content_type : "application/json", std::move(made), {}};
-      }
-    }
+  worker.thread = std::thread([this, id, &worker, make = std::move(make)] {
+    Answer answer = make();
     {
       std::lock_guard lock(made_mutex_);
       made_.push_back({id, std::move(answer)});
@@ -478,6 +532,40 @@ void Bridge::Front::Dispatch(std::uint64_t id, Connection& c, Clock::time_point 
     worker.done = true;
     Wake();
   });
+}
+
+Answer Bridge::Front::ServeFile(std::string_view relative) const {
+  std::optional<MailFolder::File> file = options_.folder->Read(relative);
+  if (!file) return Refused(404, "no such file in the mail's folders");
+  Answer answer{200, std::move(file->content_type), std::move(file->bytes), {}};
+  answer.headers.emplace_back("Content-Security-Policy", kFilePolicy);
+  return answer;
+}
+
+Answer Bridge::Front::AddImage(const std::string& body) const {
+  nlohmann::json request;
+  try {
+    request = nlohmann::json::parse(body);
+  } catch (const nlohmann::json::exception&) {
+    request = nullptr;
+  }
+  if (!options_.folder || !request.is_object() || !request.contains("name") ||
+      !request["name"].is_string() || !request.contains("data") || !request["data"].is_string())
+    return Refused(400, "takes {\"name\":\"photo.png\",\"data\":\"<base64>\"}");
+  const std::string& data = request["data"].get_ref<const std::string&>();
+  const bool base64 = IsBase64(data);
+  if (!base64) return Refused(400, "\"data\" is not base64 of at least one byte");
+  gsize size = 0;
+  std::unique_ptr<guchar, decltype(&g_free)> bytes(g_base64_decode(data.c_str(), &size), g_free);
+  try {
+    const std::string name = options_.folder->AddFile(
+        request["name"].get_ref<const std::string&>(),
+        std::string_view(reinterpret_cast<const char*>(bytes.get()), size));
+    return {
+        200, "application/json", nlohmann::json{{"src", PercentEncode(name, false)}}.dump(), {}};
+  } catch (const Failure& f) {
+    return Refused(422, ToUtf8(f.description()));
+  }
 }
 
 void Bridge::Front::Reply(Connection& c, const Answer& answer, bool close, Clock::time_point now) {

@@ -17,16 +17,21 @@
 #include <string>
 #include <thread>
 
+#include "serve/mail_folder.h"
+
 namespace corabind::serve {
 
 // Runs jobs one at a time on the thread that calls Serve().
 class CallQueue {
  public:
-  enum class Outcome { kDone, kBusy, kStopping };
+  enum class Outcome { kDone, kBusy, kStopping, kDialogOpen };
 
   // From any thread: waits up to `wait` for the running job to finish, then
-  // runs `job` on the serving thread and returns when it is done.
+  // runs `job` on the serving thread and returns when it is done. While the
+  // running job has a dialog open, no job waits for it: kDialogOpen at once.
   Outcome Run(const std::function<void()>& job, std::chrono::milliseconds wait);
+  // From the serving thread, as the running job's dialogs open and close.
+  void SetDialogOpen(bool open);
   // On the owning thread: runs jobs until Stop().
   void Serve();
   // Any job already running finishes; no other starts.
@@ -37,12 +42,15 @@ class CallQueue {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   const std::function<void()>* job_ = nullptr;
-  bool busy_ = false, done_ = false, stop_ = false;
+  bool busy_ = false, done_ = false, stop_ = false, dialog_open_ = false;
 };
 
 struct BridgeOptions {
   std::string secret;  // every call carries it in X-Corabind-Secret
-  std::string folder;  // where a composed mail's relative references are read
+  // The mail's folder: /info tells it, /files/<files_token>/ serves what
+  // lies beneath it (and the allowed folders), /image adds to it.
+  std::shared_ptr<MailFolder> folder;
+  std::string files_token;
   std::size_t max_body = std::size_t{32} << 20;
   std::chrono::milliseconds busy_wait{10000};  // how long a call waits for the one before it
   std::chrono::seconds io_timeout{20};         // reading a body, writing an answer
@@ -75,6 +83,8 @@ class Bridge {
   // still delivered.
   void ServeCalls();
   void Stop();
+  // From the serving thread: a call's dialog opened (true) or closed.
+  void SetDialogOpen(bool open) { calls_.SetDialogOpen(open); }
   void set_interrupt(std::function<void()> interrupt) { interrupt_ = std::move(interrupt); }
 
  private:

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -24,6 +25,7 @@
 #include "modules/screen.h"
 #include "serve/bridge.h"
 #include "serve/launch_page.h"
+#include "serve/mail_folder.h"
 
 namespace corabind::serve {
 
@@ -37,16 +39,21 @@ struct ServeOptions {
   bool no_display = false;
   bool allow_ui_scripts = false;
   std::string folder;
+  std::vector<std::string> allow_roots;
   std::vector<std::string> drives;
   std::size_t max_body = std::size_t{32} << 20;
   int busy_wait_ms = 10000;
 };
 
-// 256 bits from the system's entropy source, as hex.
-std::string NewSecret() {
+constexpr std::string_view kOpenMember = "GetLocalHTMLFile";
+constexpr int kSecretWords = 8;  // 256 bits
+constexpr int kTokenWords = 4;   // 128 bits
+
+// `words` times 32 bits from the system's entropy source, as hex.
+std::string NewSecret(int words) {
   std::random_device entropy;
   std::string out;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < words; ++i) {
     char word[9];
     std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(entropy()));
     out += word;
@@ -86,7 +93,7 @@ json ParseBody(const std::string& body, int& status) {
 // Nothing that names a file to put into the message is taken: a page could
 // name any file of the user's. Returns the refusal to answer with, or "" when
 // all went well.
-std::string WithMail(const std::string& body, const std::string& default_folder, int& status,
+std::string WithMail(const std::string& body, const MailFolder& folder, int& status,
                      std::initializer_list<std::string_view> others,
                      const std::function<void(mail::Mail&)>& use) {
   const json request = ParseBody(body, status);
@@ -96,9 +103,11 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
   }
   std::ostringstream problems;
   try {
+    std::vector<std::string> roots;
+    for (const auto& root : folder.allow_roots()) roots.push_back(root.string());
     mail::Mail message = automation::ComposeJson(
-        request, default_folder, others,
-        {"attach", "text", "allow-root", "drive", "allow-hard-links"}, {problems, true});
+        request, folder.folder().string(), others,
+        {"attach", "text", "allow-root", "drive", "allow-hard-links"}, {problems, true}, roots);
     use(message);
     return {};
   } catch (const automation::ComposeError& e) {
@@ -110,6 +119,32 @@ std::string WithMail(const std::string& body, const std::string& default_folder,
   }
   status = 422;
   return Refusal(problems.str());
+}
+
+// After the person opened a mail file, its folder is the mail's: where its
+// relative references are shown from, composed from, and new images go.
+// The answer tells the page which folder that is.
+void FollowOpenedFile(automation::AutomationSession& session, const json& request, automation::Response& response,
+                      MailFolder& folder) {
+  const std::string method = request.value("method", "");
+  const auto same = [](unsigned char a, unsigned char b) {
+    return std::tolower(a) == std::tolower(b);
+  };
+  if (request.value("op", "") != "call" || !response.value("ok", false) ||
+      response.value("ended", "") != "accepted" ||
+      !std::equal(method.begin(), method.end(), kOpenMember.begin(), kOpenMember.end(), same))
+    return;
+  const automation::Response base =
+      session.Answer({{"op", "call"}, {"control", request["control"]}, {"method", "getBaseURL"}});
+  if (!base.value("ok", false) || !base["result"].is_string()) return;
+  const auto host = session.HostPath(FromUtf8(base["result"].get<std::string>()));
+  if (!host) return;
+  try {
+    folder.set_folder(*host);
+  } catch (const Failure&) {
+    return;  // no longer a folder: the mail's stays where it was
+  }
+  response["folder"] = folder.folder().string();
 }
 
 // The opener gets a page that leads to `url`, never `url` itself: a
@@ -137,6 +172,11 @@ int Serve(const ServeOptions& options) {
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR2}) sigaddset(&stop_signals, s);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
+  auto mail_folder = std::make_shared<MailFolder>(
+      options.folder.empty() ? std::filesystem::current_path()
+                             : std::filesystem::path(options.folder),
+      std::vector<std::filesystem::path>(options.allow_roots.begin(), options.allow_roots.end()),
+      false);
   automation::AutomationSession::LiveDesktopMaker live;
   std::unique_ptr<modules::Screen> screen;
   if (!options.no_display) {
@@ -158,9 +198,9 @@ int Serve(const ServeOptions& options) {
   const json properties = PropertyNames();
 
   BridgeOptions bridge_options;
-  bridge_options.secret = NewSecret();
-  bridge_options.folder =
-      options.folder.empty() ? std::filesystem::current_path().string() : options.folder;
+  bridge_options.secret = NewSecret(kSecretWords);
+  bridge_options.folder = mail_folder;
+  bridge_options.files_token = NewSecret(kTokenWords);
   bridge_options.max_body = options.max_body;
   bridge_options.busy_wait = std::chrono::milliseconds(options.busy_wait_ms);
   // A page that answers the dialogs itself could write a file the person
@@ -177,6 +217,7 @@ int Serve(const ServeOptions& options) {
     }
     automation::Response response = session.Answer(request);
     if (response.contains("protocol_error")) status = 400;
+    FollowOpenedFile(session, request, response, *mail_folder);
     if (response.contains("control") && request.value("op", "") == "create")
       response["properties"] = properties;
     return response.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -184,7 +225,7 @@ int Serve(const ServeOptions& options) {
   bridge_options.compose = [&](const std::string& body, int& status) {
     std::string message;
     const std::string refused =
-        WithMail(body, bridge_options.folder, status, {"html", "folder"}, [&](mail::Mail& m) {
+        WithMail(body, *mail_folder, status, {"html", "folder"}, [&](mail::Mail& m) {
           automation::WriteMessage(m, [&](std::string_view bytes) { message.append(bytes); });
         });
     return refused.empty() ? message : refused;
@@ -198,7 +239,7 @@ int Serve(const ServeOptions& options) {
     }
     std::size_t recipients = 0;
     const auto others = {std::string_view("html"), std::string_view("folder"), std::string_view("server")};
-    const std::string refused = WithMail(body, bridge_options.folder, status, others, [&](mail::Mail& m) {
+    const std::string refused = WithMail(body, *mail_folder, status, others, [&](mail::Mail& m) {
       std::string bytes;
       automation::WriteMessage(m, [&](std::string_view piece) { bytes.append(piece); });
       mail::SmtpOptions smtp;
@@ -220,6 +261,7 @@ int Serve(const ServeOptions& options) {
     return refused.empty() ? json{{"sent", true}, {"recipients", recipients}}.dump() : refused;
   };
   Bridge bridge(bridge_options);
+  session.set_on_dialog([&bridge](bool open) { bridge.SetDialogOpen(open); });
   const int port = bridge.Bind(options.port);
   if (port <= 0) {
     std::cerr << "corabind serve: cannot listen on 127.0.0.1:" << options.port << '\n';
@@ -269,8 +311,11 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
                 "Let calls carry a ui script that answers the dialogs in the person's place "
                 "(implied by --no-display)");
   cmd->add_option("--folder", options->folder,
-                  "Where a composed mail's relative references are read (default: the "
-                  "current folder)");
+                  "The mail's folder: where its relative references are read and shown "
+                  "from and the page's new images are written (default: the current "
+                  "folder; it follows the file the person opens)");
+  cmd->add_option("--allow-root", options->allow_roots,
+                  "Also show and embed files from this folder and below (repeatable)");
   cmd->add_option("--drive", options->drives,
                   "Map a drive letter to a host folder, e.g. C=/srv/mail (repeatable)");
   cmd->add_option("--max-body", options->max_body, "Largest request body taken, in bytes")
@@ -284,7 +329,8 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
       exit_status = Serve(*options);
     } catch (const Failure& f) {
       std::cerr << "corabind serve: " << ToUtf8(f.description()) << '\n';
-      exit_status = automation::kExitFailure;
+      // A --folder or --allow-root that is no folder.
+      exit_status = f.number() == err::kPathNotFound ? automation::kExitUsage : automation::kExitFailure;
     }
   });
 }

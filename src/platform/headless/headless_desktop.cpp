@@ -20,6 +20,10 @@ std::u16string Describe(const UiEntry& entry) {
   return Describe(std::get<FileScript>(entry).kind);
 }
 
+DialogEnd Unchosen(const FileScript& entry) {
+  return entry.close ? DialogEnd::kClosed : DialogEnd::kCancelled;
+}
+
 std::vector<LoadedControl> Snapshot(const Form& form) {
   std::vector<LoadedControl> out;
   for (const auto& w : form.widgets()) {
@@ -102,6 +106,7 @@ void HeadlessDesktop::ShowModal(Form& form) {
   }
   if (form.is_open())
     Mismatch(u"the form " + form.name() + u" is still open after its script ended");
+  Ended(form.ended());
 }
 
 void HeadlessDesktop::MessageBox(const std::u16string& text) {
@@ -122,20 +127,23 @@ void HeadlessDesktop::ShowOpen(FileDialog& dialog) {
   const FileScript entry = TakeFileEntry(FileScript::Kind::kOpen);
   events_.push_back(FileDialogEvent{FileScript::Kind::kOpen, dialog.title, dialog.filter,
                                     dialog.file_name, dialog.flags});
-  if (entry.cancel) return;
+  if (entry.cancel || entry.close) return Ended(Unchosen(entry));
   dialog.file_name = paths_.ToControl(entry.host_path);
+  Ended(DialogEnd::kAccepted);
 }
 
 void HeadlessDesktop::ShowSave(FileDialog& dialog) {
   const FileScript entry = TakeFileEntry(FileScript::Kind::kSave);
   events_.push_back(FileDialogEvent{FileScript::Kind::kSave, dialog.title, dialog.filter,
                                     dialog.file_name, dialog.flags});
-  if (entry.cancel) return;
+  if (entry.cancel || entry.close) return Ended(Unchosen(entry));
   std::error_code ec;
   const bool exists = std::filesystem::exists(entry.host_path, ec);
   // Declining the overwrite question leaves the dialog without a choice.
-  if ((dialog.flags & FileDialog::kOverwritePrompt) != 0 && exists && !entry.overwrite) return;
+  if ((dialog.flags & FileDialog::kOverwritePrompt) != 0 && exists && !entry.overwrite)
+    return Ended(DialogEnd::kCancelled);
   dialog.file_name = paths_.ToControl(entry.host_path);
+  Ended(DialogEnd::kAccepted);
 }
 
 }  // namespace corabind

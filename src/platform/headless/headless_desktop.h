@@ -30,6 +30,7 @@ struct FileScript {
   bool cancel = false;
   std::string host_path;  // the chosen file, a host path
   bool overwrite = true;  // for a save over an existing file with the prompt flag: confirm?
+  bool close = false;     // closed from its window frame: chooses nothing, as a cancel
 };
 
 using UiEntry = std::variant<FormScript, FileScript>;

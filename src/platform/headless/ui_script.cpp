@@ -71,6 +71,10 @@ FileScript ParseFile(const json& entry, const std::string& where) {
     if (!it->is_boolean()) Bad(where, "\"cancel\" must be true or false");
     file.cancel = it->get<bool>();
   }
+  if (auto it = entry.find("close"); it != entry.end()) {
+    if (*it != true) Bad(where, "\"close\" must be true");
+    file.close = true;
+  }
   if (auto it = entry.find("overwrite"); it != entry.end()) {
     if (!it->is_boolean()) Bad(where, "\"overwrite\" must be true or false");
     file.overwrite = it->get<bool>();
@@ -79,8 +83,8 @@ FileScript ParseFile(const json& entry, const std::string& where) {
     if (!it->is_string() || it->get<std::string>().empty())
       Bad(where, "\"path\" must be a non-empty string");
     file.host_path = it->get<std::string>();
-  } else if (!file.cancel) {
-    Bad(where, "a file dialog entry needs \"path\" or \"cancel\":true");
+  } else if (!file.cancel && !file.close) {
+    Bad(where, "a file dialog entry needs \"path\", \"cancel\":true or \"close\":true");
   }
   return file;
 }

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextCursor>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -388,7 +389,17 @@ void FormWindow::UserAction(Action&& action) {
   RefreshAll();
 }
 
+void ComeToFront(QDialog& window) {
+  window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  // Raised once shown: exec() maps the window first.
+  QTimer::singleShot(0, &window, [&window] {
+    window.raise();
+    window.activateWindow();
+  });
+}
+
 void FormWindow::Exec() {
+  ComeToFront(*dialog_);
   if (form_.is_open()) dialog_->exec();
   // The loop can also end without the form's doing (the application
   // quitting); the showing is over either way.

@@ -21,6 +21,12 @@ namespace corabind::qt {
 
 class FormDialog;
 
+// Shows `window` above every other window (the browser a call came from
+// among them) once it appears, and gives it the keyboard. With a window
+// manager the stays-on-top hint keeps it there while it is open; without
+// one, raising it and setting the input focus is all X11 offers.
+void ComeToFront(QDialog& window);
+
 class FormWindow {
  public:
   // The form is normally open (Form::Open has run) so that the window shows

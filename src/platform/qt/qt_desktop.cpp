@@ -16,20 +16,42 @@
 
 namespace corabind::qt {
 
+namespace {
+
+// Tells a close from the window frame (which rejects) from the Cancel
+// button.
+class FileBox : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+  bool closed_from_frame = false;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    closed_from_frame = true;
+    QFileDialog::closeEvent(event);
+  }
+};
+
+}  // namespace
+
 QtDesktop::QtDesktop(const PathMap& paths) : paths_(paths) {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
     throw Failure(err::kCannotCreateObject, u"The Qt desktop needs a QApplication");
 }
 
 void QtDesktop::ShowModal(Form& form) {
-  const ModalShowing showing(form);
-  FormWindow window(form);
-  window.Exec();
+  {
+    const ModalShowing showing(form);
+    FormWindow window(form);
+    window.Exec();
+  }
+  Ended(form.ended());
 }
 
 void QtDesktop::MessageBox(const std::u16string& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), ToQString(text),
                   QMessageBox::Ok);
+  ComeToFront(box);
   box.exec();
 }
 
@@ -41,7 +63,7 @@ void QtDesktop::ShowSave(FileDialog& dialog) {
 }
 
 void QtDesktop::ShowFileDialog(FileDialog& dialog, bool save) {
-  QFileDialog box(nullptr, ToQString(dialog.title));
+  FileBox box(nullptr, ToQString(dialog.title));
   // Qt's own dialog on every platform, so that it behaves (and is tested)
   // the same everywhere.
   box.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -68,10 +90,13 @@ void QtDesktop::ShowFileDialog(FileDialog& dialog, bool save) {
     QObject::connect(names->model(), &QAbstractItemModel::layoutChanged, names, fit);
     QObject::connect(names->model(), &QAbstractItemModel::modelReset, names, fit);
   }
-  if (box.exec() != QDialog::Accepted) return;
+  ComeToFront(box);
+  const bool accepted = box.exec() == QDialog::Accepted;
   const QStringList chosen = box.selectedFiles();
-  if (chosen.isEmpty()) return;
+  if (!accepted || chosen.isEmpty())
+    return Ended(box.closed_from_frame ? DialogEnd::kClosed : DialogEnd::kCancelled);
   dialog.file_name = paths_.ToControl(std::filesystem::path(chosen.front().toStdString()));
+  Ended(DialogEnd::kAccepted);
 }
 
 QtSession::QtSession(const QString& application_name)

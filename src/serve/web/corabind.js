@@ -8,7 +8,16 @@
 //   await c.GetImages(html, document.body, base, document, false);
 //
 // Every call returns a promise. A failure of the member rejects with a
-// CorabindError carrying its number and description. Without a display on
+// CorabindError carrying its number and description; so does a call made
+// while another call's dialog is open on the server (number 409,
+// description "a dialog is open"), at once.
+//
+//   const { value, ended } = await c.$dialog("SetFormField", "TEXT");
+//
+// gives, beside the member's value, how its dialog ended: "accepted",
+// "cancelled" or "closed" (from the window frame, when a field dialog still
+// returns the field before). For GetLocalHTMLFile `folder` is the opened
+// file's folder, which the server now serves and composes from. Without a display on
 // the server, a call that opens a dialog needs a ui script: c.$ui([...])
 // hands one to the next call (the form of docs/automation.md).
 (function (global) {
@@ -23,6 +32,8 @@
     global.history.replaceState(null, "", global.location.pathname + global.location.search);
   }
   const secret = global.sessionStorage.getItem(kSecretKey);
+
+  const kDialogOpen = 409;  // HTTP Conflict: another call's dialog is open
 
   class CorabindError extends Error {
     constructor(member, number, description) {
@@ -55,6 +66,9 @@
       answer = await response.json();
     } catch (e) {
       throw new Error(`corabind: ${member}: HTTP ${response.status}`);
+    }
+    if (response.status === kDialogOpen && answer.refused) {
+      throw new CorabindError(member, kDialogOpen, answer.refused);
     }
     if (answer.refused) throw new Error(`corabind: ${member}: ${answer.refused}`);
     if (answer.protocol_error) throw new Error(`corabind: ${member}: ${answer.protocol_error}`);
@@ -117,7 +131,21 @@
       }
       const answer = await request(body, member);
       events = answer.events ?? [];
-      return fromWire(answer.result);
+      return answer;
+    };
+    const call = async (name, args) => {
+      while (args.length && args[args.length - 1] === undefined) args.pop();
+      // Copies of page documents live for this call only.
+      const documents = new Map();
+      try {
+        const wire = [];
+        for (const a of args) wire.push(await toWire(a, documents));
+        return await invoke({ op: "call", method: name, args: wire }, name);
+      } finally {
+        for (const d of documents.values()) {
+          await request({ op: "release", document: d }, "release");
+        }
+      }
     };
     const own = {
       // The ui script the next call runs with (no display on the server).
@@ -129,11 +157,20 @@
       get $events() {
         return events;
       },
-      $get(name) {
-        return invoke({ op: "get", property: name }, name);
+      async $get(name) {
+        return fromWire((await invoke({ op: "get", property: name }, name)).result);
       },
       async $put(name, value) {
-        return invoke({ op: "put", property: name, value: await toWire(value, new Map()) }, name);
+        const wire = await toWire(value, new Map());
+        return fromWire((await invoke({ op: "put", property: name, value: wire }, name)).result);
+      },
+      // A member that opens a dialog: its value, how the dialog ended and,
+      // for an accepted open, the mail's new folder.
+      async $dialog(name, ...args) {
+        const answer = await call(name, args);
+        const out = { value: fromWire(answer.result), ended: answer.ended ?? null };
+        if (answer.folder !== undefined) out.folder = answer.folder;
+        return out;
       },
       $release() {
         return request({ op: "release", control: handle }, "release");
@@ -145,20 +182,7 @@
         if (typeof name !== "string" || name in target) return target[name];
         if (name === "then") return undefined;  // not a promise itself
         if (properties.includes(name)) return target.$get(name);
-        return async (...args) => {
-          while (args.length && args[args.length - 1] === undefined) args.pop();
-          // Copies of page documents live for this call only.
-          const documents = new Map();
-          try {
-            const wire = [];
-            for (const a of args) wire.push(await toWire(a, documents));
-            return await invoke({ op: "call", method: name, args: wire }, name);
-          } finally {
-            for (const d of documents.values()) {
-              await request({ op: "release", document: d }, "release");
-            }
-          }
-        };
+        return async (...args) => fromWire((await call(name, args)).result);
       },
       set(target, name, value) {
         if (!properties.includes(name)) return false;
