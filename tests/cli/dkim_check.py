@@ -15,10 +15,10 @@ first failure.
 import base64
 import json
 import os
-import socket
 import subprocess
 import sys
-import time
+
+import smtp_sink
 
 FROM = "Kim <kim@mail.example.com>"
 
@@ -117,30 +117,13 @@ def check_automate(corabind, mail, key, public, work):
            "automate compose: the attachment was not kept whole")
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def check_send(corabind, mail, key, public, work):
     try:
         import aiosmtpd  # noqa: F401
     except ImportError:
         return "skip: aiosmtpd"
     inbox = os.path.join(work, "inbox")
-    os.makedirs(inbox)
-    port = free_port()
-    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__)))
-    server = subprocess.Popen([sys.executable, "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:%d" % port,
-                               "-c", "smtp_sink.Sink", inbox], env=env)
-    try:
-        for _ in range(200):  # until it listens
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=1).close()
-                break
-            except OSError:
-                time.sleep(0.05)
+    with smtp_sink.running(inbox) as port:
         common = [corabind, "send", "--smtp", "smtp://127.0.0.1:%d" % port, "--from", FROM,
                   "--to", "lee@example.org", "--cc", "park@example.net", "--subject", "Spring",
                   "--dkim-key", key,
@@ -162,9 +145,6 @@ def check_send(corabind, mail, key, public, work):
         again = json.load(open(os.path.join(inbox, "1.json")))["data"].encode()
         expect(again.endswith(open(eml, "rb").read()), "send --eml changed the message")
         check_signed(again, public, "send --eml")
-    finally:
-        server.terminate()
-        server.wait()
     return "ok"
 
 
