@@ -10,10 +10,13 @@
 
 #include "platform/posix/temp_folder.h"
 
+#include "support/command_output.h"
+
 namespace {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
+using corabind::testing::Slurp;
 
 class AutomateTest : public ::testing::Test {
  protected:
@@ -148,13 +151,6 @@ TEST_F(AutomateTest, EachJobThroughTheProtocol) {
 }  // namespace
 
 namespace {
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The protocol document is read by people who never probe the control: its
 // reference part is what `describe` says, and its worked examples answer

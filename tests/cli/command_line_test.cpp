@@ -10,16 +10,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/command_output.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using corabind::testing::Slurp;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())

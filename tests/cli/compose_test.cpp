@@ -11,27 +11,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/command_output.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using corabind::testing::Output;
+using corabind::testing::Quote;
+using corabind::testing::Slurp;
 
 struct Outcome {
   int status;
   std::string out, err;
 };
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& text) {
-  std::string q = "'";
-  for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
 
 class ComposeTest : public ::testing::Test {
  protected:
@@ -57,27 +49,12 @@ class ComposeTest : public ::testing::Test {
     const std::string command =
         "python3 " +
         Quote(std::string(CORABIND_SOURCE_DIR) + "/tests/cli/check_composed_message.py") + " " +
-        Quote(message.string()) + " " + Quote(folder.string()) + " " + charset + " 2>&1";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[512];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    if (pipe) ::pclose(pipe);
-    return out;
+        Quote(message.string()) + " " + Quote(folder.string()) + " " + charset;
+    return Output(command);
   }
 
   fs::path dir_;
 };
-
-// What a command prints, standard error included.
-static std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  char buffer[512];
-  while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  if (pipe) ::pclose(pipe);
-  return out;
-}
 
 // The GetImages layout is what programs built on the control parse: the
 // bundled newsletter must come out byte for byte as it always has.

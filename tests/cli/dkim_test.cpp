@@ -9,22 +9,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/command_output.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quote(const std::string& text) {
-  std::string q = "'";
-  for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using corabind::testing::Output;
+using corabind::testing::Quote;
+using corabind::testing::Slurp;
 
 class DkimTest : public ::testing::Test {
  protected:
@@ -53,12 +45,8 @@ TEST_F(DkimTest, AnIndependentVerifierAcceptsWhatComposeWritesAndSendSends) {
   const std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
   const std::string command = python + " " +
                               Quote(std::string(CORABIND_SOURCE_DIR) + "/tests/cli/dkim_check.py") +
-                              " " + Quote(CORABIND_CLI) + " " + Quote(dir_.string()) + " 2>&1";
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[512];
-  while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-  if (pipe) ::pclose(pipe);
+                              " " + Quote(CORABIND_CLI) + " " + Quote(dir_.string());
+  const std::string out = Output(command);
   if (out.rfind("skip:", 0) == 0 && std::getenv("CI") == nullptr) GTEST_SKIP() << out;
   EXPECT_EQ(out, "compose: ok\nstdout: ok\nautomate: ok\nsend: ok\n");
 }

@@ -18,9 +18,12 @@
 
 #include "platform/html/parser_helper.h"
 
+#include "support/command_output.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using corabind::testing::Slurp;
 
 constexpr long kMaxPeakKiB = 256 * 1024;
 constexpr std::size_t kMiB = std::size_t{1} << 20;
@@ -51,13 +54,6 @@ std::string DistinctBold(std::size_t count, std::string_view extra = "") {
   for (std::size_t i = 0; i < count; ++i)
     out += "<b class=c" + std::to_string(i) + std::string(extra) + ">";
   return out;
-}
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 pid_t Start(const fs::path& mail, const fs::path& err) {
