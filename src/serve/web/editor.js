@@ -86,6 +86,7 @@ const say = (key, values = {}) => (M[key] ?? key).replace(/\{(\w+)\}/g, (_, k) =
 
 const kDraftKey = "corabind.draft";
 const kHiddenSrc = "data-corabind-src";
+const kMovieLabel = "data-corabind-movie";
 const kFieldTags = new Set(["INPUT", "SELECT", "TEXTAREA", "OBJECT", "EMBED"]);
 const kFieldKinds = ["TEXT", "PASSWORD", "RADIO", "CHECK", "TEXTAREA", "LIST"];
 const kReconnectMs = 2000;
@@ -170,7 +171,10 @@ function toView(html) {
       img.setAttribute("src", info.files + src);
     }
   }
-  body.querySelectorAll("object").forEach((o) => o.setAttribute("contenteditable", "false"));
+  for (const o of body.querySelectorAll("object")) {
+    o.setAttribute("contenteditable", "false");
+    o.setAttribute(kMovieLabel, M.flash);
+  }
   return body.innerHTML;
 }
 
@@ -189,7 +193,10 @@ function fromView(html) {
       if (src.startsWith(info.files)) img.setAttribute("src", src.slice(info.files.length));
     }
   }
-  root.querySelectorAll("object[contenteditable]").forEach((o) => o.removeAttribute("contenteditable"));
+  for (const o of root.querySelectorAll("object")) {
+    o.removeAttribute("contenteditable");
+    o.removeAttribute(kMovieLabel);
+  }
   for (const e of root.querySelectorAll(".corabind-selected")) {
     e.classList.remove("corabind-selected");
     if (!e.classList.length) e.removeAttribute("class");
