@@ -299,7 +299,9 @@ async function act(work) {
     if (done) tell(done);
   } catch (e) {
     if (e instanceof TypeError) lostServer();
-    tell(e.description ?? e.message, true);
+    const why = e.description ?? e.message;
+    // Another window's dialog (or another page's) holds the control.
+    tell(/a dialog is open/.test(why) ? M.busy : why, true);
   }
 }
 
@@ -666,10 +668,10 @@ function wire() {
   editor.e.on("change", changed);
   editor.editor.addEventListener("input", changed);
   for (const name of ["input", "change"]) document.getElementById("envelope").addEventListener(name, changed);
-  // Whatever comes back from the source view is read as a stranger's mail.
-  editor.e.on("afterSetMode", () => {
-    if (editor.getMode() === Jodit.constants.MODE_WYSIWYG) setBody(fromView(editor.value));
-  });
+  // Whatever reaches the view, from the source view too, is read as a
+  // stranger's mail before it is in the page.
+  editor.e.on("beforeSetValueToEditor", (value) => (typeof value === "string" ? toView(fromView(value)) : value));
+  editor.e.on("afterSetMode", showRemoteBar);
   editor.editor.addEventListener("click", (e) => select(fieldOf(e.target)));
   editor.editor.addEventListener("dblclick", (e) => {
     const field = fieldOf(e.target);
