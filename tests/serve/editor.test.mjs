@@ -383,6 +383,37 @@ test("the draft survives a reload; a stopped server is said, and a new one needs
   assert.match(await markup(second), /draft kept!/);
 });
 
+test("while a dialog is open the page says so; its answer from before a break is not used", async (t) => {
+  const dir = tempDir(t);
+  const { page } = await openEditor(t, dir);
+  await page.evaluate(() => window.editor.setBody("<p>x</p>"));
+  // The dialog's answer is held back, and the server made unreachable, as
+  // a person would meet a slow dialog and a stopped server.
+  await page.setRequestInterception(true);
+  let held = null;
+  let serverDown = false;
+  page.on("request", (r) => {
+    if (r.url().endsWith("/call") && r.postData()?.includes('"SetFormField"')) held = r;
+    else if (serverDown && r.url().endsWith("/info")) r.abort();
+    else r.continue();
+  });
+  await nextUi(page, [kTextUi("late")]);
+  await caretAtEnd(page);
+  await clickTool(page, "Text field");
+  await page.waitForSelector("#overlay:not([hidden])");
+  assert.match(await page.$eval("#overlay", (o) => o.textContent), /dialog is open/);
+  await page.waitForSelector(`${tool("Open")}[disabled]`);
+  serverDown = true;
+  await page.waitForSelector("#offline");
+  serverDown = false;
+  await page.waitForFunction(() => !document.querySelector("#offline"));
+  await held.continue();
+  await page.waitForSelector("#overlay[hidden]");
+  await page.waitForFunction(() => document.querySelector("#status").textContent !== "Connected again.");
+  assert.match(await status(page), /from before the break/);
+  assert.doesNotMatch(await markup(page), /late/);
+});
+
 test("local images are shown through the server and kept relative; a picked file is copied in", async (t) => {
   const dir = tempDir(t);
   writeFileSync(join(dir, "dot.gif"), kGif);

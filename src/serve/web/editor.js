@@ -270,6 +270,7 @@ async function dialog(member, ...args) {
   const started = epoch;
   dialogPending = true;
   overlay.hidden = false;
+  editor.e.fire("updateToolbar");
   try {
     let answer;
     if ("$dialog" in control) {
@@ -286,6 +287,7 @@ async function dialog(member, ...args) {
   } finally {
     dialogPending = false;
     overlay.hidden = true;
+    editor.e.fire("updateToolbar");
   }
 }
 
