@@ -641,16 +641,20 @@ async function watch() {
   watching = true;
   for (;;) {
     await new Promise((resolve) => setTimeout(resolve, kReconnectMs));
+    let alive = true;
     try {
       info = await readInfo();
-      if (!connected) {
-        setConnected(true);
-        notice("offline", null);
-        tell(M.back);
-      }
     } catch (e) {
-      if (connected) lostServer();
-      if (e.status === 403) notice("offline", M.newServer);
+      // No answer, or one from a server that does not know our secret. A
+      // refusal that only means busy (a dialog open) is a server still there.
+      alive = e.status !== undefined && e.status !== 401 && e.status !== 403;
+      if (!alive && connected) lostServer();
+      if (e.status === 401 || e.status === 403) notice("offline", M.newServer);
+    }
+    if (alive && !connected) {
+      setConnected(true);
+      notice("offline", null);
+      tell(M.back);
     }
   }
 }
