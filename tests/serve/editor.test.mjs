@@ -170,6 +170,9 @@ test("fields: inserted only when accepted, one undo step, the caret after them, 
   await page.click('.jodit-wysiwyg input[name="성명"]');
   assert.equal(await command(page, "Edit field", [kTextUi("성명", "김")]), "Field changed.");
   assert.match(await markup(page), /name="성명" value="김"/);
+  // A field edit is one undo step too.
+  await clickTool(page, "Undo");
+  assert.match(await markup(page), /name="성명" value="홍길동"/);
 
   if (!(await hasDialogEnds(page))) return t.skip("the server does not say how a dialog ended ($dialog)");
   // Closed by its frame the dialog hands back the last field: not inserted.
@@ -432,6 +435,26 @@ test("local images are shown through the server and kept relative; a picked file
   const [, src] = /<img src="([^"]+)">\s*<\/p>$/.exec(await markup(page)) ?? [];
   assert.ok(src && !src.includes("/"), await markup(page));
   assert.deepEqual(readFileSync(join(dir, src)), kPng);
+
+  // Dropped and pasted image files are copied in the same way, each under a
+  // name of its own.
+  for (const kind of ["drop", "paste"]) {
+    await page.evaluate(() => (document.querySelector("#status").textContent = ""));
+    await page.evaluate((kind, b64) => {
+      const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const data = new DataTransfer();
+      data.items.add(new File([bytes], "picked.png", { type: "image/png" }));
+      const target = document.querySelector(".jodit-wysiwyg p");
+      const box = target.getBoundingClientRect();
+      target.dispatchEvent(kind === "drop"
+        ? new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true, clientX: box.right - 2, clientY: box.top + 4 })
+        : new ClipboardEvent("paste", { clipboardData: data, bubbles: true, cancelable: true }));
+    }, kind, kPng.toString("base64"));
+    await page.waitForFunction(() => document.querySelector("#status").textContent !== "");
+  }
+  const sources = [...(await markup(page)).matchAll(/<img src="([^"]+)">/g)].map((m) => m[1]);
+  assert.equal(new Set(sources).size, 4, sources.join());
+  for (const added of sources.slice(1)) assert.deepEqual(readFileSync(join(dir, added)), kPng, added);
 });
 
 test("corabind.js: the page's document for GetImages, properties, failures", async (t) => {

@@ -197,10 +197,6 @@ function fromView(html) {
     o.removeAttribute("contenteditable");
     o.removeAttribute(kMovieLabel);
   }
-  for (const e of root.querySelectorAll(".corabind-selected")) {
-    e.classList.remove("corabind-selected");
-    if (!e.classList.length) e.removeAttribute("class");
-  }
   return template.innerHTML;
 }
 
@@ -248,10 +244,23 @@ function fieldOf(target) {
   return null;
 }
 
+// The selected field is outlined from outside the mail, so that selecting
+// is no change to the mail and no undo step.
+const fieldMark = document.createElement("div");
+fieldMark.id = "field-mark";
+fieldMark.hidden = true;
+
+function placeFieldMark() {
+  const shown = selected && selected.isConnected && editor.getMode() === Jodit.constants.MODE_WYSIWYG;
+  fieldMark.hidden = !shown;
+  if (!shown) return;
+  const box = selected.getBoundingClientRect();
+  Object.assign(fieldMark.style, { left: `${box.left}px`, top: `${box.top}px`, width: `${box.width}px`, height: `${box.height}px` });
+}
+
 function select(element) {
   selected = element;
-  editor?.editor.querySelectorAll(".corabind-selected").forEach((e) => e.classList.remove("corabind-selected"));
-  if (selected) selected.classList.add("corabind-selected");
+  placeFieldMark();
   editor?.e.fire("updateToolbar");
 }
 
@@ -671,6 +680,11 @@ function wire() {
   editor.editor.setAttribute("aria-label", M.body);
   editor.editor.setAttribute("role", "textbox");
   editor.editor.setAttribute("aria-multiline", "true");
+  document.body.append(fieldMark);
+  editor.e.on("change", () => placeFieldMark());
+  editor.e.on("afterSetMode", () => placeFieldMark());
+  document.addEventListener("scroll", placeFieldMark, true);  // any scrolling part
+  window.addEventListener("resize", placeFieldMark);
   editor.e.on("change", changed);
   editor.editor.addEventListener("input", changed);
   for (const name of ["input", "change"]) document.getElementById("envelope").addEventListener(name, changed);
