@@ -133,9 +133,9 @@ test("a ui script answers the dialogs only where the person asked for it", async
 // Bounded: a server that never starts the opener would leave it waiting.
 test("--open hands the browser a page only the user can read, never the secret", { timeout: 120000 }, async (t) => {
   const dir = tempDir(t);
-  // An opener that only notes what it was given.
+  // An opener that only notes what it was given, whole before it is seen.
   const opener = join(dir, "opener");
-  writeFileSync(opener, `#!/bin/sh\nprintf '%s\\n' "$@" > "$0.argv"\n`, { mode: 0o755 });
+  writeFileSync(opener, `#!/bin/sh\nprintf '%s\\n' "$@" > "$0.part" && mv "$0.part" "$0.argv"\n`, { mode: 0o755 });
   const runtime = join(dir, "runtime");
   mkdirSync(runtime, { mode: 0o700 });
   const shared = join(dir, "shared");
