@@ -67,24 +67,13 @@ bool IsPlainName(std::string_view name) {
 std::vector<std::string> EncodedSections(std::string_view name) {
   static constexpr std::string_view kAttributeChars =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$&+-.^_`|~";
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::vector<std::string> sections(1);
   for (std::size_t i = 0; i < name.size();) {
     std::size_t end = i + 1;  // one whole character: a lead byte and its continuations
     while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
-    std::string encoded;
-    for (; i < end; ++i) {
-      const auto b = static_cast<unsigned char>(name[i]);
-      if (kAttributeChars.find(name[i]) != std::string_view::npos) {
-        encoded += name[i];
-      } else {
-        encoded += '%';
-        encoded += kHex[b >> 4];
-        encoded += kHex[b & 15];
-      }
-    }
-    if (!sections.back().empty() &&
-        sections.back().size() + encoded.size() > kEncodedSectionLength)
+    const std::string encoded = PercentEscaped(name.substr(i, end - i), kAttributeChars);
+    i = end;
+    if (!sections.back().empty() && sections.back().size() + encoded.size() > kEncodedSectionLength)
       sections.emplace_back();
     sections.back() += encoded;
   }

@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +16,7 @@
 #include "core/printable.h"
 #include "core/text.h"
 #include "platform/posix/unique_fd.h"
+#include "serve/mail_folder.h"
 
 extern char** environ;
 
@@ -103,19 +103,7 @@ LaunchPage::~LaunchPage() {
 }
 
 std::string LaunchPage::file_url() const {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = "file://";
-  for (const char c : path_) {
-    const auto u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || std::strchr("/-._~", c)) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
-  }
-  return out;
+  return "file://" + PercentEncode(path_, true);
 }
 
 bool StartOpener(const std::string& target) {

@@ -50,13 +50,6 @@ std::string_view Head(std::string_view text, std::size_t limit) {
   return text.substr(0, end);
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 [[noreturn]] void WriteFailed(int error, const std::string& name) {
   const std::int32_t number = error == ENOSPC || error == EDQUOT ? err::kDiskFull
                               : error == EACCES || error == EPERM || error == EROFS
@@ -90,7 +83,7 @@ void MailFolder::set_folder(const fs::path& folder) {
 }
 
 std::optional<MailFolder::File> MailFolder::Read(std::string_view url_path) const {
-  const std::optional<std::string> relative = PercentDecode(url_path);
+  const std::optional<std::string> relative = PercentUnescaped(url_path, true);
   if (!relative || relative->empty() || relative->front() == '/' ||
       relative->find('\0') != std::string::npos)
     return std::nullopt;
@@ -173,36 +166,10 @@ std::string SafeFileName(std::string_view name) {
 }
 
 std::string PercentEncode(std::string_view text, bool keep_slash) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (alnum || c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/')) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> PercentDecode(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return out;
+  // A URL's unreserved characters (RFC 3986), and '/' between a path's names.
+  static constexpr std::string_view kKeep =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~/";
+  return PercentEscaped(text, keep_slash ? kKeep : kKeep.substr(0, kKeep.size() - 1));
 }
 
 }  // namespace corabind::serve
