@@ -352,6 +352,9 @@ class Builder {
     state_.text = options_.text != TextAlternative::kNone;
 
     const std::string html = Encode(WithLf(PageText()), options_.charset);
+    // Made before the multiparts, which nothing would release should its
+    // text not fit the charset.
+    GMimeObject* plain = options_.text != TextAlternative::kNone ? PlainPart() : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
@@ -365,9 +368,8 @@ class Builder {
     for (std::size_t i = attached; i < parts_.size(); ++i) g_mime_multipart_add(related, parts_[i]);
     state_.parts = parts_.size() - attached;
     GMimeObject* body = GMIME_OBJECT(related);
-    if (options_.text != TextAlternative::kNone) {
+    if (plain) {
       GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
-      GMimeObject* plain = PlainPart();
       g_mime_multipart_add(alternative, plain);
       g_object_unref(plain);
       g_mime_multipart_add(alternative, body);
