@@ -15,6 +15,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/unique_fd.h"
 #include "serve/mail_folder.h"
 
@@ -85,15 +86,11 @@ LaunchPage::LaunchPage(const std::string& url) {
       "\")</script>\n"
       "<p><a href=\"" +
       url + "\">Open the editor</a></p>\n";
-  std::size_t at = 0;
-  while (at < page.size()) {
-    const ssize_t n = ::write(fd.get(), page.data() + at, page.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::unlink(path_.c_str());
-      Fail(path_);
-    }
-    at += static_cast<std::size_t>(n);
+  if (!WriteWhole(fd.get(), page)) {
+    const int error = errno;
+    ::unlink(path_.c_str());
+    errno = error;
+    Fail(path_);
   }
 }
 

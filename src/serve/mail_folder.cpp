@@ -10,6 +10,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/read_policy.h"
 #include "platform/posix/unique_fd.h"
 
@@ -124,18 +125,7 @@ std::string MailFolder::AddFile(std::string_view name, std::string_view bytes) c
       if (errno == EEXIST) continue;
       WriteFailed(errno, candidate);
     }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t n = ::write(out.get(), bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        const int error = n < 0 ? errno : ENOSPC;
-        ::unlinkat(folder.get(), candidate.c_str(), 0);
-        WriteFailed(error, candidate);
-      }
-      written += static_cast<std::size_t>(n);
-    }
-    if (out.Close() != 0) {
+    if (!WriteWhole(out.get(), bytes) || out.Close() != 0) {
       const int error = errno;
       ::unlinkat(folder.get(), candidate.c_str(), 0);
       WriteFailed(error, candidate);
