@@ -50,19 +50,6 @@ std::string ReadGivenText(const std::string& path) {
   }
 }
 
-// Writes every byte to `fd`; ComposeError naming `shown` on failure.
-void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      throw ComposeError{"cannot write " + shown + ": " + std::strerror(n < 0 ? errno : EIO),
-                         err::kDeviceIo};
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 }  // namespace
 
 Problems::Problems(bool allow_missing, const Telling& tell)
@@ -228,7 +215,8 @@ std::uintmax_t WriteMessage(const mail::Mail& message,
   std::uint64_t size = 0;
   message.Write([&](std::string_view bytes) {
     signer.Feed(bytes);
-    WriteAll(scratch.get(), bytes, shown);
+    if (!WriteWhole(scratch.get(), bytes))
+      throw ComposeError{"cannot write " + shown + ": " + std::strerror(errno), err::kDeviceIo};
     size += bytes.size();
   });
   const std::string signature = signer.Finish();

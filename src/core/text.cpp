@@ -170,4 +170,50 @@ std::u16string DecimalText(std::int64_t value) {
   return std::u16string(s.begin(), s.end());
 }
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string PercentEscaped(std::string_view text, std::string_view keep) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (keep.find(c) != std::string_view::npos) {
+      out += c;
+    } else {
+      const auto byte = static_cast<unsigned char>(c);
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> PercentUnescaped(std::string_view text, bool strict) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+    if (text[i] == '%' && low >= 0) {
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else if (text[i] == '%' && strict) {
+      return std::nullopt;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace corabind

@@ -30,4 +30,10 @@ bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::u16string_view p
 // Decimal text of an integer, "-" before negative numbers.
 std::u16string DecimalText(std::int64_t value);
 
+// `text` with every byte but those in `keep` written %XX (upper-case hex).
+std::string PercentEscaped(std::string_view text, std::string_view keep);
+// `text` with its %XX escapes undone. A '%' not followed by two hex digits
+// stays as it is, or, when `strict`, gives nothing.
+std::optional<std::string> PercentUnescaped(std::string_view text, bool strict);
+
 }  // namespace corabind

@@ -1,7 +1,9 @@
 #include "mail/address.h"
 
+#include <arpa/inet.h>
 #include <gmime/gmime.h>
 #include <idn2.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,9 +76,21 @@ bool IsAscii(std::string_view text) {
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// "[192.0.2.1]" or "[IPv6:2001:db8::1]" (RFC 5321): an address and nothing
+// else, so that no '>' or space in it can end the envelope's path.
+bool IsAddressLiteral(std::string_view domain) {
+  constexpr std::string_view kIpv6Tag = "IPv6:";
+  std::string address(domain.substr(1, domain.size() - 2));
+  const bool ipv6 = ::strncasecmp(address.c_str(), kIpv6Tag.data(), kIpv6Tag.size()) == 0;
+  if (ipv6) address.erase(0, kIpv6Tag.size());
+  unsigned char binary[sizeof(in6_addr)];
+  return ::inet_pton(ipv6 ? AF_INET6 : AF_INET, address.c_str(), binary) == 1;
+}
+
 // A host name of letters, digits, hyphens and dots, or an address literal.
 bool IsHostName(std::string_view domain) {
-  if (domain.size() > 2 && domain.front() == '[' && domain.back() == ']') return true;
+  if (domain.size() > 2 && domain.front() == '[' && domain.back() == ']')
+    return IsAddressLiteral(domain);
   if (domain.empty() || domain.front() == '.' || domain.back() == '.' ||
       domain.find("..") != std::string_view::npos)
     return false;

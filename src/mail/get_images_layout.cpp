@@ -15,19 +15,7 @@ std::string CidUrl(std::u16string_view key) {
   // attribute is escaped; "&" and quotes included.
   static constexpr std::string_view kKeep =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$()*+,;=:@/";
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = "cid:";
-  for (const char c : ToUtf8(key)) {
-    if (kKeep.find(c) != std::string_view::npos) {
-      out += c;
-    } else {
-      const auto b = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    }
-  }
-  return out;
+  return "cid:" + PercentEscaped(ToUtf8(key), kKeep);
 }
 
 namespace {

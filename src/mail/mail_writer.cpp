@@ -67,24 +67,13 @@ bool IsPlainName(std::string_view name) {
 std::vector<std::string> EncodedSections(std::string_view name) {
   static constexpr std::string_view kAttributeChars =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#$&+-.^_`|~";
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::vector<std::string> sections(1);
   for (std::size_t i = 0; i < name.size();) {
     std::size_t end = i + 1;  // one whole character: a lead byte and its continuations
     while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) ++end;
-    std::string encoded;
-    for (; i < end; ++i) {
-      const auto b = static_cast<unsigned char>(name[i]);
-      if (kAttributeChars.find(name[i]) != std::string_view::npos) {
-        encoded += name[i];
-      } else {
-        encoded += '%';
-        encoded += kHex[b >> 4];
-        encoded += kHex[b & 15];
-      }
-    }
-    if (!sections.back().empty() &&
-        sections.back().size() + encoded.size() > kEncodedSectionLength)
+    const std::string encoded = PercentEscaped(name.substr(i, end - i), kAttributeChars);
+    i = end;
+    if (!sections.back().empty() && sections.back().size() + encoded.size() > kEncodedSectionLength)
       sections.emplace_back();
     sections.back() += encoded;
   }
@@ -363,6 +352,9 @@ class Builder {
     state_.text = options_.text != TextAlternative::kNone;
 
     const std::string html = Encode(WithLf(PageText()), options_.charset);
+    // Made before the multiparts, which nothing would release should its
+    // text not fit the charset.
+    GMimeObject* plain = options_.text != TextAlternative::kNone ? PlainPart() : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
@@ -376,9 +368,8 @@ class Builder {
     for (std::size_t i = attached; i < parts_.size(); ++i) g_mime_multipart_add(related, parts_[i]);
     state_.parts = parts_.size() - attached;
     GMimeObject* body = GMIME_OBJECT(related);
-    if (options_.text != TextAlternative::kNone) {
+    if (plain) {
       GMimeMultipart* alternative = g_mime_multipart_new_with_subtype("alternative");
-      GMimeObject* plain = PlainPart();
       g_mime_multipart_add(alternative, plain);
       g_object_unref(plain);
       g_mime_multipart_add(alternative, body);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <vector>
 
 #include "core/document.h"
@@ -202,7 +203,7 @@ class TextWriter : public ContentVisitor {
   };
   struct List {
     bool ordered;
-    int next;
+    std::int64_t next;  // wider than a start: counting on from the largest does not overflow
   };
   struct Link {
     std::string href, text;

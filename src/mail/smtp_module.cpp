@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/failure.h"
+#include "core/printable.h"
 #include "core/text.h"
 #include "mail/smtp_sender.h"
 #include "modules/module_loader.h"
@@ -82,6 +83,20 @@ struct Target {
   bool loopback = false;  // every address is this machine's
 };
 
+// `url` as a message may show it: printable, and without the user name and
+// password it may carry before its host, which would otherwise end up in
+// logs.
+std::string Shown(std::string_view url) {
+  std::string shown(url);
+  if (const std::size_t scheme = url.find("://"); scheme != std::string_view::npos) {
+    const std::size_t host = scheme + 3;
+    const std::string_view authority = url.substr(host, url.find_first_of("/?#", host) - host);
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
+      shown.erase(host, at + 1);
+  }
+  return Printable(shown);
+}
+
 std::string UrlPart(CURLU* url, CURLUPart part) {
   char* text = nullptr;
   if (curl_url_get(url, part, &text, CURLU_DEFAULT_PORT) != CURLUE_OK) return {};
@@ -93,7 +108,7 @@ std::string UrlPart(CURLU* url, CURLUPart part) {
 Target Resolve(const std::string& url) {
   std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
   if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
-    throw Failure(err::kInvalidCall, FromUtf8("not a URL: " + url));
+    throw Failure(err::kInvalidCall, FromUtf8("not a URL: " + Shown(url)));
   Target target;
   target.host = UrlPart(handle.get(), CURLUPART_HOST);
   target.port = UrlPart(handle.get(), CURLUPART_PORT);
@@ -160,7 +175,8 @@ struct Session {
     for (const std::string& r : options.recipients) Append(recipients, "<" + r + ">");
     if (!target.literal) {
       std::string pinned = target.host + ":" + target.port + ":";
-      for (const std::string& a : target.addresses) pinned += a + (&a == &target.addresses.back() ? "" : ",");
+      for (const std::string& a : target.addresses)
+        pinned += a + (&a == &target.addresses.back() ? "" : ",");
       Append(resolve, pinned);
       curl_easy_setopt(c, CURLOPT_RESOLVE, resolve.get());
     }
@@ -211,7 +227,8 @@ Sent Send(const SmtpOptions& options, const MessageReader& read, std::size_t siz
   InitCurl();
   const bool smtps = options.url.rfind("smtps://", 0) == 0;
   if (!smtps && options.url.rfind("smtp://", 0) != 0) {
-    throw Failure(err::kInvalidCall, FromUtf8("not an smtp:// or smtps:// URL: " + options.url));
+    throw Failure(err::kInvalidCall,
+                  FromUtf8("not an smtp:// or smtps:// URL: " + Shown(options.url)));
   }
   if (options.from.empty()) throw Failure(err::kInvalidCall, u"no sender for the envelope");
   if (options.recipients.empty()) throw Failure(err::kInvalidCall, u"no recipient");

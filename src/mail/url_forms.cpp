@@ -11,13 +11,6 @@ namespace corabind::mail {
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool IsLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -102,30 +95,10 @@ bool IsForgivingBase64(std::string_view text) {
   return symbols % 4 != 1;
 }
 
-// `text` with its percent-escapes undone; nothing for a '%' that does not
-// begin one, when `strict`.
-std::optional<std::string> Unescaped(std::string_view text, bool strict) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-    const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
-    if (text[i] == '%' && low >= 0) {
-      out += static_cast<char>(high * 16 + low);
-      i += 2;
-    } else if (text[i] == '%' && strict) {
-      return std::nullopt;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> PercentDecoded(std::string_view text) {
-  std::string out = *Unescaped(text, false);
+  std::string out = *PercentUnescaped(text, false);
   if (std::any_of(out.begin(), out.end(),
                   [](char c) { return (c >= 0 && c < ' ') || c == 0x7F; })) {
     return std::nullopt;
@@ -179,7 +152,7 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
     out.subtype = Lower(media.substr(slash + 1));
   }
   const bool escaped = out.data.find('%') != std::string_view::npos;
-  if (escaped && !Unescaped(out.data, true)) return std::nullopt;
+  if (escaped && !PercentUnescaped(out.data, true)) return std::nullopt;
   if (out.base64 && !IsForgivingBase64(escaped ? std::string_view(DataUrlBody(out)) : out.data)) {
     return std::nullopt;
   }
@@ -188,7 +161,7 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
 
 std::string DataUrlBody(const DataUrl& url) {
   if (url.data.find('%') == std::string_view::npos) return std::string(url.data);
-  return Unescaped(url.data, false).value_or(std::string());
+  return PercentUnescaped(url.data, false).value_or(std::string());
 }
 
 }  // namespace corabind::mail

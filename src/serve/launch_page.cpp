@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +15,9 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/unique_fd.h"
+#include "serve/mail_folder.h"
 
 extern char** environ;
 
@@ -85,15 +86,11 @@ LaunchPage::LaunchPage(const std::string& url) {
       "\")</script>\n"
       "<p><a href=\"" +
       url + "\">Open the editor</a></p>\n";
-  std::size_t at = 0;
-  while (at < page.size()) {
-    const ssize_t n = ::write(fd.get(), page.data() + at, page.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::unlink(path_.c_str());
-      Fail(path_);
-    }
-    at += static_cast<std::size_t>(n);
+  if (!WriteWhole(fd.get(), page)) {
+    const int error = errno;
+    ::unlink(path_.c_str());
+    errno = error;
+    Fail(path_);
   }
 }
 
@@ -103,19 +100,7 @@ LaunchPage::~LaunchPage() {
 }
 
 std::string LaunchPage::file_url() const {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = "file://";
-  for (const char c : path_) {
-    const auto u = static_cast<unsigned char>(c);
-    if (std::isalnum(u) || std::strchr("/-._~", c)) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
-  }
-  return out;
+  return "file://" + PercentEncode(path_, true);
 }
 
 bool StartOpener(const std::string& target) {

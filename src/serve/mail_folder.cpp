@@ -10,6 +10,7 @@
 #include "core/failure.h"
 #include "core/printable.h"
 #include "core/text.h"
+#include "platform/posix/atomic_output.h"
 #include "platform/posix/read_policy.h"
 #include "platform/posix/unique_fd.h"
 
@@ -50,13 +51,6 @@ std::string_view Head(std::string_view text, std::size_t limit) {
   return text.substr(0, end);
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 [[noreturn]] void WriteFailed(int error, const std::string& name) {
   const std::int32_t number = error == ENOSPC || error == EDQUOT ? err::kDiskFull
                               : error == EACCES || error == EPERM || error == EROFS
@@ -90,7 +84,7 @@ void MailFolder::set_folder(const fs::path& folder) {
 }
 
 std::optional<MailFolder::File> MailFolder::Read(std::string_view url_path) const {
-  const std::optional<std::string> relative = PercentDecode(url_path);
+  const std::optional<std::string> relative = PercentUnescaped(url_path, true);
   if (!relative || relative->empty() || relative->front() == '/' ||
       relative->find('\0') != std::string::npos)
     return std::nullopt;
@@ -131,18 +125,7 @@ std::string MailFolder::AddFile(std::string_view name, std::string_view bytes) c
       if (errno == EEXIST) continue;
       WriteFailed(errno, candidate);
     }
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t n = ::write(out.get(), bytes.data() + written, bytes.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        const int error = n < 0 ? errno : ENOSPC;
-        ::unlinkat(folder.get(), candidate.c_str(), 0);
-        WriteFailed(error, candidate);
-      }
-      written += static_cast<std::size_t>(n);
-    }
-    if (out.Close() != 0) {
+    if (!WriteWhole(out.get(), bytes) || out.Close() != 0) {
       const int error = errno;
       ::unlinkat(folder.get(), candidate.c_str(), 0);
       WriteFailed(error, candidate);
@@ -173,36 +156,10 @@ std::string SafeFileName(std::string_view name) {
 }
 
 std::string PercentEncode(std::string_view text, bool keep_slash) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (alnum || c == '-' || c == '.' || c == '_' || c == '~' || (keep_slash && c == '/')) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    }
-  }
-  return out;
-}
-
-std::optional<std::string> PercentDecode(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return out;
+  // A URL's unreserved characters (RFC 3986), and '/' between a path's names.
+  static constexpr std::string_view kKeep =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~/";
+  return PercentEscaped(text, keep_slash ? kKeep : kKeep.substr(0, kKeep.size() - 1));
 }
 
 }  // namespace corabind::serve

@@ -56,8 +56,7 @@ class MailFolder {
 std::string SafeFileName(std::string_view name);
 
 // %XX for every byte but letters, digits and -._~ (and '/' when
-// `keep_slash`), and back; Decode gives nothing for a malformed escape.
+// `keep_slash`).
 std::string PercentEncode(std::string_view text, bool keep_slash);
-std::optional<std::string> PercentDecode(std::string_view text);
 
 }  // namespace corabind::serve

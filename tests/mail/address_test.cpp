@@ -39,6 +39,12 @@ TEST(AddressTest, ReadsListsAndRefusesAnythingThatCouldEndALine) {
       {"", {}, "does not read"},
       {"lee@exa_mple.com", {}, "not a host name"},
       {"lee@\xe2\x98\x83.example", {}, "international domain name"},
+      // An address literal holds an address: nothing that could end the
+      // envelope's <path> and add parameters of its own.
+      {"lee@[192.0.2.1]", {"lee@[192.0.2.1]"}},
+      {"lee@[IPv6:2001:db8::1]", {"lee@[IPv6:2001:db8::1]"}},
+      {"lee@[192.0.2.1> NOTIFY=NEVER]", {}, "not a host name"},
+      {"lee@[a b]", {}, "not a host name"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -48,6 +48,8 @@ TEST(PlainTextTest, ReadsThePageInOrderWithoutMarkup) {
       {"<h1>Title</h1><p>One\n  two</p><p>Three<br>four</p>", "Title\n\nOne two\n\nThree\nfour\n"},
       {"<ul><li>a<li>b<ul><li>c</ul></ul><ol start=3><li>x<li>y</ol>",
        "- a\n- b\n  - c\n\n3. x\n4. y\n"},
+      // The count goes on past the largest start a page can write.
+      {"<ol start=2147483647><li>x<li>y</ol>", "2147483647. x\n2147483648. y\n"},
       {"<table><tr><th>Name<th>Age</tr><tr><td>Kim</td><td><p>30</p></td></tr></table>",
        "Name | Age\nKim\n\n30\n"},
       {"<p>See <a href='https://x.example/a'>the list</a> or "

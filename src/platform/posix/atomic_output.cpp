@@ -77,6 +77,19 @@ UniqueFd ScratchFile(const fs::path& folder) {
   }
 }
 
+bool WriteWhole(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 AtomicOutput::AtomicOutput(const fs::path& path, std::u16string shown, DiskCalls calls)
     : shown_(std::move(shown)), calls_(std::move(calls)), target_(path) {
   // Through symbolic links to the file they name, which need not exist.

@@ -44,6 +44,11 @@ Failure ErrnoFailure(int error, const std::u16string& doing, const std::u16strin
 // ones); not ok(), errno set, when none can be made.
 UniqueFd ScratchFile(const std::filesystem::path& folder);
 
+// Every byte of `bytes` to `fd`, however many writes it takes; false with
+// errno set when one fails (EIO when the system writes nothing and says
+// nothing).
+bool WriteWhole(int fd, std::string_view bytes);
+
 class AtomicOutput {
  public:
   // Failures (corabind::Failure) say "Cannot write " + `shown` and why: 70
