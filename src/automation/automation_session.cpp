@@ -27,7 +27,10 @@ using nlohmann::json;
 class AutomationSession::Routing : public Desktop {
  public:
   Desktop* target = nullptr;
-  // Told true when a dialog opens while none is, false when the last closes.
+  bool live = false;  // the target shows its dialogs to a person
+  // Told true when a dialog a person sees opens while none is, false when
+  // the last closes. A scripted dialog ends by itself, so calls after it
+  // just wait their turn.
   std::function<void(bool)> on_dialog;
   void ShowModal(Form& form) override {
     Open open(*this);
@@ -50,17 +53,18 @@ class AutomationSession::Routing : public Desktop {
   // One dialog showing, however it ends.
   class Open {
    public:
-    explicit Open(Routing& r) : r_(r) {
-      if (r_.open_++ == 0 && r_.on_dialog) r_.on_dialog(true);
+    explicit Open(Routing& r) : r_(r), counts_(r.live) {
+      if (counts_ && r_.open_++ == 0 && r_.on_dialog) r_.on_dialog(true);
     }
     ~Open() {
-      if (--r_.open_ == 0 && r_.on_dialog) r_.on_dialog(false);
+      if (counts_ && --r_.open_ == 0 && r_.on_dialog) r_.on_dialog(false);
     }
     Open(const Open&) = delete;
     Open& operator=(const Open&) = delete;
 
    private:
     Routing& r_;
+    const bool counts_;
   };
   int open_ = 0;
 };
@@ -233,6 +237,7 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
   headless_->ClearScriptError();
   if (request.contains("ui")) headless_->Push(ParseUiScript(request["ui"]));
   routing_->target = scripted ? static_cast<Desktop*>(headless_.get()) : live_.get();
+  routing_->live = !scripted;
   routing_->target->ForgetEnd();
 
   bool failed = false;
@@ -250,6 +255,7 @@ Response AutomationSession::Invoke(const std::string& op, const json& request, R
   // control defines it: whether the person meant it.
   if (const auto end = routing_->target->last_end()) response["ended"] = EndName(*end);
   routing_->target = headless_.get();
+  routing_->live = false;
   if (!scripted) return response;
   response["events"] = EventsToJson(headless_->events());
   // The user's script must be used up exactly by what opened. When the

@@ -52,6 +52,11 @@ test("every dialog's answer says how it ended, beside the member's value", async
   // A call that opens nothing says nothing of an ending.
   const plain = await call(server, { op: "call", control: "c1", method: "getBaseURL" });
   assert.equal(plain.json.ended, undefined);
+  // A scripted dialog ends by itself: calls made meanwhile wait their turn
+  // instead of being told a dialog is open.
+  const together = await Promise.all(
+    Array.from({ length: 8 }, (_, i) => call(server, field([{ form: "TextBoxF", steps: [...typed(`n${i}`), { click: "Command1" }] }]))));
+  assert.deepEqual(together.map((a) => [a.status, a.json?.ended]), Array(8).fill([200, "accepted"]));
 });
 
 test("the mail's files are served read-only, confined as compose reads them", async (t) => {
