@@ -1,6 +1,5 @@
 #include "cli/compose_command.h"
 
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
@@ -214,7 +213,8 @@ void ComposeGetImagesLayout(const ComposeOptions& options, const Source& source,
     try {
       bad = EncodeMessage(message, options.encoding, sink);
     } catch (const Failure& failure) {
-      throw UsageError{"--encoding " + Printable(options.encoding) + ": " + Printable(failure.what())};
+      throw UsageError{"--encoding " + Printable(options.encoding) + ": " +
+                       Printable(failure.what())};
     }
     if (!bad) return;
     const std::size_t at = *bad;
@@ -293,66 +293,51 @@ int RunCompose(const ComposeOptions& options, std::ostream& out, std::ostream& e
       "compose", err, [&] { return Compose(options, out, err); }, options.mail);
 }
 
+namespace {
+
+// An option given once per value (`--to a --to b`): each takes exactly one,
+// so a value never swallows the MAIL argument after it.
+void AddRepeatable(CLI::App& command, const std::string& name, std::vector<std::string>& values,
+                   const std::string& help) {
+  command.add_option(name, values, help)
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+}  // namespace
+
 void AddMailOptions(CLI::App& command, ComposeOptions& options) {
   mail::MailRequest& request = options.request;
   command.add_option("--from", request.from, "The From address (\"Name <user@host>\")");
-  command.add_option("--to", request.to, "A To address or list of addresses (repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--cc", request.cc, "A Cc address or list of addresses (repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command
-      .add_option("--bcc", request.bcc,
-                  "A blind copy address or list (repeatable): in the envelope only, never in "
-                  "the message")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command.add_option("--reply-to", request.reply_to, "The Reply-To address or list")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command
-      .add_option("--list-unsubscribe", request.list_unsubscribe,
-                  "A mailto: or https: URL for List-Unsubscribe (repeatable; an https: one also "
-                  "offers one-click unsubscribing)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  AddRepeatable(command, "--to", request.to, "A To address or list of addresses (repeatable)");
+  AddRepeatable(command, "--cc", request.cc, "A Cc address or list of addresses (repeatable)");
+  AddRepeatable(command, "--bcc", request.bcc,
+                "A blind copy address or list (repeatable): in the envelope only, never in "
+                "the message");
+  AddRepeatable(command, "--reply-to", request.reply_to, "The Reply-To address or list");
+  AddRepeatable(command, "--list-unsubscribe", request.list_unsubscribe,
+                "A mailto: or https: URL for List-Unsubscribe (repeatable; an https: one also "
+                "offers one-click unsubscribing)");
   command.add_option("--subject", request.subject, "The Subject (UTF-8)");
   CLI::Option* text =
       command.add_option("--text", request.text,
                          "The plain-text alternative, a UTF-8 file (default: made from the HTML)");
   command.add_flag("--no-text", request.no_text, "No plain-text alternative: the HTML alone")
       ->excludes(text);
-  command
-      .add_option("--attach", request.attach,
-                  "Attach this file (repeatable); any regular file the user can read, typed by "
-                  "its bytes")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  AddRepeatable(command, "--attach", request.attach,
+                "Attach this file (repeatable); any regular file the user can read, typed by "
+                "its bytes");
   command.add_option("--charset", request.charset,
                      "IANA charset the HTML part is written in (default utf-8), e.g. euc-kr");
   command.add_flag("--keep-data-uris", request.keep_data_uris,
                    "Leave data: images in the HTML (by default each becomes a part the HTML "
                    "names by cid:, since many mail programs block data: images)");
-  command
-      .add_option("--allow-root", request.allow_roots,
-                  "Also embed files from this folder and below (repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  command
-      .add_option("--drive", request.drives,
-                  "Map a drive letter of the mail's paths to a folder: X=/some/folder "
-                  "(repeatable)")
-      ->expected(1)
-      ->allow_extra_args(false)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  AddRepeatable(command, "--allow-root", request.allow_roots,
+                "Also embed files from this folder and below (repeatable)");
+  AddRepeatable(command, "--drive", request.drives,
+                "Map a drive letter of the mail's paths to a folder: X=/some/folder "
+                "(repeatable)");
   command.add_option("--input-charset", options.input_charset,
                      "Charset of MAIL when it has no byte order mark, as iconv names it "
                      "(overrules a <meta> declaration; default: the <meta> one, else UTF-8)");
