@@ -143,8 +143,12 @@ std::string FindParserHelper() {
   return {};
 }
 
-Tree ParseInHelper(std::string_view utf8, ParseMode mode,
-                   const std::function<void()>& while_parsing) {
+namespace {
+
+// Runs the helper on `utf8` and hands `take` the wire bytes it wrote, which
+// stay valid only during the call.
+void RunHelper(std::string_view utf8, ParseMode mode, const std::function<void()>& while_parsing,
+               const std::function<void(std::string_view)>& take) {
   const std::string helper = FindParserHelper();
   if (helper.empty()) {
     throw Failure(err::kCannotCreateObject,
@@ -197,7 +201,7 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
 
   const int status = WaitFor(pid);
   const Mapping result(output.get());
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return DecodeTree(result.bytes());
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return take(result.bytes());
   const int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (exit_status == kHelperRefused) {
     // The helper refused the markup and said why.
@@ -216,6 +220,22 @@ Tree ParseInHelper(std::string_view utf8, ParseMode mode,
           u" MB for this markup";
   }
   throw Failure(err::kInvalidCall, why);
+}
+
+}  // namespace
+
+Tree ParseInHelper(std::string_view utf8, ParseMode mode,
+                   const std::function<void()>& while_parsing) {
+  Tree tree;
+  RunHelper(utf8, mode, while_parsing, [&](std::string_view wire) { tree = DecodeTree(wire); });
+  return tree;
+}
+
+std::string ParseWireInHelper(std::string_view utf8, ParseMode mode,
+                              const std::function<void()>& while_parsing) {
+  std::string wire;
+  RunHelper(utf8, mode, while_parsing, [&](std::string_view bytes) { wire = bytes; });
+  return wire;
 }
 
 void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release,

@@ -63,6 +63,10 @@ std::string FindParserHelper();
 // ends with the thread that called this.
 Tree ParseInHelper(std::string_view utf8, ParseMode mode,
                    const std::function<void()>& while_parsing = {});
+// The same parse, the tree left in the wire format (tree_wire.h): for a
+// reader that keeps only part of it, the bytes cost far less than the tree.
+std::string ParseWireInHelper(std::string_view utf8, ParseMode mode,
+                              const std::function<void()>& while_parsing = {});
 
 // Parses in this process: what the helper runs, and what a fuzzer drives.
 // Unless `release`, Gumbo's memory is left for the process's end. Gumbo past
