@@ -1,15 +1,18 @@
 #!/bin/sh
 # `corabind compose` against Python's email package and Perl's MIME::Lite::HTML
 # (reading local files through file: URLs, no network) on two mails, side by
-# side in one run, timed by farm-bench (median wall and CPU seconds, peak
-# memory, and the ratio of each pair):
+# side in one run, timed by bench/paired_runs.py (median wall and CPU seconds,
+# peak memory, and the ratio of each pair):
 #   big:  200 images of 256 KiB (a 72 MB message)
 #   page: a 10 MB page with 10,000 references to 10,000 small images
 # and the big one signed with DKIM and not, against `cat | base64 -w76 > file`.
+# The unsigned pair is also corabind's default against that floor: the plain
+# text alternative is made unless --no-text is given, so it is in both.
 # usage: bench/compose_compare.sh path/to/corabind [RUNS]
 set -eu
 cli=$(realpath "${1:?usage: compose_compare.sh path/to/corabind [RUNS]}")
 runs=${2:-5}
+harness=$(dirname "$0")/paired_runs.py
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 - "$work" <<'PY'
@@ -73,9 +76,9 @@ for mail in big page; do
   echo "== $mail: $(wc -c <"$folder/mail.html") bytes of HTML"
   corabind="$cli compose $folder/mail.html -o $work/corabind.eml --from a@example.com --to b@example.com"
   echo "-- corabind (A) vs Python email (B)"
-  farm-bench -n "$runs" --timeout 900 --vs "python3 $work/build.py $folder $work/python.eml" -- $corabind
+  python3 "$harness" -n "$runs" --timeout 900 --vs "python3 $work/build.py $folder $work/python.eml" -- $corabind
   echo "-- corabind (A) vs MIME::Lite::HTML (B)"
-  farm-bench -n "$runs" --timeout 900 --vs "perl $work/lite.pl $folder/mail.html $work/lite.eml" -- $corabind
+  python3 "$harness" -n "$runs" --timeout 900 --vs "perl $work/lite.pl $folder/mail.html $work/lite.eml" -- $corabind
   echo "messages: corabind $(wc -c <"$work/corabind.eml"), python $(wc -c <"$work/python.eml"), MIME::Lite::HTML $(wc -c <"$work/lite.eml") bytes"
 done
 # Signing: the big mail with a DKIM signature (a key made here), and without,
@@ -86,6 +89,6 @@ floor="sh -c 'cat $big/img/* | base64 -w76 > $work/floor.txt'"
 plain="$cli compose $big/mail.html -o $work/corabind.eml --from a@example.com --to b@example.com"
 echo "== big, signed with DKIM"
 echo "-- corabind --dkim-key (A) vs cat | base64 -w76 > file (B)"
-farm-bench -n "$runs" --timeout 900 --vs "$floor" -- $plain --dkim-key "$work/dkim.key" --dkim-selector bench
+python3 "$harness" -n "$runs" --timeout 900 --vs "$floor" -- $plain --dkim-key "$work/dkim.key" --dkim-selector bench
 echo "-- corabind, not signed (A) vs cat | base64 -w76 > file (B)"
-farm-bench -n "$runs" --timeout 900 --vs "$floor" -- $plain
+python3 "$harness" -n "$runs" --timeout 900 --vs "$floor" -- $plain
