@@ -1,124 +1,41 @@
 #include "platform/html/nesting_scan.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <unordered_map>
+
+#include "platform/html/markup_cursor.h"
 
 namespace corabind::html {
 namespace {
 
-bool IsAsciiAlpha(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-template <std::size_t N>
-bool OneOf(std::string_view name, const std::array<std::string_view, N>& set) {
-  return std::find(set.begin(), set.end(), name) != set.end();
-}
-
-// WHATWG HTML "void elements" plus obsolete ones Gumbo also never keeps open.
-constexpr std::array<std::string_view, 20> kVoid = {
-    "area", "base",  "basefont", "bgsound", "br",       "col",  "embed", "frame",  "hr",    "image",
-    "img",  "input", "keygen",   "link",    "menuitem", "meta", "param", "source", "track", "wbr"};
-// Start tags that close an open element of their own kind instead of nesting
-// in it (the "optional end tag" elements of the standard).
-constexpr std::array<std::string_view, 16> kSelfClosing = {
-    "p",  "li", "dt", "dd", "option", "optgroup", "tr",       "td",
-    "th", "rb", "rt", "rp", "rtc",    "caption",  "colgroup", "tbody"};
-// Their content is text up to the matching end tag.
-constexpr std::array<std::string_view, 8> kRawText = {"script",  "style",    "xmp",      "iframe",
-                                                      "noembed", "noframes", "textarea", "title"};
-
 class Scanner {
  public:
-  Scanner(std::string_view s, std::size_t limit) : s_(s), limit_(limit) {}
+  Scanner(std::string_view s, std::size_t limit) : cursor_(s), limit_(limit) {}
 
   std::size_t Run() {
-    while (pos_ < s_.size() && max_ <= limit_) {
-      const std::size_t lt = s_.find('<', pos_);
-      if (lt == std::string_view::npos) break;
-      pos_ = lt + 1;
-      if (pos_ >= s_.size()) break;
-      const char c = s_[pos_];
-      if (IsAsciiAlpha(c)) {
-        StartTag();
-      } else if (c == '/') {
-        ++pos_;
-        if (pos_ < s_.size() && IsAsciiAlpha(s_[pos_])) {
-          EndTag();
-        } else {
-          SkipPast(">");  // "</>" or a bogus comment
-        }
-      } else if (c == '!') {
-        MarkupDeclaration();
-      } else if (c == '?') {
-        SkipPast(">");
+    while (max_ <= limit_) {
+      const MarkupCursor::Tag tag = cursor_.Next(foreign_ > 0);
+      if (tag.kind == MarkupCursor::Kind::kEnd) break;
+      if (tag.kind == MarkupCursor::Kind::kStartTag) {
+        StartTag(tag);
+      } else {
+        EndTag(tag.name);
       }
     }
     return max_;
   }
 
  private:
-  std::string ReadName() {
-    std::string name;
-    while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != '/' && s_[pos_] != '>') {
-      name.push_back(Lower(s_[pos_++]));
-    }
-    return name;
-  }
-
-  // Skips the attributes of a tag as the tokenizer reads them; true when the
-  // tag ends with "/>".
-  bool SkipAttributes() {
-    bool self_closing = false;
-    while (pos_ < s_.size()) {
-      const char c = s_[pos_];
-      if (c == '>') {
-        ++pos_;
-        return self_closing;
-      }
-      self_closing = (c == '/');
-      if (IsSpace(c) || c == '/') {
-        ++pos_;
-        continue;
-      }
-      // Attribute name: its first character may be '=', later ones may not.
-      ++pos_;
-      while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != '/' && s_[pos_] != '>' &&
-             s_[pos_] != '=') {
-        ++pos_;
-      }
-      while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;
-      if (pos_ >= s_.size() || s_[pos_] != '=') continue;
-      ++pos_;
-      while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;
-      if (pos_ < s_.size() && (s_[pos_] == '"' || s_[pos_] == '\'')) {
-        const std::size_t close = s_.find(s_[pos_], pos_ + 1);
-        pos_ = close == std::string_view::npos ? s_.size() : close + 1;
-      } else {
-        while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != '>') ++pos_;
-      }
-    }
-    return false;
-  }
-
-  void StartTag() {
-    const std::string name = ReadName();
-    const bool self_closing = SkipAttributes();
-    if (OneOf(name, kVoid)) return;
-    if (self_closing && foreign_ > 0) return;  // "/>" closes foreign elements only
-    if (OneOf(name, kSelfClosing) && open_[name] > 0) return;
+  void StartTag(const MarkupCursor::Tag& tag) {
+    const std::string& name = tag.name;
+    if (IsVoidElement(name)) return;
+    if (tag.self_closing && foreign_ > 0) return;  // "/>" closes foreign elements only
+    if (ClosesItsOwnKind(name) && open_[name] > 0) return;
     if (name == "plaintext") {
-      pos_ = s_.size();
-    } else if (foreign_ == 0 && OneOf(name, kRawText)) {
-      SkipRawText(name);
+      cursor_.SkipToEnd();
+    } else if (foreign_ == 0 && IsRawTextElement(name)) {
+      cursor_.SkipRawText(name);
       return;  // the element closes at its end tag
     }
     ++open_[name];
@@ -126,9 +43,7 @@ class Scanner {
     max_ = std::max(max_, ++depth_);
   }
 
-  void EndTag() {
-    const std::string name = ReadName();
-    SkipAttributes();
+  void EndTag(const std::string& name) {
     auto it = open_.find(name);
     if (it == open_.end() || it->second == 0) return;
     --it->second;
@@ -136,68 +51,8 @@ class Scanner {
     if ((name == "svg" || name == "math") && foreign_ > 0) --foreign_;
   }
 
-  void MarkupDeclaration() {
-    ++pos_;
-    if (s_.substr(pos_, 2) == "--") {
-      pos_ += 2;
-      // "<!-->" and "<!--->" end at once; otherwise "-->" or "--!>".
-      if (s_.substr(pos_, 1) == ">") {
-        ++pos_;
-      } else if (s_.substr(pos_, 2) == "->") {
-        pos_ += 2;
-      } else {
-        // Every "--" is a candidate end; one forward pass keeps this linear.
-        std::size_t at = pos_;
-        for (;;) {
-          at = s_.find("--", at);
-          if (at == std::string_view::npos) {
-            pos_ = s_.size();
-            break;
-          }
-          if (s_.substr(at + 2, 1) == ">") {
-            pos_ = at + 3;
-            break;
-          }
-          if (s_.substr(at + 2, 2) == "!>") {
-            pos_ = at + 4;
-            break;
-          }
-          ++at;
-        }
-      }
-    } else if (foreign_ > 0 && s_.substr(pos_, 7) == "[CDATA[") {
-      SkipPast("]]>");
-    } else {
-      SkipPast(">");
-    }
-  }
-
-  void SkipRawText(const std::string& name) {
-    while (pos_ < s_.size()) {
-      const std::size_t lt = s_.find("</", pos_);
-      if (lt == std::string_view::npos) break;
-      pos_ = lt + 2;
-      std::size_t i = 0;
-      while (i < name.size() && pos_ + i < s_.size() && Lower(s_[pos_ + i]) == name[i]) ++i;
-      const std::size_t after = pos_ + i;
-      if (i == name.size() &&
-          (after >= s_.size() || IsSpace(s_[after]) || s_[after] == '/' || s_[after] == '>')) {
-        pos_ = after;
-        SkipAttributes();
-        return;
-      }
-    }
-    pos_ = s_.size();
-  }
-
-  void SkipPast(std::string_view marker) {
-    const std::size_t at = s_.find(marker, pos_);
-    pos_ = at == std::string_view::npos ? s_.size() : at + marker.size();
-  }
-
-  std::string_view s_;
+  MarkupCursor cursor_;
   std::size_t limit_;
-  std::size_t pos_ = 0;
   std::size_t depth_ = 0;
   std::size_t max_ = 0;
   std::size_t foreign_ = 0;

@@ -13,12 +13,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "core/failure.h"
 #include "core/text.h"
 #include "platform/html/gumbo_output.h"
 #include "platform/html/html_document.h"
+#include "platform/html/page_pieces.h"
 #include "platform/html/tree_builder.h"
 #include "platform/posix/unique_fd.h"
 
@@ -145,97 +149,165 @@ std::string FindParserHelper() {
 
 namespace {
 
-// Runs the helper on `utf8` and hands `take` the wire bytes it wrote, which
-// stay valid only during the call.
-void RunHelper(std::string_view utf8, ParseMode mode, const std::function<void()>& while_parsing,
-               const std::function<void(std::string_view)>& take) {
-  const std::string helper = FindParserHelper();
+std::string Helper() {
+  std::string helper = FindParserHelper();
   if (helper.empty()) {
     throw Failure(err::kCannotCreateObject,
                   u"The HTML parser helper (" + FromUtf8(kHelperName) + u") cannot be found");
   }
-  const UniqueFd input = AnonymousFile();
-  const UniqueFd output = AnonymousFile();
-  WriteAll(input.get(), utf8);
+  return helper;
+}
 
-  const std::string mode_arg = mode == ParseMode::kFragment ? "fragment" : "document";
-  const std::string cpu = std::to_string(HelperCpuSeconds(utf8.size()));
-  const std::string memory = std::to_string(HelperMemoryBytes(utf8.size()));
-  const std::string parent = std::to_string(::getpid());
-  char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode_arg.c_str()),
-                  const_cast<char*>(cpu.c_str()),    const_cast<char*>(memory.c_str()),
-                  const_cast<char*>(parent.c_str()), nullptr};
+// One run of the helper on a stretch of markup; a run not finished is
+// stopped when it goes.
+class HelperRun {
+ public:
+  HelperRun(const std::string& helper, std::string_view utf8, ParseMode mode)
+      : bytes_(utf8.size()), output_(AnonymousFile()) {
+    const UniqueFd input = AnonymousFile();
+    WriteAll(input.get(), utf8);
 
-  // posix_spawn, not fork: safe in a host with threads. The child starts
-  // with no blocked signals and default handlers, whatever the host set.
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
-  posix_spawn_file_actions_adddup2(&actions, output.get(), 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, helper.c_str(), &actions, &attr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (spawned != 0) {
-    errno = spawned;
-    SystemFailure(u"Cannot start the HTML parser helper");
-  }
-  if (while_parsing) {
-    try {
-      while_parsing();
-    } catch (...) {
-      ::kill(pid, SIGKILL);
-      WaitFor(pid);
-      throw;
+    const std::string mode_arg = mode == ParseMode::kFragment ? "fragment" : "document";
+    const std::string cpu = std::to_string(HelperCpuSeconds(utf8.size()));
+    const std::string memory = std::to_string(HelperMemoryBytes(utf8.size()));
+    const std::string parent = std::to_string(::getpid());
+    char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(mode_arg.c_str()),
+                    const_cast<char*>(cpu.c_str()),    const_cast<char*>(memory.c_str()),
+                    const_cast<char*>(parent.c_str()), nullptr};
+
+    // posix_spawn, not fork: safe in a host with threads. The child starts
+    // with no blocked signals and default handlers, whatever the host set.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
+    posix_spawn_file_actions_adddup2(&actions, output_.get(), 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int spawned = ::posix_spawn(&pid_, helper.c_str(), &actions, &attr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (spawned != 0) {
+      pid_ = 0;
+      errno = spawned;
+      SystemFailure(u"Cannot start the HTML parser helper");
     }
   }
+  ~HelperRun() {
+    if (pid_ == 0) return;
+    ::kill(pid_, SIGKILL);
+    WaitFor(pid_);
+  }
+  HelperRun(const HelperRun&) = delete;
+  HelperRun& operator=(const HelperRun&) = delete;
 
-  const int status = WaitFor(pid);
-  const Mapping result(output.get());
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return take(result.bytes());
-  const int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (exit_status == kHelperRefused) {
-    // The helper refused the markup and said why.
-    throw Failure(err::kInvalidCall, FromUtf8(result.bytes().substr(0, 400)));
+  // The tree's wire bytes, once the helper has ended; the failure it ended
+  // in otherwise.
+  std::unique_ptr<Mapping> Finish() {
+    const int status = WaitFor(pid_);
+    pid_ = 0;
+    auto result = std::make_unique<Mapping>(output_.get());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return result;
+    const int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (exit_status == kHelperRefused) {
+      // The helper refused the markup and said why.
+      throw Failure(err::kInvalidCall, FromUtf8(result->bytes().substr(0, 400)));
+    }
+    if (exit_status == kHelperOverBudget)
+      throw Failure(err::kInvalidCall, TreeTooLargeText(bytes_));
+    std::u16string why = u"The HTML parser failed on this markup";
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
+      why = u"The HTML parser took longer than " +
+            DecimalText(static_cast<std::int64_t>(HelperCpuSeconds(bytes_))) +
+            u" seconds on this markup";
+    } else if (exit_status == kHelperOutOfMemory) {
+      why = u"The HTML parser needed more than " +
+            DecimalText(static_cast<std::int64_t>(HelperMemoryBytes(bytes_) >> 20)) +
+            u" MB for this markup";
+    }
+    throw Failure(err::kInvalidCall, why);
   }
-  if (exit_status == kHelperOverBudget)
+
+ private:
+  std::size_t bytes_;
+  UniqueFd output_;
+  pid_t pid_ = 0;
+};
+
+// A parsed tree's wire bytes: a whole parse's as the helper wrote them, or
+// the pieces' joined.
+struct Wire {
+  std::unique_ptr<Mapping> mapped;
+  std::string joined;
+  std::string_view bytes() const { return mapped ? mapped->bytes() : std::string_view(joined); }
+};
+
+// Helpers at work at once on the pieces of a long page: each takes a core.
+std::size_t ParallelHelpers() {
+  return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+}
+
+Wire ParseWire(std::string_view utf8, ParseMode mode, const std::function<void()>& while_parsing,
+               std::size_t piece_bytes) {
+  const std::string helper = Helper();
+  std::vector<std::size_t> starts;
+  if (mode == ParseMode::kDocument) starts = PieceStarts(utf8, piece_bytes);
+  if (starts.empty()) {
+    HelperRun run(helper, utf8, mode);
+    if (while_parsing) while_parsing();
+    return Wire{run.Finish(), {}};
+  }
+  starts.insert(starts.begin(), 0);
+  const auto piece = [&](std::size_t i) {
+    const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : utf8.size();
+    return utf8.substr(starts[i], end - starts[i]);
+  };
+  std::deque<std::unique_ptr<HelperRun>> running;
+  std::size_t next = 0;
+  const auto start_more = [&] {
+    for (; next < starts.size() && running.size() < ParallelHelpers(); ++next) {
+      running.push_back(std::make_unique<HelperRun>(
+          helper, piece(next), next == 0 ? ParseMode::kDocument : ParseMode::kFragment));
+    }
+  };
+  start_more();
+  if (while_parsing) while_parsing();
+  // Joined in order as each piece is done, its bytes let go at once.
+  WireJoiner joiner;
+  bool joined = true;
+  for (std::size_t i = 0; i < starts.size() && joined; ++i) {
+    const std::unique_ptr<Mapping> wire = running.front()->Finish();
+    joined = i == 0 ? joiner.Start(wire->bytes()) : joiner.Add(wire->bytes(), starts[i]);
+    running.pop_front();
+    start_more();
+  }
+  if (!joined) {
+    // The cuts were not where the tree builder stood clear: parsed whole.
+    running.clear();
+    return ParseWire(utf8, mode, {}, 0);
+  }
+  if (joiner.nodes() > TreeLimits::For(utf8.size()).nodes)
     throw Failure(err::kInvalidCall, TreeTooLargeText(utf8.size()));
-  std::u16string why = u"The HTML parser failed on this markup";
-  if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
-    why = u"The HTML parser took longer than " +
-          DecimalText(static_cast<std::int64_t>(HelperCpuSeconds(utf8.size()))) +
-          u" seconds on this markup";
-  } else if (exit_status == kHelperOutOfMemory) {
-    why = u"The HTML parser needed more than " +
-          DecimalText(static_cast<std::int64_t>(HelperMemoryBytes(utf8.size()) >> 20)) +
-          u" MB for this markup";
-  }
-  throw Failure(err::kInvalidCall, why);
+  return Wire{nullptr, joiner.Finish()};
 }
 
 }  // namespace
 
 Tree ParseInHelper(std::string_view utf8, ParseMode mode,
-                   const std::function<void()>& while_parsing) {
-  Tree tree;
-  RunHelper(utf8, mode, while_parsing, [&](std::string_view wire) { tree = DecodeTree(wire); });
-  return tree;
+                   const std::function<void()>& while_parsing, std::size_t piece_bytes) {
+  return DecodeTree(ParseWire(utf8, mode, while_parsing, piece_bytes).bytes());
 }
 
 std::string ParseWireInHelper(std::string_view utf8, ParseMode mode,
-                              const std::function<void()>& while_parsing) {
-  std::string wire;
-  RunHelper(utf8, mode, while_parsing, [&](std::string_view bytes) { wire = bytes; });
-  return wire;
+                              const std::function<void()>& while_parsing, std::size_t piece_bytes) {
+  Wire wire = ParseWire(utf8, mode, while_parsing, piece_bytes);
+  return wire.mapped ? std::string(wire.bytes()) : std::move(wire.joined);
 }
 
 void ParseToWire(std::string_view utf8, ParseMode mode, WireWriter& out, bool release,

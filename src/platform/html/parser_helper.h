@@ -61,12 +61,18 @@ std::string FindParserHelper();
 // 429 when there is no helper to run. `while_parsing`, if given, runs here
 // meanwhile; what it throws stops the helper and is thrown on. The helper
 // ends with the thread that called this.
+//
+// A document longer than two `piece_bytes` is cut where page_pieces.h allows
+// and its pieces parsed by several helpers at once (0: never cut).
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 Tree ParseInHelper(std::string_view utf8, ParseMode mode,
-                   const std::function<void()>& while_parsing = {});
+                   const std::function<void()>& while_parsing = {},
+                   std::size_t piece_bytes = kPieceBytes);
 // The same parse, the tree left in the wire format (tree_wire.h): for a
 // reader that keeps only part of it, the bytes cost far less than the tree.
 std::string ParseWireInHelper(std::string_view utf8, ParseMode mode,
-                              const std::function<void()>& while_parsing = {});
+                              const std::function<void()>& while_parsing = {},
+                              std::size_t piece_bytes = kPieceBytes);
 
 // Parses in this process: what the helper runs, and what a fuzzer drives.
 // Unless `release`, Gumbo's memory is left for the process's end. Gumbo past

@@ -87,7 +87,118 @@ class Reader {
   std::string_view rest_;
 };
 
+// The node count a wire's trailer gives.
+std::uint64_t NodeCount(std::string_view wire) {
+  if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();
+  std::uint64_t count = 0;
+  for (int i = 0; i < 8; ++i) {
+    count |= std::uint64_t{static_cast<unsigned char>(wire[wire.size() - 8 + i])} << (8 * i);
+  }
+  return count;
+}
+
+// Copies the nodes of `in` to `out`, each one's parent and source offsets
+// as `parent_of` and `shift` make them; `take` sees each node's kind, name
+// and parent first and says whether it is copied.
+template <typename ParentOf, typename Take>
+void CopyNodes(Reader& in, WireWriter& out, std::uint64_t shift, ParentOf parent_of, Take take) {
+  std::uint64_t index = 0;
+  while (!in.AtEnd()) {
+    ++index;
+    const std::uint8_t flags = in.Byte();
+    const std::uint64_t parent = in.Varint();
+    const auto kind = static_cast<NodeKind>(flags & 3);
+    const std::string_view data = in.Bytes(in.Varint());
+    const bool copied = take(index, kind, data, parent);
+    if (copied) {
+      out.Write(std::string_view(reinterpret_cast<const char*>(&flags), 1));
+      out.Varint(parent_of(parent));
+      out.String(data);
+    }
+    const auto offset = [&](std::uint64_t begin) {
+      if (copied) out.Varint(begin == 0 ? 0 : begin + shift);
+    };
+    if (kind == NodeKind::kElement) {
+      const std::uint64_t count = in.Varint();
+      if (copied) out.Varint(count);
+      for (std::uint64_t i = 0; i < count; ++i) {
+        const std::string_view name = in.Bytes(in.Varint());
+        const std::string_view value = in.Bytes(in.Varint());
+        const std::uint64_t raw_size = in.Varint();
+        const std::string_view raw = raw_size == 0 ? std::string_view() : in.Bytes(raw_size - 1);
+        if (copied) {
+          out.String(name);
+          out.String(value);
+          out.Varint(raw_size);
+          out.Write(raw);
+        }
+        offset(in.Varint());
+      }
+    } else if (kind == NodeKind::kText) {
+      const std::uint64_t begin = in.Varint();
+      offset(begin);
+      if (begin != 0) {
+        const std::uint64_t length = in.Varint();
+        if (copied) out.Varint(length);
+      }
+    }
+  }
+}
+
 }  // namespace
+
+bool WireJoiner::Start(std::string_view document) {
+  out_.out.clear();
+  out_.Begin();
+  // The document's nodes as they are, checking that the body is the last
+  // element open: after it come only nodes inside it.
+  std::uint64_t root = 0;
+  body_ = 0;
+  bool fits = true;
+  Reader in(document.substr(4));
+  total_ = NodeCount(document);
+  CopyNodes(
+      in, out_, 0, [](std::uint64_t parent) { return parent; },
+      [&](std::uint64_t index, NodeKind kind, std::string_view name, std::uint64_t parent) {
+        if (parent >= index) Reader::Bad();
+        if (kind == NodeKind::kElement && parent == 0 && root == 0) root = index;
+        if (kind == NodeKind::kElement && body_ == 0 && root != 0 && parent == root &&
+            name == "body") {
+          body_ = index;
+        } else if (body_ != 0 && parent < body_) {
+          fits = false;
+        }
+        return true;
+      });
+  return body_ != 0 && fits;
+}
+
+bool WireJoiner::Add(std::string_view piece, std::size_t source_offset) {
+  // A piece is parsed as the content of a context element, node 1, whose
+  // children become the body's.
+  const std::uint64_t count = NodeCount(piece);
+  const std::uint64_t base = total_;
+  bool fits = count != 0;
+  Reader in(piece.substr(4));
+  CopyNodes(
+      in, out_, source_offset,
+      [&](std::uint64_t parent) { return parent == 1 ? body_ : base + parent - 1; },
+      [&](std::uint64_t index, NodeKind kind, std::string_view, std::uint64_t parent) {
+        if (index == 1) {
+          if (kind != NodeKind::kElement || parent != 0) fits = false;
+          return false;
+        }
+        if (parent == 0 || parent >= index) fits = false;
+        return true;
+      });
+  if (fits) total_ += count - 1;
+  return fits;
+}
+
+std::string WireJoiner::Finish() {
+  out_.End(total_);
+  return std::move(out_.out);
+}
 
 Tree DecodeTree(std::string_view wire) {
   if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();

@@ -16,6 +16,7 @@
 //   for every node at once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,5 +48,22 @@ class StringWireWriter final : public WireWriter {
 // The tree these bytes describe; failure 5 when they are not a whole,
 // well-formed tree.
 Tree DecodeTree(std::string_view wire);
+
+// The tree of a whole page made from the trees of its pieces (page_pieces.h):
+// the first parsed as a document, the others as the body's content, whose
+// nodes join the body with their source offsets counted from the page's
+// start. Start and Add say false when a tree has not that shape (the page
+// is then parsed whole); bytes that are not a tree are failure 5.
+class WireJoiner {
+ public:
+  bool Start(std::string_view document);
+  bool Add(std::string_view piece, std::size_t source_offset);
+  std::uint64_t nodes() const { return total_; }
+  std::string Finish();
+
+ private:
+  StringWireWriter out_;
+  std::uint64_t body_ = 0, total_ = 0;
+};
 
 }  // namespace corabind::html
