@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "core/text.h"
@@ -19,6 +21,28 @@ namespace fs = std::filesystem;
 namespace {
 // libmagic decides from the start of a file; the rest is not read here.
 constexpr std::size_t kHeadBytes = 4096;
+
+// The image formats that nearly every mail page uses, told by their first
+// bytes as libmagic tells them: libmagic tries its whole list of formats on
+// each file, tens of microseconds that a page of ten thousand images feels.
+std::optional<ContentType> CommonImage(std::string_view head) {
+  struct Signature {
+    std::string_view bytes;
+    const char* subtype;
+  };
+  static constexpr Signature kSignatures[] = {
+      {"GIF87a", "gif"},
+      {"GIF89a", "gif"},
+      {"\x89PNG\r\n\x1a\n", "png"},
+      {"\xFF\xD8\xFF", "jpeg"},
+  };
+  for (const Signature& s : kSignatures) {
+    // libmagic wants a byte past the signature before it names the type.
+    if (head.size() > s.bytes.size() && head.starts_with(s.bytes))
+      return ContentType{"image", s.subtype};
+  }
+  return std::nullopt;
+}
 }  // namespace
 
 ContentTyper::ContentTyper() {
@@ -39,6 +63,7 @@ ContentTyper::~ContentTyper() {
 }
 
 ContentType ContentTyper::TypeOf(const char* head, std::size_t size) const {
+  if (auto image = CommonImage(std::string_view(head, size))) return *image;
   const char* found = magic_ ? magic_buffer(static_cast<magic_t>(magic_), head, size) : nullptr;
   const std::string type = found ? found : "";
   const auto slash = type.find('/');

@@ -1,6 +1,7 @@
 #include "mail/file_probe.h"
 
 #include <gtest/gtest.h>
+#include <magic.h>
 #include <sys/stat.h>
 
 #include "core/text.h"
@@ -96,6 +97,36 @@ TEST_F(FileProbeTest, LooksAheadAtWhatTheTextSeemsToName) {
   for (const char* name : {"r.gif", "a & b.gif", "2"}) {
     EXPECT_FALSE(queue->Has(mail / name, false)) << name;
   }
+}
+
+// The image types told by their first bytes are those libmagic itself
+// gives, animated, truncated and look-alike files included.
+TEST(ContentTyperTest, TellsCommonImagesAsLibmagicDoes) {
+  using namespace std::string_literals;
+  const std::string png = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0"s;
+  const std::string heads[] = {
+      "GIF89a\x01\0\x01\0\x80\0\0"s,
+      "GIF87a"s,
+      png + "\0\0\0\x1f\x15\xc4\x89"s,
+      png +
+          "\0\0\0\x08"
+          "acTL\0\0\0\x02\0\0\0\0"s,  // animated
+      "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0"s,
+      "\xFF\xD8\xFF\xE1\0\x10"
+      "Exif\0\0"s,
+      "\xFF\xD8\xFF"s,
+      "GIF88a"s,
+      "\x89PNX\r\n"s,
+  };
+  magic_t magic = magic_open(MAGIC_MIME_TYPE);
+  ASSERT_TRUE(magic && magic_load(magic, nullptr) == 0);
+  const ContentTyper typer;
+  for (const std::string& head : heads) {
+    SCOPED_TRACE(::testing::PrintToString(head));
+    const ContentType type = typer.TypeOf(head.data(), head.size());
+    EXPECT_EQ(type.type + "/" + type.subtype, magic_buffer(magic, head.data(), head.size()));
+  }
+  magic_close(magic);
 }
 
 }  // namespace
