@@ -86,10 +86,17 @@ namespace {
 constexpr std::size_t kPiecesAhead = 8;
 
 void Check(DKIM* dkim, DKIM_STAT status) {
-  if (status != DKIM_STAT_OK) {
-    throw Failure(err::kInternal,
-                  u"the message could not be signed: " + FromUtf8(Printable(dkim_geterror(dkim))));
+  if (status == DKIM_STAT_OK) return;
+  // The library says why only now and then (never for a header line that
+  // is not a field), and then null.
+  const char* why = dkim_geterror(dkim);
+  std::string text = "the message could not be signed";
+  if (why && *why) {
+    text += ": " + Printable(why);
+  } else if (status == DKIM_STAT_SYNTAX) {
+    text += ": its header is not all fields (a name, a colon, a value)";
   }
+  throw Failure(err::kInternal, FromUtf8(text));
 }
 
 // libopendkim takes its buffers as writable but only reads them.

@@ -8,11 +8,13 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "core/failure.h"
+#include "mail/dkim_signer.h"
 #include "mail/file_probe.h"
 #include "platform/html/html_document.h"
 #include "platform/posix/path_map.h"
@@ -259,9 +261,9 @@ TEST(MailWriterTest, RefusesWhatCannotBeAttachedOrListed) {
   }
 }
 
-// The message is written on a thread of its own: whatever goes wrong on
-// either side must end the write, reach the caller, and leave no thread
-// waiting.
+// The message is written on a thread of its own, and hashed on another
+// when it is signed: whatever goes wrong on any side must end the write,
+// reach the caller, and leave no thread waiting.
 TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
   testing::TempFolder dir;
   std::mt19937 random(7);
@@ -281,11 +283,19 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
   const std::string whole = Written(ComposeMail(page, options));
   ASSERT_GT(whole.size(), std::size_t{8} << 20);  // six MiB of files in base64
 
+  const fs::path key_file = dir.path() / "dkim.key";
+  ASSERT_EQ(
+      std::system(("openssl genrsa -out '" + key_file.string() + "' 2048 2>/dev/null").c_str()), 0);
+  const auto key = DkimKey::Load({key_file.string(), "s", "example.com"}, "");
+
+  // How the sink treats the pieces besides counting them.
+  enum Signing { kNone, kSigned, kRefused /* a signer fed what is no message first */ };
   struct Case {
     const char* what;
     std::size_t sink_fails_after;  // bytes taken before the sink throws
     std::string put_instead;       // what takes a file's place after it was probed
     const char* error;
+    Signing signing = kNone;
   };
   const fs::path p3 = dir.path() / "p3.bin", kept = dir.path() / "p3.kept";
   const Case cases[] = {
@@ -294,6 +304,10 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
       {"a file gone", whole.size() * 2, "nothing", "cannot read"},
       {"a file swapped for a link", whole.size() * 2, "link", "cannot read"},
       {"a file swapped for a pipe", whole.size() * 2, "pipe", "cannot read"},
+      {"signed, a full disk half way", whole.size() / 2, "", "disk full", kSigned},
+      {"signed, a file gone", whole.size() * 2, "nothing", "cannot read", kSigned},
+      {"signed, the signer refusing the message", whole.size() * 2, "", "could not be signed",
+       kRefused},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -303,12 +317,17 @@ TEST(MailWriterTest, AWriteThatFailsOnEitherSideStopsAndSaysWhy) {
     if (c.put_instead == "pipe") {
       ASSERT_EQ(::mkfifo(p3.c_str(), 0600), 0);
     }
+    std::optional<DkimSigner> signer;
+    if (c.signing != kNone) signer.emplace(*key);
+    if (c.signing == kRefused) signer->Feed("a line that is no header field\r\n");
     std::size_t taken = 0;
     try {
       mail.Write([&](std::string_view piece) {
         if (taken >= c.sink_fails_after) throw std::runtime_error("disk full");
         taken += piece.size();
+        if (signer) signer->Feed(piece);
       });
+      if (signer) signer->Finish();
       ADD_FAILURE() << "the write succeeded";
     } catch (const std::exception& e) {
       EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
