@@ -30,13 +30,16 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
 }
 
 // The walk over the parsed page that the plain-text alternative reads.
-mail::ContentWalk ContentOf(const html::HtmlDocument& document) {
-  return [&document](mail::ContentVisitor& visitor) {
+mail::ContentWalk ContentOf(const Source& source) {
+  return [&source](mail::ContentVisitor& visitor) {
+    const html::HtmlDocument::NodeWalk walk{
+        [&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+        [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+        [&](std::u16string_view text) { visitor.Text(text); }};
+    if (source.for_message) return source.for_message->WalkContent(walk);
+    const html::HtmlDocument& document = *source.document;
     const auto from = document.body() ? document.body() : document.root();
-    if (!from) return;
-    document.Walk(*from, {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
-                          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
-                          [&](std::u16string_view text) { visitor.Text(text); }});
+    if (from) document.Walk(*from, walk);
   };
 }
 
@@ -97,7 +100,7 @@ MailInput PageText(std::string name, std::string utf8, const std::string& folder
 }
 
 std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                bool probe_ahead, const Telling& tell) {
+                                PageModel model, const Telling& tell) {
   auto source = std::make_unique<Source>();
   source->input = std::move(input);
   const MailInput& in = source->input;
@@ -123,16 +126,19 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
   mail::Page& page = source->page;
   page.base = FolderBase(*source->paths, in.folder);
   // The parser takes a while over a long page: the files it seems to name
-  // are looked at meanwhile.
-  if (probe_ahead) {
+  // are looked at meanwhile (GetImages looks at its files itself).
+  if (model == PageModel::kForMessage) {
     source->probed_ahead = mail::ProbeLikelyFiles(
         in.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
+    source->for_message = html::ParseAttributedHtml(in.utf8);
+    source->document = source->for_message->document();
+  } else {
+    source->document = html::ParseHtml(in.utf8);
+    page.document = source->document;
   }
-  source->document = html::ParseHtml(in.utf8);
   page.utf8 = in.utf8;
   page.root = source->document->root();
   page.body = source->document->body();
-  page.document = source->document;
   const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {
     if (!r) return std::nullopt;
     return mail::SourceRange{r->begin, r->end};
@@ -141,7 +147,7 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
     return convert(html::AttributeSource(e, name));
   };
   page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
-  page.content = ContentOf(*source->document);
+  page.content = ContentOf(*source);
   return source;
 }
 
@@ -261,7 +267,7 @@ mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
                                   allow_roots.end());
   CheckRequest(mail_request);
   auto source = Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
-                        mail_request, true, tell);
+                        mail_request, PageModel::kForMessage, tell);
   return ComposeMessage(mail_request, *source, tell);
 }
 

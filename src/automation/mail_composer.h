@@ -30,11 +30,19 @@
 
 namespace corabind::automation {
 
+// What a page is parsed into: the whole document model, which the control's
+// GetImages reads, or only what the standard message reads of it (its
+// elements' attributes and its content in order), a fraction of the memory
+// on a long page.
+enum class PageModel { kWhole, kForMessage };
+
 // The mail read and parsed once, with everything the writers need to find
 // its files.
 struct Source {
   MailInput input;
+  // The whole model, or for the standard message the part of it it reads.
   std::shared_ptr<html::HtmlDocument> document;
+  std::shared_ptr<html::AttributedPage> for_message;  // PageModel::kForMessage
   std::shared_ptr<PathMap> paths;
   ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
   std::shared_ptr<mail::ProbeQueue> probed_ahead;
@@ -74,10 +82,10 @@ void CheckRequest(const mail::MailRequest& request);
 MailInput PageText(std::string name, std::string utf8, const std::string& folder);
 
 // Parses the page and sets up what its files are read through (the
-// request's drives and folders). `probe_ahead` looks at the files it seems
-// to name while it is parsed.
+// request's drives and folders). For the standard message the files it
+// seems to name are looked at while it is parsed.
 std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                bool probe_ahead, const Telling& tell);
+                                PageModel model, const Telling& tell);
 
 // The standard message; files that could not be embedded are told on
 // `tell.err` and, unless the request allows them missing, refused. The

@@ -139,25 +139,26 @@ std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
   return out;
 }
 
-// Mail text lines end in one kind of break; GMime writes it as CR LF.
-std::string WithLf(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+// Mail text lines end in one kind of break; GMime writes it as CR LF. Made
+// in place: the text only ever gets shorter.
+std::string WithLf(std::string text) {
+  if (text.find('\r') == std::string::npos) return text;
+  std::size_t out = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r') {
-      out += '\n';
+      text[out++] = '\n';
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else {
-      out += text[i];
+      text[out++] = text[i];
     }
   }
-  return out;
+  text.resize(out);
+  return text;
 }
 
 // `utf8` in `charset`; failure 6 naming the first character it cannot carry
 // and where (`what` names the text when it is not the page).
-std::string Encode(const std::string& utf8, const std::string& charset,
-                   const std::string& what = {}) {
+std::string Encode(std::string utf8, const std::string& charset, const std::string& what = {}) {
   // The name goes into a header and the page as it is: only the characters
   // a MIME charset name is made of (RFC 2978), no iconv "//" suffixes.
   static constexpr std::string_view kNameCharacters =
@@ -187,6 +188,7 @@ std::string Encode(const std::string& utf8, const std::string& charset,
                                            what + " cannot be written in " + Printable(charset) +
                                            "; nothing written (utf-8 keeps every character)"));
   }
+  utf8 = std::string();  // gone before its copy in the charset is made
   std::string bytes(out, written);
   g_free(out);
   return bytes;
@@ -265,6 +267,9 @@ struct Mail::State {
   // The data: URLs made parts, as written, which their parts read from
   // while the message is written (a deque, so each stays where it is).
   std::deque<std::string> inline_data;
+  // The HTML and the plain text in their charset, which their parts read
+  // while the message is written: GMime's memory streams would copy them.
+  std::string html, plain;
   std::shared_ptr<const DkimKey> dkim;
 };
 
@@ -351,14 +356,14 @@ class Builder {
     state_.attachments = attached;
     state_.text = options_.text != TextAlternative::kNone;
 
-    const std::string html = Encode(WithLf(PageText()), options_.charset);
+    state_.html = Encode(WithLf(PageText()), options_.charset);
     // Made before the multiparts, which nothing would release should its
     // text not fit the charset.
     GMimeObject* plain = options_.text != TextAlternative::kNone ? PlainPart() : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
-    SetContent(GMIME_PART(root), g_mime_stream_mem_new_with_buffer(html.data(), html.size()),
+    SetContent(GMIME_PART(root), NewViewStream(state_.html),
                GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
 
     GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
@@ -389,18 +394,18 @@ class Builder {
 
  private:
   // The text/plain part: the page as text, or the text given, flowed.
-  GMimeObject* PlainPart() const {
-    const FlowedText text =
-        Flowed(options_.text == TextAlternative::kGiven ? WithLf(options_.given_text)
-                                                        : mail::PageText(page_.content));
-    const std::string bytes = Encode(text.text, options_.charset, " of the plain text");
+  GMimeObject* PlainPart() {
+    FlowedText text = Flowed(options_.text == TextAlternative::kGiven
+                                 ? WithLf(options_.given_text)
+                                 : mail::PageText(page_.content));
+    state_.plain = Encode(std::move(text.text), options_.charset, " of the plain text");
+    const std::string& bytes = state_.plain;
     GMimeTextPart* plain = g_mime_text_part_new_with_subtype("plain");
     GMimeObject* object = GMIME_OBJECT(plain);
     g_mime_object_set_content_type_parameter(object, "charset", options_.charset.c_str());
     g_mime_object_set_content_type_parameter(object, "format", "flowed");
     if (text.delsp) g_mime_object_set_content_type_parameter(object, "delsp", "yes");
-    SetContent(GMIME_PART(plain), g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()),
-               TextEncoding(bytes));
+    SetContent(GMIME_PART(plain), NewViewStream(bytes), TextEncoding(bytes));
     return object;
   }
 

@@ -34,6 +34,8 @@ struct Page {
   std::string_view utf8;
   std::shared_ptr<Element> root;  // the html element
   std::shared_ptr<Element> body;  // may be null (a frameset)
+  // The whole document model, for GetImages; ComposeMail does not read it
+  // (null when the page was parsed for it alone).
   std::shared_ptr<Document> document;
   SourceLocator locate;
   std::u16string base;  // control path of the page's folder, ending in a backslash
