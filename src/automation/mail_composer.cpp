@@ -29,17 +29,13 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   return base;
 }
 
-// The walk over the parsed page that the plain-text alternative reads.
-mail::ContentWalk ContentOf(const Source& source) {
-  return [&source](mail::ContentVisitor& visitor) {
-    const html::HtmlDocument::NodeWalk walk{
-        [&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
-        [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
-        [&](std::u16string_view text) { visitor.Text(text); }};
-    if (source.for_message) return source.for_message->WalkContent(walk);
-    const html::HtmlDocument& document = *source.document;
-    const auto from = document.body() ? document.body() : document.root();
-    if (from) document.Walk(*from, walk);
+// The walk over the parsed page that the plain-text alternative reads:
+// `walk` walks the page's body (or its root), and holds what it walks.
+mail::ContentWalk ContentOf(std::function<void(const html::HtmlDocument::NodeWalk&)> walk) {
+  return [walk = std::move(walk)](mail::ContentVisitor& visitor) {
+    walk({[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+          [&](std::u16string_view text) { visitor.Text(text); }});
   };
 }
 
@@ -127,18 +123,26 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
   page.base = FolderBase(*source->paths, in.folder);
   // The parser takes a while over a long page: the files it seems to name
   // are looked at meanwhile (GetImages looks at its files itself).
+  std::shared_ptr<html::HtmlDocument> document;
   if (model == PageModel::kForMessage) {
     source->probed_ahead = mail::ProbeLikelyFiles(
         in.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
-    source->for_message = html::ParseAttributedHtml(in.utf8);
-    source->document = source->for_message->document();
+    std::shared_ptr<const html::AttributedPage> parsed = html::ParseAttributedHtml(in.utf8);
+    document = parsed->document();
+    page.content = ContentOf([parsed](const html::HtmlDocument::NodeWalk& walk) {
+      parsed->WalkContent(walk);
+    });
   } else {
-    source->document = html::ParseHtml(in.utf8);
-    page.document = source->document;
+    document = html::ParseHtml(in.utf8);
+    page.document = document;
+    page.content = ContentOf([document](const html::HtmlDocument::NodeWalk& walk) {
+      const auto from = document->body() ? document->body() : document->root();
+      if (from) document->Walk(*from, walk);
+    });
   }
   page.utf8 = in.utf8;
-  page.root = source->document->root();
-  page.body = source->document->body();
+  page.root = document->root();
+  page.body = document->body();
   const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {
     if (!r) return std::nullopt;
     return mail::SourceRange{r->begin, r->end};
@@ -147,12 +151,10 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
     return convert(html::AttributeSource(e, name));
   };
   page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
-  page.content = ContentOf(*source);
   return source;
 }
 
-mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source,
-                          const Telling& tell) {
+mail::Mail ComposeMessage(const mail::MailRequest& request, Source& source, const Telling& tell) {
   Problems problems(request.allow_missing, tell);
   mail::MailOptions mail_options;
   mail_options.from = request.from;
@@ -174,10 +176,10 @@ mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source
   mail_options.resolve = ResolveThrough(source.paths);
   mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
-  mail_options.probed_ahead = source.probed_ahead;
+  mail_options.probed_ahead = std::move(source.probed_ahead);
   mail_options.dkim = LoadDkimKey(request, tell);
   try {
-    mail::Mail message = mail::ComposeMail(source.page, mail_options);
+    mail::Mail message = mail::ComposeMail(std::move(source.page), std::move(mail_options));
     problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
                   "with those references left as written");
     return message;

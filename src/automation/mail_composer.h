@@ -37,12 +37,9 @@ namespace corabind::automation {
 enum class PageModel { kWhole, kForMessage };
 
 // The mail read and parsed once, with everything the writers need to find
-// its files.
+// its files. The page holds its parse.
 struct Source {
   MailInput input;
-  // The whole model, or for the standard message the part of it it reads.
-  std::shared_ptr<html::HtmlDocument> document;
-  std::shared_ptr<html::AttributedPage> for_message;  // PageModel::kForMessage
   std::shared_ptr<PathMap> paths;
   ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
   std::shared_ptr<mail::ProbeQueue> probed_ahead;
@@ -89,9 +86,10 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
 
 // The standard message; files that could not be embedded are told on
 // `tell.err` and, unless the request allows them missing, refused. The
-// writer's failures other than the request's pass as they are.
-mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source,
-                          const Telling& tell);
+// writer's failures other than the request's pass as they are. The page's
+// parse and the files probed ahead are used up: `source` keeps its input,
+// paths and policy.
+mail::Mail ComposeMessage(const mail::MailRequest& request, Source& source, const Telling& tell);
 
 // The DKIM key the request names, read and tried (null when none is given).
 // Warns of a key that other users may read.

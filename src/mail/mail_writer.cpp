@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -295,9 +296,12 @@ struct Wanted {
 
 class Builder {
  public:
-  Builder(const Page& page, const MailOptions& options, Mail::State& state)
-      : page_(page), options_(options), state_(state), prober_(options.policy) {
-    state_.policy = options.policy;
+  Builder(Page page, MailOptions options, Mail::State& state)
+      : page_(std::move(page)),
+        options_(std::move(options)),
+        state_(state),
+        prober_(options_.policy) {
+    state_.policy = options_.policy;
   }
   ~Builder() {
     for (GMimeObject* part : parts_) g_object_unref(part);
@@ -356,10 +360,15 @@ class Builder {
     state_.attachments = attached;
     state_.text = options_.text != TextAlternative::kNone;
 
+    // The page's text is taken first: what its walk reads can then go
+    // before the parts are made.
+    std::optional<FlowedText> text;
+    if (options_.text != TextAlternative::kNone) text = PlainText();
+    page_.content = nullptr;
     state_.html = Encode(WithLf(PageText()), options_.charset);
     // Made before the multiparts, which nothing would release should its
     // text not fit the charset.
-    GMimeObject* plain = options_.text != TextAlternative::kNone ? PlainPart() : nullptr;
+    GMimeObject* plain = text ? PlainPart(std::move(*text)) : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
@@ -393,11 +402,14 @@ class Builder {
   }
 
  private:
-  // The text/plain part: the page as text, or the text given, flowed.
-  GMimeObject* PlainPart() {
-    FlowedText text = Flowed(options_.text == TextAlternative::kGiven
-                                 ? WithLf(options_.given_text)
-                                 : mail::PageText(page_.content));
+  // The plain text: the page as text, or the text given, flowed.
+  FlowedText PlainText() {
+    return Flowed(options_.text == TextAlternative::kGiven ? WithLf(std::move(options_.given_text))
+                                                           : mail::PageText(page_.content));
+  }
+
+  // The text/plain part.
+  GMimeObject* PlainPart(FlowedText text) {
     state_.plain = Encode(std::move(text.text), options_.charset, " of the plain text");
     const std::string& bytes = state_.plain;
     GMimeTextPart* plain = g_mime_text_part_new_with_subtype("plain");
@@ -442,6 +454,9 @@ class Builder {
   // every charset declaration agreeing with the part's label.
   std::string PageText() {
     const PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
+    // The parse is of no more use (unless a caller holds it).
+    page_.root = page_.body = nullptr;
+    page_.document = nullptr;
     std::vector<Wanted> wanted;
     for (const PageReference& r : scan.references) {
       const std::string_view written = Slice(r.where);
@@ -457,6 +472,9 @@ class Builder {
     }
     ProbeAhead(wanted);
     std::vector<Edit> edits = EmbedAll(std::move(wanted));
+    // Every file is probed: the lists and their paths go.
+    options_.probed_ahead = nullptr;
+    ahead_ = nullptr;
     for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
@@ -717,8 +735,8 @@ class Builder {
     g_mime_part_set_content_encoding(part, encoding);
   }
 
-  const Page& page_;
-  const MailOptions& options_;
+  Page page_;
+  MailOptions options_;
   Mail::State& state_;
   FileProber prober_;  // files found only once the parts are being made
   FileProber attach_prober_{state_.attachments_policy};
@@ -842,11 +860,11 @@ void Mail::Write(const std::function<void(std::string_view)>& sink) const {
   if (write_error) std::rethrow_exception(write_error);
 }
 
-Mail ComposeMail(const Page& page, const MailOptions& options) {
+Mail ComposeMail(Page page, MailOptions options) {
   InitGMime();
   auto state = std::make_unique<Mail::State>();
-  Builder(page, options, *state).Run();
   state->dkim = options.dkim;
+  Builder(std::move(page), std::move(options), *state).Run();
   return Mail(std::move(state));
 }
 

@@ -111,7 +111,7 @@ class Mail {
   // A file part's file, opened again as it was checked; failure when it
   // cannot be.
   OpenedFile ReadPart(std::size_t index) const;
-  friend Mail ComposeMail(const Page& page, const MailOptions& options);
+  friend Mail ComposeMail(Page page, MailOptions options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
@@ -125,8 +125,10 @@ class Mail {
 // mail/address.h refuses, an unsubscribe URL that does not parse or an
 // unknown charset; failure 6 for a character of the page or text that the
 // charset cannot carry; failure 53 for an attachment that is not a regular
-// file that can be read.
-Mail ComposeMail(const Page& page, const MailOptions& options);
+// file that can be read. What the page and options hold is let go as soon
+// as it has been used (its content walk, its parse, the files probed ahead),
+// unless a caller holds it too.
+Mail ComposeMail(Page page, MailOptions options);
 
 // Failure kInvalidCall for a List-Unsubscribe URL that is not mailto: or
 // https: as the header may carry it, or a charset the parts cannot be
