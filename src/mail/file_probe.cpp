@@ -207,22 +207,30 @@ ProbeQueue::~ProbeQueue() {
 }
 
 void ProbeQueue::Fill(Requests requests) {
-  Requests unique;
+  struct Unique {
+    const std::string* host;
+    bool typed;
+  };
+  std::vector<Unique> unique;
   for (Request& r : requests) {
     const auto [known, fresh] = index_.try_emplace(r.host.native(), unique.size());
     if (fresh) {
-      unique.push_back(std::move(r));
+      unique.push_back({&known->first, r.typed});
     } else if (r.typed) {
       unique[known->second].typed = true;
     }
   }
+  requests = Requests();
   slots_ = std::vector<Slot>(unique.size());
-  for (std::size_t i = 0; i < unique.size(); ++i) slots_[i].request = std::move(unique[i]);
+  for (std::size_t i = 0; i < unique.size(); ++i) {
+    slots_[i].host = unique[i].host;
+    slots_[i].typed = unique[i].typed;
+  }
 }
 
 void ProbeQueue::Run(Slot& slot, FileProber& prober) {
   try {
-    slot.result = prober.Probe(slot.request.host, slot.request.typed);
+    slot.result = prober.Probe(*slot.host, slot.typed);
   } catch (...) {
     slot.error = std::current_exception();
   }
@@ -239,7 +247,7 @@ void ProbeQueue::Work() {
 std::optional<std::size_t> ProbeQueue::SlotOf(const fs::path& host, bool typed) const {
   WaitForList();
   const auto found = index_.find(host.native());
-  if (found == index_.end() || (typed && !slots_[found->second].request.typed)) return {};
+  if (found == index_.end() || (typed && !slots_[found->second].typed)) return {};
   return found->second;
 }
 

@@ -102,7 +102,8 @@ class ProbeQueue {
  private:
   enum State : int { kWaiting, kStarted, kDone };
   struct Slot {
-    Request request;
+    const std::string* host = nullptr;  // its key in index_: each path is held once
+    bool typed = false;
     ProbedFile result;
     std::exception_ptr error;
     std::atomic<int> state{kWaiting};

@@ -453,7 +453,7 @@ class Builder {
   // The page's source with every embedded reference pointing at its part and
   // every charset declaration agreeing with the part's label.
   std::string PageText() {
-    const PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
+    PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
     // The parse is of no more use (unless a caller holds it).
     page_.root = page_.body = nullptr;
     page_.document = nullptr;
@@ -470,6 +470,8 @@ class Builder {
       wanted.insert(wanted.end(), std::make_move_iterator(placed.begin()),
                     std::make_move_iterator(placed.end()));
     }
+    scan.references = {};
+    scan.css = {};
     ProbeAhead(wanted);
     std::vector<Edit> edits = EmbedAll(std::move(wanted));
     // Every file is probed: the lists and their paths go.
@@ -589,6 +591,7 @@ class Builder {
     std::vector<Edit> edits;
     for (Wanted& w : wanted) {
       if (const auto cid = Embed(w)) edits.push_back({w.where, "cid:" + *cid});
+      w = Wanted{};  // its paths are of no more use
     }
     return edits;
   }
