@@ -121,26 +121,29 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
   source->policy = ReadPolicy::ConfinedTo(roots, request.allow_hard_links);
   mail::Page& page = source->page;
   page.base = FolderBase(*source->paths, in.folder);
+  // The page holds its text, which the message then lets go of as soon as
+  // it has been rewritten.
+  page.text = std::make_shared<const std::string>(std::move(source->input.utf8));
+  page.utf8 = *page.text;
   // The parser takes a while over a long page: the files it seems to name
   // are looked at meanwhile (GetImages looks at its files itself).
   std::shared_ptr<html::HtmlDocument> document;
   if (model == PageModel::kForMessage) {
     source->probed_ahead = mail::ProbeLikelyFiles(
-        in.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
-    std::shared_ptr<const html::AttributedPage> parsed = html::ParseAttributedHtml(in.utf8);
+        page.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
+    std::shared_ptr<const html::AttributedPage> parsed = html::ParseAttributedHtml(page.utf8);
     document = parsed->document();
     page.content = ContentOf([parsed](const html::HtmlDocument::NodeWalk& walk) {
       parsed->WalkContent(walk);
     });
   } else {
-    document = html::ParseHtml(in.utf8);
+    document = html::ParseHtml(page.utf8);
     page.document = document;
     page.content = ContentOf([document](const html::HtmlDocument::NodeWalk& walk) {
       const auto from = document->body() ? document->body() : document->root();
       if (from) document->Walk(*from, walk);
     });
   }
-  page.utf8 = in.utf8;
   page.root = document->root();
   page.body = document->body();
   const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {

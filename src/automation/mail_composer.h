@@ -39,11 +39,12 @@ enum class PageModel { kWhole, kForMessage };
 // The mail read and parsed once, with everything the writers need to find
 // its files. The page holds its parse.
 struct Source {
-  MailInput input;
+  MailInput input;  // its text moved into the page
   std::shared_ptr<PathMap> paths;
   ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
-  std::shared_ptr<mail::ProbeQueue> probed_ahead;
   mail::Page page;
+  // Reads the page's text: it goes first.
+  std::shared_ptr<mail::ProbeQueue> probed_ahead;
 };
 
 // Where problems and warnings go; `quiet` keeps the warnings back.

@@ -159,19 +159,17 @@ std::vector<std::string_view> LikelyValues(std::string_view text) {
 std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u16string& base,
                                              const HostPathResolver& resolve, ReadPolicy policy,
                                              unsigned threads) {
-  auto make = [html, base, resolve] {
-    ProbeQueue::Requests requests;
-    if (!resolve) return requests;
+  auto list = [html, base, resolve](const std::function<void(ProbeQueue::Request)>& add) {
+    if (!resolve) return;
     std::unordered_set<std::string_view> seen;
     for (const std::string_view value : LikelyValues(html)) {
       if (!seen.insert(value).second) continue;
       const auto path = LocalPath(FromUtf8(value), base);
       if (!path) continue;
-      if (auto host = resolve(*path)) requests.push_back({std::move(*host), true});
+      if (auto host = resolve(*path)) add({std::move(*host), true});
     }
-    return requests;
   };
-  return std::make_unique<ProbeQueue>(std::move(make), std::move(policy), threads);
+  return std::make_unique<ProbeQueue>(std::move(list), std::move(policy), threads);
 }
 
 unsigned AllCores() {
@@ -182,11 +180,11 @@ unsigned SpareCores() {
   return std::max(1U, AllCores() - 1);
 }
 
-ProbeQueue::ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads)
+ProbeQueue::ProbeQueue(List list, ReadPolicy policy, unsigned threads)
     : policy_(std::move(policy)) {
-  lead_ = std::jthread([this, make = std::move(make), threads] {
+  lead_ = std::jthread([this, list = std::move(list), threads] {
     try {
-      Fill(make());
+      Fill(list);
     } catch (...) {
       // Without a list every file is probed when it is asked for.
       slots_.clear();
@@ -206,21 +204,20 @@ ProbeQueue::~ProbeQueue() {
   workers_.clear();  // joins
 }
 
-void ProbeQueue::Fill(Requests requests) {
+void ProbeQueue::Fill(const List& list) {
   struct Unique {
     const std::string* host;
     bool typed;
   };
   std::vector<Unique> unique;
-  for (Request& r : requests) {
+  list([&](Request r) {
     const auto [known, fresh] = index_.try_emplace(r.host.native(), unique.size());
     if (fresh) {
       unique.push_back({&known->first, r.typed});
     } else if (r.typed) {
       unique[known->second].typed = true;
     }
-  }
-  requests = Requests();
+  });
   slots_ = std::vector<Slot>(unique.size());
   for (std::size_t i = 0; i < unique.size(); ++i) {
     slots_[i].host = unique[i].host;

@@ -1,6 +1,7 @@
 #include "mail/mail_writer.h"
 
 #include <gmime/gmime.h>
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -474,14 +475,20 @@ class Builder {
     scan.css = {};
     ProbeAhead(wanted);
     std::vector<Edit> edits = EmbedAll(std::move(wanted));
-    // Every file is probed: the lists and their paths go.
+    // Every file is probed: the lists and their paths go, and the memory
+    // the threads that made them held goes back to the system (it would
+    // not be used again).
     options_.probed_ahead = nullptr;
     ahead_ = nullptr;
+    malloc_trim(0);
     for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
     }
-    return ApplyEdits(page_.utf8, std::move(edits));
+    std::string html = ApplyEdits(page_.utf8, std::move(edits));
+    page_.utf8 = {};
+    page_.text = nullptr;
+    return html;
   }
 
   // The local files a style element or attribute names, each placed in the
@@ -574,8 +581,10 @@ class Builder {
       if (w.decoded) ask(w.decoded->host, !w.style_sheet);
     }
     ahead_ = std::make_unique<ProbeQueue>(
-        [requests = std::move(requests)]() mutable { return std::move(requests); }, options_.policy,
-        AllCores());
+        [requests = std::move(requests)](const std::function<void(ProbeQueue::Request)>& add) {
+          for (const ProbeQueue::Request& r : requests) add(r);
+        },
+        options_.policy, AllCores());
   }
 
   ProbedFile Probe(const fs::path& host, bool typed) {

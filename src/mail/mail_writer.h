@@ -32,6 +32,9 @@ struct ProbedFile;
 // where the parser found things in that source.
 struct Page {
   std::string_view utf8;
+  // What holds `utf8` when the page holds it itself (null when its caller
+  // keeps it): ComposeMail lets it go once the HTML part is made.
+  std::shared_ptr<const std::string> text;
   std::shared_ptr<Element> root;  // the html element
   std::shared_ptr<Element> body;  // may be null (a frameset)
   // The whole document model, for GetImages; ComposeMail does not read it
