@@ -85,7 +85,7 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
   // link since it was made canonical fails here, and a file swapped for a
   // pipe does not hold the run.
   const OpenedFile opened = policy_.OpenCanonical(*file);
-  out.file = std::move(*file);
+  out.file = file->native();
   out.problem = opened.problem;
   if (out.problem) return out;
   out.identity = opened.identity();

@@ -47,7 +47,9 @@ class ContentTyper {
 
 struct ProbedFile {
   std::optional<ReadProblem> problem;  // why the file cannot be embedded
-  std::filesystem::path file;          // canonical, once it is known to exist
+  // Canonical, once it is known to exist; kept as text, which takes a
+  // fraction of a path object's memory (for each of thousands of files).
+  std::string file;
   FileIdentity identity;               // of the file checked, when there is no problem
   ContentType type;                    // when asked for and there is no problem
 };

@@ -123,21 +123,32 @@ struct Edit {
   std::string text;
 };
 
-// `text` with each edit's range replaced; an edit overlapping an earlier one
-// is dropped (one value is only ever rewritten once).
-std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
+// `text` with each edit's range replaced, as the pieces to read one after
+// the other (of `text` and of the edits, put in order); an edit overlapping
+// an earlier one is dropped (one value is only ever rewritten once).
+std::vector<std::string_view> EditedPieces(std::string_view text, std::vector<Edit>& edits) {
   std::stable_sort(edits.begin(), edits.end(),
                    [](const Edit& a, const Edit& b) { return a.where.begin < b.where.begin; });
-  std::string out;
-  out.reserve(text.size() + 32 * edits.size());
+  std::vector<std::string_view> pieces;
+  pieces.reserve(2 * edits.size() + 1);
   std::size_t at = 0;
   for (const Edit& e : edits) {
     if (e.where.begin < at || e.where.end > text.size()) continue;
-    out.append(text.substr(at, e.where.begin - at));
-    out += e.text;
+    pieces.push_back(text.substr(at, e.where.begin - at));
+    pieces.push_back(e.text);
     at = e.where.end;
   }
-  out.append(text.substr(at));
+  pieces.push_back(text.substr(at));
+  return pieces;
+}
+
+std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
+  const std::vector<std::string_view> pieces = EditedPieces(text, edits);
+  std::size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  std::string out;
+  out.reserve(size);
+  for (std::string_view piece : pieces) out.append(piece);
   return out;
 }
 
@@ -272,6 +283,11 @@ struct Mail::State {
   // The HTML and the plain text in their charset, which their parts read
   // while the message is written: GMime's memory streams would copy them.
   std::string html, plain;
+  // In UTF-8 the HTML part reads the page's text through the edits that
+  // rewrite it instead, as pieces of both: it is never held whole twice.
+  std::shared_ptr<const std::string> page_text;
+  std::vector<Edit> html_edits;
+  std::vector<std::string_view> html_pieces;
   std::shared_ptr<const DkimKey> dkim;
 };
 
@@ -366,15 +382,14 @@ class Builder {
     std::optional<FlowedText> text;
     if (options_.text != TextAlternative::kNone) text = PlainText();
     page_.content = nullptr;
-    state_.html = Encode(WithLf(PageText()), options_.charset);
+    GMimeStream* html = HtmlContent(PageEdits());
     // Made before the multiparts, which nothing would release should its
     // text not fit the charset.
     GMimeObject* plain = text ? PlainPart(std::move(*text)) : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
-    SetContent(GMIME_PART(root), NewViewStream(state_.html),
-               GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    SetContent(GMIME_PART(root), html, GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
 
     GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
@@ -451,14 +466,34 @@ class Builder {
     return GMIME_OBJECT(part);
   }
 
-  // The page's source with every embedded reference pointing at its part and
-  // every charset declaration agreeing with the part's label.
-  std::string PageText() {
+  // The HTML part's content: the page's source through `edits`, in the
+  // charset. The page's text is let go of here unless the part reads it.
+  GMimeStream* HtmlContent(std::vector<Edit> edits) {
+    GMimeStream* content = nullptr;
+    if (page_.text && NamesUtf8(options_.charset)) {
+      state_.page_text = std::move(page_.text);
+      state_.html_edits = std::move(edits);
+      state_.html_pieces = EditedPieces(*state_.page_text, state_.html_edits);
+      content = NewPiecesStream(state_.html_pieces);
+    } else {
+      state_.html = Encode(WithLf(ApplyEdits(page_.utf8, std::move(edits))), options_.charset);
+      content = NewViewStream(state_.html);
+    }
+    page_.utf8 = {};
+    page_.text = nullptr;
+    return content;
+  }
+
+  // The edits that point every embedded reference of the page's source at
+  // its part and make every charset declaration agree with the part's
+  // label.
+  std::vector<Edit> PageEdits() {
     PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
     // The parse is of no more use (unless a caller holds it).
     page_.root = page_.body = nullptr;
     page_.document = nullptr;
     std::vector<Wanted> wanted;
+    wanted.reserve(scan.references.size());
     for (const PageReference& r : scan.references) {
       const std::string_view written = Slice(r.where);
       if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
@@ -485,10 +520,7 @@ class Builder {
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
     }
-    std::string html = ApplyEdits(page_.utf8, std::move(edits));
-    page_.utf8 = {};
-    page_.text = nullptr;
-    return html;
+    return edits;
   }
 
   // The local files a style element or attribute names, each placed in the
@@ -639,8 +671,8 @@ class Builder {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
-    const fs::path& file = probed.file;
-    if (const auto seen = cids_.find(file.native()); seen != cids_.end()) return seen->second;
+    const std::string& file = probed.file;
+    if (const auto seen = cids_.find(file); seen != cids_.end()) return seen->second;
     if (probed.problem) {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
@@ -659,12 +691,12 @@ class Builder {
         Tell(w.path, w.host, sheet.problem.value_or(ReadProblem::kUnreadable));
         return std::nullopt;
       }
-      cids_.emplace(file.native(), cid);
+      cids_.emplace(file, cid);
       const std::string text = ApplyEdits(css, EmbedAll(CssReferences(css, FolderOf(w.path))));
       part = g_mime_part_new_with_type("text", "css");
       content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
     } else {
-      cids_.emplace(file.native(), cid);
+      cids_.emplace(file, cid);
       part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
       state_.files.push_back({probed});
@@ -822,7 +854,7 @@ OpenedFile Mail::ReadPart(std::size_t index) const {
       why = "it cannot be opened, or another file was put in its place";
       break;
   }
-  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file.string()) + ": " +
+  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file) + ": " +
                                          why + " since it was checked"));
 }
 
