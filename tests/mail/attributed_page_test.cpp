@@ -3,12 +3,15 @@
 // must be exactly what they give over the whole tree of the same parse.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "core/text.h"
 #include "mail/page_references.h"
 #include "mail/plain_text.h"
 #include "platform/html/html_document.h"
 #include "platform/html/parser_helper.h"
 #include "platform/html/tree_wire.h"
+#include "support/expect_failure.h"
 
 namespace corabind::mail {
 namespace {
@@ -119,6 +122,23 @@ TEST(AttributedPageTest, KeepsOnlyTheElementsWithAttributes) {
   // The container, html, head, body and the images.
   EXPECT_EQ(page.document()->tree().nodes.size(), 4u + 100u);
   EXPECT_EQ(page.document()->CountByTagName(u"p"), 0u);
+}
+
+// The bytes come in document order: a node whose parent was closed before
+// it is a damaged tree, however it is read.
+TEST(AttributedPageTest, RefusesANodeUnderAnElementAlreadyClosed) {
+  html::StringWireWriter w;
+  w.Begin();
+  for (const auto& [parent, name] : {std::pair{0u, "html"}, {1u, "head"}, {1u, "body"}, {2u, "meta"}}) {
+    w.NodeHeader(html::NodeKind::kElement, html::Namespace::kHtml, parent);
+    w.String(name);
+    w.Varint(0);  // no attributes
+  }
+  w.End(4);
+  for (const html::TreeDetail detail : {html::TreeDetail::kWhole, html::TreeDetail::kAttributed}) {
+    testing::ExpectFailure(err::kInvalidCall, [&] { html::DecodeTree(w.out, detail); });
+  }
+  testing::ExpectFailure(err::kInvalidCall, [&] { html::WalkWire(w.out, 0, {}); });
 }
 
 }  // namespace
