@@ -95,8 +95,8 @@ MailInput PageText(std::string name, std::string utf8, const std::string& folder
   return input;
 }
 
-std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                PageModel model, const Telling& tell) {
+std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request, PageModel model,
+                                const Telling& tell) {
   auto source = std::make_unique<Source>();
   source->input = std::move(input);
   const MailInput& in = source->input;
@@ -133,9 +133,8 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
         page.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
     std::shared_ptr<const html::AttributedPage> parsed = html::ParseAttributedHtml(page.utf8);
     document = parsed->document();
-    page.content = ContentOf([parsed](const html::HtmlDocument::NodeWalk& walk) {
-      parsed->WalkContent(walk);
-    });
+    page.content = ContentOf(
+        [parsed](const html::HtmlDocument::NodeWalk& walk) { parsed->WalkContent(walk); });
   } else {
     document = html::ParseHtml(page.utf8);
     page.document = document;
@@ -271,8 +270,9 @@ mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
   mail_request.allow_roots.insert(mail_request.allow_roots.end(), allow_roots.begin(),
                                   allow_roots.end());
   CheckRequest(mail_request);
-  auto source = Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
-                        mail_request, PageModel::kForMessage, tell);
+  auto source =
+      Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
+              mail_request, PageModel::kForMessage, tell);
   return ComposeMessage(mail_request, *source, tell);
 }
 

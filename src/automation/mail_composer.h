@@ -82,8 +82,8 @@ MailInput PageText(std::string name, std::string utf8, const std::string& folder
 // Parses the page and sets up what its files are read through (the
 // request's drives and folders). For the standard message the files it
 // seems to name are looked at while it is parsed.
-std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                PageModel model, const Telling& tell);
+std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request, PageModel model,
+                                const Telling& tell);
 
 // The standard message; files that could not be embedded are told on
 // `tell.err` and, unless the request allows them missing, refused. The

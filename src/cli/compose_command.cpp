@@ -70,10 +70,10 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err) {
     if (e.usage) throw UsageError{e.what()};
     throw RunError{e.what()};
   }
-  return automation::Prepare(
-      std::move(input), options.request,
-      options.get_images_layout ? automation::PageModel::kWhole : automation::PageModel::kForMessage,
-      {err, options.quiet});
+  return automation::Prepare(std::move(input), options.request,
+                             options.get_images_layout ? automation::PageModel::kWhole
+                                                       : automation::PageModel::kForMessage,
+                             {err, options.quiet});
 }
 
 // Writes through `write` to standard output or, whole or not at all, to the

@@ -854,8 +854,8 @@ OpenedFile Mail::ReadPart(std::size_t index) const {
       why = "it cannot be opened, or another file was put in its place";
       break;
   }
-  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file) + ": " +
-                                         why + " since it was checked"));
+  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file) + ": " + why +
+                                         " since it was checked"));
 }
 
 void Mail::WriteTo(PieceChannel& channel) const {

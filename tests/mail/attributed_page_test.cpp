@@ -37,7 +37,8 @@ std::string Described(const PageScan& scan) {
     out += "ref " + ToUtf8(r.src) + " " + ToUtf8(r.key) + " " + range(r.where) +
            (r.style_sheet ? " sheet" : "") + (r.collected ? "" : " uncollected") + "\n";
   }
-  for (const InlineCss& css : scan.css) out += "css " + range(css.where) + " " + css.value.value_or("-") + "\n";
+  for (const InlineCss& css : scan.css)
+    out += "css " + range(css.where) + " " + css.value.value_or("-") + "\n";
   for (const SourceRange& r : scan.charset_labels) out += "charset " + range(r) + "\n";
   for (const SourceRange& r : scan.content_types) out += "type " + range(r) + "\n";
   return out;
@@ -129,7 +130,8 @@ TEST(AttributedPageTest, KeepsOnlyTheElementsWithAttributes) {
 TEST(AttributedPageTest, RefusesANodeUnderAnElementAlreadyClosed) {
   html::StringWireWriter w;
   w.Begin();
-  for (const auto& [parent, name] : {std::pair{0u, "html"}, {1u, "head"}, {1u, "body"}, {2u, "meta"}}) {
+  for (const auto& [parent, name] :
+       {std::pair{0u, "html"}, {1u, "head"}, {1u, "body"}, {2u, "meta"}}) {
     w.NodeHeader(html::NodeKind::kElement, html::Namespace::kHtml, parent);
     w.String(name);
     w.Varint(0);  // no attributes

@@ -99,7 +99,7 @@ struct Record {
   bool in_template;
   std::string_view data;
   std::uint64_t attribute_count = 0;
-  std::string_view attributes;  // the attributes' bytes
+  std::string_view attributes;                                 // the attributes' bytes
   std::uint32_t source_begin = kNoNode, source_end = kNoNode;  // a text's
 };
 
@@ -278,8 +278,8 @@ Tree DecodeTree(std::string_view wire, TreeDetail detail, std::vector<std::uint3
     if (in.Parent().node == 0 && root_wire == kNoNode) {
       root_wire = r.index;
       tree.root = index;
-    } else if (tree.body == kNoNode && in.Parent().node == root_wire &&
-               r.ns == Namespace::kHtml && r.data == "body") {
+    } else if (tree.body == kNoNode && in.Parent().node == root_wire && r.ns == Namespace::kHtml &&
+               r.data == "body") {
       tree.body = index;
     }
   }
