@@ -43,7 +43,8 @@ struct Source {
   std::shared_ptr<PathMap> paths;
   ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
   mail::Page page;
-  // Reads the page's text: it goes first.
+  // Its look-ahead reads the page's text: declared after the page, it goes
+  // first.
   std::shared_ptr<mail::ProbeQueue> probed_ahead;
 };
 

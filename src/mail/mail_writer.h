@@ -33,7 +33,8 @@ struct ProbedFile;
 struct Page {
   std::string_view utf8;
   // What holds `utf8` when the page holds it itself (null when its caller
-  // keeps it): ComposeMail lets it go once the HTML part is made.
+  // keeps it): the message keeps it for its HTML part to read (in UTF-8,
+  // through the edits that rewrite it), or lets it go once that part is made.
   std::shared_ptr<const std::string> text;
   std::shared_ptr<Element> root;  // the html element
   std::shared_ptr<Element> body;  // may be null (a frameset)
