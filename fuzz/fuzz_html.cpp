@@ -1,8 +1,8 @@
 // The HTML layer: parsing (through the parser helper) as a document or a
 // fragment, the tree wire format read from raw bytes, the charset sniffing
-// of files, and serialising and walking whatever comes out. The first byte
-// picks the road. A failure (number 5) is a fine answer; anything else that
-// escapes, or a crash, is a finding.
+// of files, and serialising and walking whatever comes out (the wire read
+// whole and reduced). The first byte picks the road. A failure (number 5)
+// is a fine answer; anything else that escapes, or a crash, is a finding.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -53,9 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 1:
         (void)html::ParseElement(input)->outerHTML();
         break;
-      case 2:
+      case 2: {
         Walk(std::make_shared<html::HtmlDocument>(html::DecodeTree(input)));
+        // The reduced reading of the same bytes: every element opened is
+        // closed, in order, whether kept or not.
+        const html::AttributedPage page{std::string(input)};
+        Walk(page.document());
+        std::vector<const html::HtmlElement*> open;
+        page.WalkContent({[&](const html::HtmlElement& e) { open.push_back(&e); },
+                          [&](const html::HtmlElement& e) {
+                            if (open.empty() || open.back() != &e) __builtin_trap();
+                            open.pop_back();
+                          },
+                          [](std::u16string_view) {}});
+        if (!open.empty()) __builtin_trap();
         break;
+      }
       default:
         Walk(html::ParseHtml(html::DecodeHtmlFile(input)));
         break;

@@ -29,14 +29,13 @@ std::u16string FolderBase(const PathMap& paths, const fs::path& folder) {
   return base;
 }
 
-// The walk over the parsed page that the plain-text alternative reads.
-mail::ContentWalk ContentOf(const html::HtmlDocument& document) {
-  return [&document](mail::ContentVisitor& visitor) {
-    const auto from = document.body() ? document.body() : document.root();
-    if (!from) return;
-    document.Walk(*from, {[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
-                          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
-                          [&](std::u16string_view text) { visitor.Text(text); }});
+// The walk over the parsed page that the plain-text alternative reads:
+// `walk` walks the page's body (or its root), and holds what it walks.
+mail::ContentWalk ContentOf(std::function<void(const html::HtmlDocument::NodeWalk&)> walk) {
+  return [walk = std::move(walk)](mail::ContentVisitor& visitor) {
+    walk({[&](const html::HtmlElement& e) { visitor.Open(e.localName(), e); },
+          [&](const html::HtmlElement& e) { visitor.Close(e.localName()); },
+          [&](std::u16string_view text) { visitor.Text(text); }});
   };
 }
 
@@ -96,8 +95,8 @@ MailInput PageText(std::string name, std::string utf8, const std::string& folder
   return input;
 }
 
-std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                bool probe_ahead, const Telling& tell) {
+std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request, PageModel model,
+                                const Telling& tell) {
   auto source = std::make_unique<Source>();
   source->input = std::move(input);
   const MailInput& in = source->input;
@@ -122,17 +121,30 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
   source->policy = ReadPolicy::ConfinedTo(roots, request.allow_hard_links);
   mail::Page& page = source->page;
   page.base = FolderBase(*source->paths, in.folder);
+  // The page holds its text, which the message then lets go of as soon as
+  // it has been rewritten.
+  page.text = std::make_shared<const std::string>(std::move(source->input.utf8));
+  page.utf8 = *page.text;
   // The parser takes a while over a long page: the files it seems to name
-  // are looked at meanwhile.
-  if (probe_ahead) {
+  // are looked at meanwhile (GetImages looks at its files itself).
+  std::shared_ptr<html::HtmlDocument> document;
+  if (model == PageModel::kForMessage) {
     source->probed_ahead = mail::ProbeLikelyFiles(
-        in.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
+        page.utf8, page.base, ResolveThrough(source->paths), source->policy, mail::SpareCores());
+    std::shared_ptr<const html::AttributedPage> parsed = html::ParseAttributedHtml(page.utf8);
+    document = parsed->document();
+    page.content = ContentOf(
+        [parsed](const html::HtmlDocument::NodeWalk& walk) { parsed->WalkContent(walk); });
+  } else {
+    document = html::ParseHtml(page.utf8);
+    page.document = document;
+    page.content = ContentOf([document](const html::HtmlDocument::NodeWalk& walk) {
+      const auto from = document->body() ? document->body() : document->root();
+      if (from) document->Walk(*from, walk);
+    });
   }
-  source->document = html::ParseHtml(in.utf8);
-  page.utf8 = in.utf8;
-  page.root = source->document->root();
-  page.body = source->document->body();
-  page.document = source->document;
+  page.root = document->root();
+  page.body = document->body();
   const auto convert = [](std::optional<html::SourceRange> r) -> std::optional<mail::SourceRange> {
     if (!r) return std::nullopt;
     return mail::SourceRange{r->begin, r->end};
@@ -141,12 +153,10 @@ std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& reques
     return convert(html::AttributeSource(e, name));
   };
   page.locate.text = [convert](const Element& e) { return convert(html::TextSource(e)); };
-  page.content = ContentOf(*source->document);
   return source;
 }
 
-mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source,
-                          const Telling& tell) {
+mail::Mail ComposeMessage(const mail::MailRequest& request, Source& source, const Telling& tell) {
   Problems problems(request.allow_missing, tell);
   mail::MailOptions mail_options;
   mail_options.from = request.from;
@@ -168,10 +178,10 @@ mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source
   mail_options.resolve = ResolveThrough(source.paths);
   mail_options.policy = source.policy;
   mail_options.observer = problems.Observer();
-  mail_options.probed_ahead = source.probed_ahead;
+  mail_options.probed_ahead = std::move(source.probed_ahead);
   mail_options.dkim = LoadDkimKey(request, tell);
   try {
-    mail::Mail message = mail::ComposeMail(source.page, mail_options);
+    mail::Mail message = mail::ComposeMail(std::move(source.page), std::move(mail_options));
     problems.Tell([&](const std::u16string& path) { return message.ReferenceOf(path); },
                   "with those references left as written");
     return message;
@@ -260,8 +270,9 @@ mail::Mail ComposeJson(const nlohmann::json& request, const std::string& folder,
   mail_request.allow_roots.insert(mail_request.allow_roots.end(), allow_roots.begin(),
                                   allow_roots.end());
   CheckRequest(mail_request);
-  auto source = Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
-                        mail_request, true, tell);
+  auto source =
+      Prepare(PageText("the mail", std::move(html), given_folder.empty() ? folder : given_folder),
+              mail_request, PageModel::kForMessage, tell);
   return ComposeMessage(mail_request, *source, tell);
 }
 

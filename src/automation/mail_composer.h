@@ -30,15 +30,22 @@
 
 namespace corabind::automation {
 
+// What a page is parsed into: the whole document model, which the control's
+// GetImages reads, or only what the standard message reads of it (its
+// elements' attributes and its content in order), a fraction of the memory
+// on a long page.
+enum class PageModel { kWhole, kForMessage };
+
 // The mail read and parsed once, with everything the writers need to find
-// its files.
+// its files. The page holds its parse.
 struct Source {
-  MailInput input;
-  std::shared_ptr<html::HtmlDocument> document;
+  MailInput input;  // its text moved into the page
   std::shared_ptr<PathMap> paths;
   ReadPolicy policy = ReadPolicy::Unconfined();  // the mail's folder and any --allow-root
-  std::shared_ptr<mail::ProbeQueue> probed_ahead;
   mail::Page page;
+  // Its look-ahead reads the page's text: declared after the page, it goes
+  // first.
+  std::shared_ptr<mail::ProbeQueue> probed_ahead;
 };
 
 // Where problems and warnings go; `quiet` keeps the warnings back.
@@ -74,16 +81,17 @@ void CheckRequest(const mail::MailRequest& request);
 MailInput PageText(std::string name, std::string utf8, const std::string& folder);
 
 // Parses the page and sets up what its files are read through (the
-// request's drives and folders). `probe_ahead` looks at the files it seems
-// to name while it is parsed.
-std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request,
-                                bool probe_ahead, const Telling& tell);
+// request's drives and folders). For the standard message the files it
+// seems to name are looked at while it is parsed.
+std::unique_ptr<Source> Prepare(MailInput input, const mail::MailRequest& request, PageModel model,
+                                const Telling& tell);
 
 // The standard message; files that could not be embedded are told on
 // `tell.err` and, unless the request allows them missing, refused. The
-// writer's failures other than the request's pass as they are.
-mail::Mail ComposeMessage(const mail::MailRequest& request, const Source& source,
-                          const Telling& tell);
+// writer's failures other than the request's pass as they are. The page's
+// parse and the files probed ahead are used up: `source` keeps its input,
+// paths and policy.
+mail::Mail ComposeMessage(const mail::MailRequest& request, Source& source, const Telling& tell);
 
 // The DKIM key the request names, read and tried (null when none is given).
 // Warns of a key that other users may read.

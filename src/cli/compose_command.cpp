@@ -70,7 +70,9 @@ std::unique_ptr<Source> Read(const ComposeOptions& options, std::ostream& err) {
     if (e.usage) throw UsageError{e.what()};
     throw RunError{e.what()};
   }
-  return automation::Prepare(std::move(input), options.request, !options.get_images_layout,
+  return automation::Prepare(std::move(input), options.request,
+                             options.get_images_layout ? automation::PageModel::kWhole
+                                                       : automation::PageModel::kForMessage,
                              {err, options.quiet});
 }
 

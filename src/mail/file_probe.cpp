@@ -110,7 +110,7 @@ ProbedFile FileProber::Probe(const fs::path& host, bool typed) {
   // link since it was made canonical fails here, and a file swapped for a
   // pipe does not hold the run.
   const OpenedFile opened = policy_.OpenCanonical(*file);
-  out.file = std::move(*file);
+  out.file = file->native();
   out.problem = opened.problem;
   if (out.problem) return out;
   out.identity = opened.identity();
@@ -184,19 +184,17 @@ std::vector<std::string_view> LikelyValues(std::string_view text) {
 std::unique_ptr<ProbeQueue> ProbeLikelyFiles(std::string_view html, const std::u16string& base,
                                              const HostPathResolver& resolve, ReadPolicy policy,
                                              unsigned threads) {
-  auto make = [html, base, resolve] {
-    ProbeQueue::Requests requests;
-    if (!resolve) return requests;
+  auto list = [html, base, resolve](const std::function<void(ProbeQueue::Request)>& add) {
+    if (!resolve) return;
     std::unordered_set<std::string_view> seen;
     for (const std::string_view value : LikelyValues(html)) {
       if (!seen.insert(value).second) continue;
       const auto path = LocalPath(FromUtf8(value), base);
       if (!path) continue;
-      if (auto host = resolve(*path)) requests.push_back({std::move(*host), true});
+      if (auto host = resolve(*path)) add({std::move(*host), true});
     }
-    return requests;
   };
-  return std::make_unique<ProbeQueue>(std::move(make), std::move(policy), threads);
+  return std::make_unique<ProbeQueue>(std::move(list), std::move(policy), threads);
 }
 
 unsigned AllCores() {
@@ -207,11 +205,11 @@ unsigned SpareCores() {
   return std::max(1U, AllCores() - 1);
 }
 
-ProbeQueue::ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads)
+ProbeQueue::ProbeQueue(List list, ReadPolicy policy, unsigned threads)
     : policy_(std::move(policy)) {
-  lead_ = std::jthread([this, make = std::move(make), threads] {
+  lead_ = std::jthread([this, list = std::move(list), threads] {
     try {
-      Fill(make());
+      Fill(list);
     } catch (...) {
       // Without a list every file is probed when it is asked for.
       slots_.clear();
@@ -231,23 +229,30 @@ ProbeQueue::~ProbeQueue() {
   workers_.clear();  // joins
 }
 
-void ProbeQueue::Fill(Requests requests) {
-  Requests unique;
-  for (Request& r : requests) {
+void ProbeQueue::Fill(const List& list) {
+  struct Unique {
+    const std::string* host;
+    bool typed;
+  };
+  std::vector<Unique> unique;
+  list([&](Request r) {
     const auto [known, fresh] = index_.try_emplace(r.host.native(), unique.size());
     if (fresh) {
-      unique.push_back(std::move(r));
+      unique.push_back({&known->first, r.typed});
     } else if (r.typed) {
       unique[known->second].typed = true;
     }
-  }
+  });
   slots_ = std::vector<Slot>(unique.size());
-  for (std::size_t i = 0; i < unique.size(); ++i) slots_[i].request = std::move(unique[i]);
+  for (std::size_t i = 0; i < unique.size(); ++i) {
+    slots_[i].host = unique[i].host;
+    slots_[i].typed = unique[i].typed;
+  }
 }
 
 void ProbeQueue::Run(Slot& slot, FileProber& prober) {
   try {
-    slot.result = prober.Probe(slot.request.host, slot.request.typed);
+    slot.result = prober.Probe(*slot.host, slot.typed);
   } catch (...) {
     slot.error = std::current_exception();
   }
@@ -264,7 +269,7 @@ void ProbeQueue::Work() {
 std::optional<std::size_t> ProbeQueue::SlotOf(const fs::path& host, bool typed) const {
   WaitForList();
   const auto found = index_.find(host.native());
-  if (found == index_.end() || (typed && !slots_[found->second].request.typed)) return {};
+  if (found == index_.end() || (typed && !slots_[found->second].typed)) return {};
   return found->second;
 }
 

@@ -47,7 +47,9 @@ class ContentTyper {
 
 struct ProbedFile {
   std::optional<ReadProblem> problem;  // why the file cannot be embedded
-  std::filesystem::path file;          // canonical, once it is known to exist
+  // Canonical, once it is known to exist; kept as text, which takes a
+  // fraction of a path object's memory (for each of thousands of files).
+  std::string file;
   FileIdentity identity;               // of the file checked, when there is no problem
   ContentType type;                    // when asked for and there is no problem
 };
@@ -83,11 +85,13 @@ class ProbeQueue {
     std::filesystem::path host;
     bool typed;
   };
-  using Requests = std::vector<Request>;
-  // `make` gives the list, and runs on a worker thread, so that even a long
-  // list costs the caller nothing to start. A file asked for twice is probed
-  // once, typed if either asked so. A list that cannot be made is empty.
-  ProbeQueue(std::function<Requests()> make, ReadPolicy policy, unsigned threads);
+  // Names the files through `add`, one at a time, so that a long list is
+  // never held whole.
+  using List = std::function<void(const std::function<void(Request)>& add)>;
+  // `list` runs on a worker thread, so that even a long list costs the
+  // caller nothing to start. A file asked for twice is probed once, typed if
+  // either asked so. A list that cannot be made is empty.
+  ProbeQueue(List list, ReadPolicy policy, unsigned threads);
   ~ProbeQueue();
   ProbeQueue(const ProbeQueue&) = delete;
   ProbeQueue& operator=(const ProbeQueue&) = delete;
@@ -102,12 +106,13 @@ class ProbeQueue {
  private:
   enum State : int { kWaiting, kStarted, kDone };
   struct Slot {
-    Request request;
+    const std::string* host = nullptr;  // its key in index_: each path is held once
+    bool typed = false;
     ProbedFile result;
     std::exception_ptr error;
     std::atomic<int> state{kWaiting};
   };
-  void Fill(Requests requests);
+  void Fill(const List& list);
   void Work();
   std::optional<std::size_t> SlotOf(const std::filesystem::path& host, bool typed) const;
   // Probes the first file nobody has started on; false when none is left.

@@ -105,6 +105,42 @@ class View : public Io {
   std::size_t at_ = 0;
 };
 
+class Pieces : public Io {
+ public:
+  explicit Pieces(const std::vector<std::string_view>& pieces) : pieces_(pieces) {}
+  ssize_t Read(char* buf, std::size_t len) override {
+    std::size_t n = 0;
+    while (n < len && piece_ < pieces_.size()) {
+      const std::string_view piece = pieces_[piece_];
+      while (n < len && at_ < piece.size()) {
+        const char c = piece[at_++];
+        if (c == '\n' && after_cr_) {
+          after_cr_ = false;
+          continue;
+        }
+        after_cr_ = c == '\r';
+        buf[n++] = after_cr_ ? '\n' : c;
+      }
+      if (at_ == piece.size()) {
+        ++piece_;
+        at_ = 0;
+      }
+    }
+    return static_cast<ssize_t>(n);
+  }
+  bool Eos() const override { return piece_ == pieces_.size(); }
+  int Reset() override {
+    piece_ = at_ = 0;
+    after_cr_ = false;
+    return 0;
+  }
+
+ private:
+  const std::vector<std::string_view>& pieces_;
+  std::size_t piece_ = 0, at_ = 0;
+  bool after_cr_ = false;  // a CR was read as LF: an LF right after it is dropped
+};
+
 // Collects the message into large pieces, each LF turned into CR LF, and
 // puts each file's base64 where its placeholder stands.
 class Sink : public Io {
@@ -246,6 +282,10 @@ GMimeStream* NewFilePlaceholder(std::size_t index) {
 
 GMimeStream* NewViewStream(std::string_view bytes) {
   return Wrap(std::make_unique<View>(bytes));
+}
+
+GMimeStream* NewPiecesStream(const std::vector<std::string_view>& pieces) {
+  return Wrap(std::make_unique<Pieces>(pieces));
 }
 
 GMimeStream* NewSinkStream(const std::function<void(std::string&)>& sink,

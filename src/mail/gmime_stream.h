@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/posix/read_policy.h"
 
@@ -26,6 +27,12 @@ GMimeStream* NewFilePlaceholder(std::size_t index);
 // Reads `bytes`, which must outlive the stream: a part's content read where
 // it is kept, without the copy a GMime memory stream would make of it.
 GMimeStream* NewViewStream(std::string_view bytes);
+
+// Reads the pieces one after the other, each CR LF and each CR alone read
+// as LF (mail text lines end in one kind of break; GMime writes it as CR
+// LF): a text made of another with some stretches replaced, read without
+// being held a second time. The pieces must outlive the stream.
+GMimeStream* NewPiecesStream(const std::vector<std::string_view>& pieces);
 
 // Every byte written goes to `sink`, in pieces of about a quarter MiB, each
 // LF made CR LF (the message is written with LF line ends), each placeholder

@@ -1,6 +1,7 @@
 #include "mail/mail_writer.h"
 
 #include <gmime/gmime.h>
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -121,43 +123,55 @@ struct Edit {
   std::string text;
 };
 
-// `text` with each edit's range replaced; an edit overlapping an earlier one
-// is dropped (one value is only ever rewritten once).
-std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
+// `text` with each edit's range replaced, as the pieces to read one after
+// the other (of `text` and of the edits, put in order); an edit overlapping
+// an earlier one is dropped (one value is only ever rewritten once).
+std::vector<std::string_view> EditedPieces(std::string_view text, std::vector<Edit>& edits) {
   std::stable_sort(edits.begin(), edits.end(),
                    [](const Edit& a, const Edit& b) { return a.where.begin < b.where.begin; });
-  std::string out;
-  out.reserve(text.size() + 32 * edits.size());
+  std::vector<std::string_view> pieces;
+  pieces.reserve(2 * edits.size() + 1);
   std::size_t at = 0;
   for (const Edit& e : edits) {
     if (e.where.begin < at || e.where.end > text.size()) continue;
-    out.append(text.substr(at, e.where.begin - at));
-    out += e.text;
+    pieces.push_back(text.substr(at, e.where.begin - at));
+    pieces.push_back(e.text);
     at = e.where.end;
   }
-  out.append(text.substr(at));
+  pieces.push_back(text.substr(at));
+  return pieces;
+}
+
+std::string ApplyEdits(std::string_view text, std::vector<Edit> edits) {
+  const std::vector<std::string_view> pieces = EditedPieces(text, edits);
+  std::size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  std::string out;
+  out.reserve(size);
+  for (std::string_view piece : pieces) out.append(piece);
   return out;
 }
 
-// Mail text lines end in one kind of break; GMime writes it as CR LF.
-std::string WithLf(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+// Mail text lines end in one kind of break; GMime writes it as CR LF. Made
+// in place: the text only ever gets shorter.
+std::string WithLf(std::string text) {
+  if (text.find('\r') == std::string::npos) return text;
+  std::size_t out = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r') {
-      out += '\n';
+      text[out++] = '\n';
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     } else {
-      out += text[i];
+      text[out++] = text[i];
     }
   }
-  return out;
+  text.resize(out);
+  return text;
 }
 
 // `utf8` in `charset`; failure 6 naming the first character it cannot carry
 // and where (`what` names the text when it is not the page).
-std::string Encode(const std::string& utf8, const std::string& charset,
-                   const std::string& what = {}) {
+std::string Encode(std::string utf8, const std::string& charset, const std::string& what = {}) {
   // The name goes into a header and the page as it is: only the characters
   // a MIME charset name is made of (RFC 2978), no iconv "//" suffixes.
   static constexpr std::string_view kNameCharacters =
@@ -187,6 +201,7 @@ std::string Encode(const std::string& utf8, const std::string& charset,
                                            what + " cannot be written in " + Printable(charset) +
                                            "; nothing written (utf-8 keeps every character)"));
   }
+  utf8 = std::string();  // gone before its copy in the charset is made
   std::string bytes(out, written);
   g_free(out);
   return bytes;
@@ -265,6 +280,14 @@ struct Mail::State {
   // The data: URLs made parts, as written, which their parts read from
   // while the message is written (a deque, so each stays where it is).
   std::deque<std::string> inline_data;
+  // The HTML and the plain text in their charset, which their parts read
+  // while the message is written: GMime's memory streams would copy them.
+  std::string html, plain;
+  // In UTF-8 the HTML part reads the page's text through the edits that
+  // rewrite it instead, as pieces of both: it is never held whole twice.
+  std::shared_ptr<const std::string> page_text;
+  std::vector<Edit> html_edits;
+  std::vector<std::string_view> html_pieces;
   std::shared_ptr<const DkimKey> dkim;
 };
 
@@ -290,9 +313,12 @@ struct Wanted {
 
 class Builder {
  public:
-  Builder(const Page& page, const MailOptions& options, Mail::State& state)
-      : page_(page), options_(options), state_(state), prober_(options.policy) {
-    state_.policy = options.policy;
+  Builder(Page page, MailOptions options, Mail::State& state)
+      : page_(std::move(page)),
+        options_(std::move(options)),
+        state_(state),
+        prober_(options_.policy) {
+    state_.policy = options_.policy;
   }
   ~Builder() {
     for (GMimeObject* part : parts_) g_object_unref(part);
@@ -351,15 +377,19 @@ class Builder {
     state_.attachments = attached;
     state_.text = options_.text != TextAlternative::kNone;
 
-    const std::string html = Encode(WithLf(PageText()), options_.charset);
+    // The page's text is taken first: what its walk reads can then go
+    // before the parts are made.
+    std::optional<FlowedText> text;
+    if (options_.text != TextAlternative::kNone) text = PlainText();
+    page_.content = nullptr;
+    GMimeStream* html = HtmlContent(PageEdits());
     // Made before the multiparts, which nothing would release should its
     // text not fit the charset.
-    GMimeObject* plain = options_.text != TextAlternative::kNone ? PlainPart() : nullptr;
+    GMimeObject* plain = text ? PlainPart(std::move(*text)) : nullptr;
     GMimeTextPart* root = g_mime_text_part_new_with_subtype("html");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(root), "charset",
                                              options_.charset.c_str());
-    SetContent(GMIME_PART(root), g_mime_stream_mem_new_with_buffer(html.data(), html.size()),
-               GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    SetContent(GMIME_PART(root), html, GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
 
     GMimeMultipart* related = g_mime_multipart_new_with_subtype("related");
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(related), "type", "text/html");
@@ -388,19 +418,22 @@ class Builder {
   }
 
  private:
-  // The text/plain part: the page as text, or the text given, flowed.
-  GMimeObject* PlainPart() const {
-    const FlowedText text =
-        Flowed(options_.text == TextAlternative::kGiven ? WithLf(options_.given_text)
-                                                        : mail::PageText(page_.content));
-    const std::string bytes = Encode(text.text, options_.charset, " of the plain text");
+  // The plain text: the page as text, or the text given, flowed.
+  FlowedText PlainText() {
+    return Flowed(options_.text == TextAlternative::kGiven ? WithLf(std::move(options_.given_text))
+                                                           : mail::PageText(page_.content));
+  }
+
+  // The text/plain part.
+  GMimeObject* PlainPart(FlowedText text) {
+    state_.plain = Encode(std::move(text.text), options_.charset, " of the plain text");
+    const std::string& bytes = state_.plain;
     GMimeTextPart* plain = g_mime_text_part_new_with_subtype("plain");
     GMimeObject* object = GMIME_OBJECT(plain);
     g_mime_object_set_content_type_parameter(object, "charset", options_.charset.c_str());
     g_mime_object_set_content_type_parameter(object, "format", "flowed");
     if (text.delsp) g_mime_object_set_content_type_parameter(object, "delsp", "yes");
-    SetContent(GMIME_PART(plain), g_mime_stream_mem_new_with_buffer(bytes.data(), bytes.size()),
-               TextEncoding(bytes));
+    SetContent(GMIME_PART(plain), NewViewStream(bytes), TextEncoding(bytes));
     return object;
   }
 
@@ -433,11 +466,34 @@ class Builder {
     return GMIME_OBJECT(part);
   }
 
-  // The page's source with every embedded reference pointing at its part and
-  // every charset declaration agreeing with the part's label.
-  std::string PageText() {
-    const PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
+  // The HTML part's content: the page's source through `edits`, in the
+  // charset. The page's text is let go of here unless the part reads it.
+  GMimeStream* HtmlContent(std::vector<Edit> edits) {
+    GMimeStream* content = nullptr;
+    if (page_.text && NamesUtf8(options_.charset)) {
+      state_.page_text = std::move(page_.text);
+      state_.html_edits = std::move(edits);
+      state_.html_pieces = EditedPieces(*state_.page_text, state_.html_edits);
+      content = NewPiecesStream(state_.html_pieces);
+    } else {
+      state_.html = Encode(WithLf(ApplyEdits(page_.utf8, std::move(edits))), options_.charset);
+      content = NewViewStream(state_.html);
+    }
+    page_.utf8 = {};
+    page_.text = nullptr;
+    return content;
+  }
+
+  // The edits that point every embedded reference of the page's source at
+  // its part and make every charset declaration agree with the part's
+  // label.
+  std::vector<Edit> PageEdits() {
+    PageScan scan = ScanPage(page_.root, page_.body.get(), page_.locate);
+    // The parse is of no more use (unless a caller holds it).
+    page_.root = page_.body = nullptr;
+    page_.document = nullptr;
     std::vector<Wanted> wanted;
+    wanted.reserve(scan.references.size());
     for (const PageReference& r : scan.references) {
       const std::string_view written = Slice(r.where);
       if (written != ToUtf8(r.key)) continue;  // the parser's offsets disagree: leave it
@@ -450,13 +506,21 @@ class Builder {
       wanted.insert(wanted.end(), std::make_move_iterator(placed.begin()),
                     std::make_move_iterator(placed.end()));
     }
+    scan.references = {};
+    scan.css = {};
     ProbeAhead(wanted);
     std::vector<Edit> edits = EmbedAll(std::move(wanted));
+    // Every file is probed: the lists and their paths go, and the memory
+    // the threads that made them held goes back to the system (it would
+    // not be used again).
+    options_.probed_ahead = nullptr;
+    ahead_ = nullptr;
+    malloc_trim(0);
     for (const SourceRange& label : scan.charset_labels) edits.push_back({label, options_.charset});
     for (const SourceRange& type : scan.content_types) {
       edits.push_back({type, "text/html; charset=" + options_.charset});
     }
-    return ApplyEdits(page_.utf8, std::move(edits));
+    return edits;
   }
 
   // The local files a style element or attribute names, each placed in the
@@ -549,8 +613,10 @@ class Builder {
       if (w.decoded) ask(w.decoded->host, !w.style_sheet);
     }
     ahead_ = std::make_unique<ProbeQueue>(
-        [requests = std::move(requests)]() mutable { return std::move(requests); }, options_.policy,
-        AllCores());
+        [requests = std::move(requests)](const std::function<void(ProbeQueue::Request)>& add) {
+          for (const ProbeQueue::Request& r : requests) add(r);
+        },
+        options_.policy, AllCores());
   }
 
   ProbedFile Probe(const fs::path& host, bool typed) {
@@ -566,6 +632,7 @@ class Builder {
     std::vector<Edit> edits;
     for (Wanted& w : wanted) {
       if (const auto cid = Embed(w)) edits.push_back({w.where, "cid:" + *cid});
+      w = Wanted{};  // its paths are of no more use
     }
     return edits;
   }
@@ -604,8 +671,8 @@ class Builder {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
     }
-    const fs::path& file = probed.file;
-    if (const auto seen = cids_.find(file.native()); seen != cids_.end()) return seen->second;
+    const std::string& file = probed.file;
+    if (const auto seen = cids_.find(file); seen != cids_.end()) return seen->second;
     if (probed.problem) {
       Tell(w.path, w.host, *probed.problem);
       return std::nullopt;
@@ -624,12 +691,12 @@ class Builder {
         Tell(w.path, w.host, sheet.problem.value_or(ReadProblem::kUnreadable));
         return std::nullopt;
       }
-      cids_.emplace(file.native(), cid);
+      cids_.emplace(file, cid);
       const std::string text = ApplyEdits(css, EmbedAll(CssReferences(css, FolderOf(w.path))));
       part = g_mime_part_new_with_type("text", "css");
       content = g_mime_stream_mem_new_with_buffer(text.data(), text.size());
     } else {
-      cids_.emplace(file.native(), cid);
+      cids_.emplace(file, cid);
       part = g_mime_part_new_with_type(probed.type.type.c_str(), probed.type.subtype.c_str());
       content = NewFilePlaceholder(state_.files.size());
       state_.files.push_back({probed});
@@ -712,8 +779,8 @@ class Builder {
     g_mime_part_set_content_encoding(part, encoding);
   }
 
-  const Page& page_;
-  const MailOptions& options_;
+  Page page_;
+  MailOptions options_;
   Mail::State& state_;
   FileProber prober_;  // files found only once the parts are being made
   FileProber attach_prober_{state_.attachments_policy};
@@ -787,8 +854,8 @@ OpenedFile Mail::ReadPart(std::size_t index) const {
       why = "it cannot be opened, or another file was put in its place";
       break;
   }
-  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file.string()) + ": " +
-                                         why + " since it was checked"));
+  throw Failure(err::kDeviceIo, FromUtf8("cannot read " + Printable(checked.file) + ": " + why +
+                                         " since it was checked"));
 }
 
 void Mail::WriteTo(PieceChannel& channel) const {
@@ -837,11 +904,11 @@ void Mail::Write(const std::function<void(std::string_view)>& sink) const {
   if (write_error) std::rethrow_exception(write_error);
 }
 
-Mail ComposeMail(const Page& page, const MailOptions& options) {
+Mail ComposeMail(Page page, MailOptions options) {
   InitGMime();
   auto state = std::make_unique<Mail::State>();
-  Builder(page, options, *state).Run();
   state->dkim = options.dkim;
+  Builder(std::move(page), std::move(options), *state).Run();
   return Mail(std::move(state));
 }
 

@@ -32,8 +32,14 @@ struct ProbedFile;
 // where the parser found things in that source.
 struct Page {
   std::string_view utf8;
+  // What holds `utf8` when the page holds it itself (null when its caller
+  // keeps it): the message keeps it for its HTML part to read (in UTF-8,
+  // through the edits that rewrite it), or lets it go once that part is made.
+  std::shared_ptr<const std::string> text;
   std::shared_ptr<Element> root;  // the html element
   std::shared_ptr<Element> body;  // may be null (a frameset)
+  // The whole document model, for GetImages; ComposeMail does not read it
+  // (null when the page was parsed for it alone).
   std::shared_ptr<Document> document;
   SourceLocator locate;
   std::u16string base;  // control path of the page's folder, ending in a backslash
@@ -109,7 +115,7 @@ class Mail {
   // A file part's file, opened again as it was checked; failure when it
   // cannot be.
   OpenedFile ReadPart(std::size_t index) const;
-  friend Mail ComposeMail(const Page& page, const MailOptions& options);
+  friend Mail ComposeMail(Page page, MailOptions options);
   explicit Mail(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
@@ -123,8 +129,10 @@ class Mail {
 // mail/address.h refuses, an unsubscribe URL that does not parse or an
 // unknown charset; failure 6 for a character of the page or text that the
 // charset cannot carry; failure 53 for an attachment that is not a regular
-// file that can be read.
-Mail ComposeMail(const Page& page, const MailOptions& options);
+// file that can be read. What the page and options hold is let go as soon
+// as it has been used (its content walk, its parse, the files probed ahead),
+// unless a caller holds it too.
+Mail ComposeMail(Page page, MailOptions options);
 
 // Failure kInvalidCall for a List-Unsubscribe URL that is not mailto: or
 // https: as the header may carry it, or a charset the parts cannot be

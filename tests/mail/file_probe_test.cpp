@@ -58,9 +58,11 @@ TEST_F(FileProbeTest, FindsTheRealFileAndRefusesWhatItMayNotRead) {
   };
   const ReadPolicy policy = ReadPolicy::ConfinedTo({mail});
   FileProber prober(policy), own(policy);
-  ProbeQueue::Requests requests;
-  for (const Case& c : cases) requests.push_back({c.host, true});
-  ProbeQueue queue([&] { return requests; }, policy, 2);
+  ProbeQueue queue(
+      [&](const std::function<void(ProbeQueue::Request)>& add) {
+        for (const Case& c : cases) add({c.host, true});
+      },
+      policy, 2);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host.string());
     const ProbedFile* queued = queue.Find(c.host, true, own);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <regex>
 #include <stdexcept>
 #include <thread>
 
@@ -429,8 +430,9 @@ namespace corabind::mail {
 namespace {
 
 // Every file and data: part of a message as GMime decodes it, in order:
-// "type name:bytes" (no name for a data: part, no bytes for a style sheet).
-std::vector<std::string> DecodedParts(const std::string& message) {
+// "type name:bytes" (no name for a data: part, no bytes for a style sheet);
+// the HTML and plain text too when `texts`.
+std::vector<std::string> DecodedParts(const std::string& message, bool texts = false) {
   GMimeStream* stream = g_mime_stream_mem_new_with_buffer(message.data(), message.size());
   GMimeParser* parser = g_mime_parser_new_with_stream(stream);
   GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
@@ -445,7 +447,7 @@ std::vector<std::string> DecodedParts(const std::string& message) {
     char* type = g_mime_content_type_get_mime_type(g_mime_object_get_content_type(part));
     const std::string mime = type;
     g_free(type);
-    if (mime == "text/html" || mime == "text/plain") continue;
+    if (!texts && (mime == "text/html" || mime == "text/plain")) continue;
     GByteArray* bytes = g_byte_array_new();
     GMimeStream* out = g_mime_stream_mem_new_with_byte_array(bytes);
     g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out), FALSE);
@@ -556,6 +558,42 @@ TEST(MailWriterTest, ReadsReferencesAsBrowsersWriteThem) {
     EXPECT_EQ(html.find("cid:") != std::string::npos, !c.parts.empty());
     if (!c.left.empty()) {
       EXPECT_NE(html.find(c.left), std::string::npos) << html;
+    }
+  }
+}
+
+// The HTML part is the page rewritten, its line breaks made one kind,
+// whether the page holds its text (the part then reads it through the
+// edits) or its caller does, in UTF-8 and in another charset.
+TEST(MailWriterTest, TheHtmlPartIsThePageRewrittenWhoeverHoldsItsText) {
+  testing::TempFolder dir;
+  testing::WriteBytes(dir.path() / "a.gif", "GIF89a");
+  const std::string html =
+      "<meta charset=latin1><p>one\r\ntwo\rthree <img src=a.gif>\r\n\rf\xC3\xBCr "
+      "<img src='a.gif'></p>\r";
+  const auto html_part = [](const std::string& message) {
+    for (std::string part : DecodedParts(message, true)) {
+      if (!part.starts_with("text/html :")) continue;
+      std::erase(part, '\r');  // the message's own line ends
+      return std::regex_replace(part.substr(11), std::regex("cid:part1\\.[^@]+@"), "cid:P@");
+    }
+    return std::string("no HTML part");
+  };
+  for (const char* charset : {"utf-8", "iso-8859-1"}) {
+    SCOPED_TRACE(charset);
+    const std::string expected = "<meta charset=" + std::string(charset) +
+                                 "><p>one\ntwo\nthree <img src=cid:P@example.com>\n\nf" +
+                                 (charset[0] == 'u' ? "\xC3\xBC" : "\xFC") +
+                                 "r <img src='cid:P@example.com'></p>\n";
+    for (const bool page_holds_text : {false, true}) {
+      ParsedPage parsed(html, dir.path());
+      if (page_holds_text) {
+        parsed.page.text = std::make_shared<const std::string>(html);
+        parsed.page.utf8 = *parsed.page.text;
+      }
+      parsed.options.charset = charset;
+      EXPECT_EQ(html_part(Written(ComposeMail(parsed.page, parsed.options))), expected)
+          << page_holds_text;
     }
   }
 }

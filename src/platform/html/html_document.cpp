@@ -1,6 +1,7 @@
 #include "platform/html/html_document.h"
 
 #include <array>
+#include <unordered_map>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -8,6 +9,7 @@
 #include "platform/html/nesting_scan.h"
 #include "platform/html/parser_helper.h"
 #include "platform/html/serialize.h"
+#include "platform/html/tree_wire.h"
 
 namespace corabind::html {
 namespace {
@@ -57,7 +59,9 @@ class HtmlStyleSheetList final : public StyleSheetList {
   std::vector<std::shared_ptr<StyleSheet>> sheets_;
 };
 
-std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, ParseMode mode) {
+// What the helper is asked to parse: not too large, and refused as soon as
+// it nests too deep.
+std::function<void()> CheckedInput(std::string_view utf8) {
   if (utf8.size() > kMaxInputBytes) {
     throw Failure(err::kInvalidCall, u"HTML text larger than " +
                                          DecimalText(static_cast<std::int64_t>(kMaxInputBytes)) +
@@ -66,14 +70,17 @@ std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, ParseMode mode) {
   // Runaway nesting is refused while the helper starts on it, long before
   // Gumbo would have spent quadratic time; the tree builder checks the real
   // depth again.
-  const auto refuse_deep_nesting = [utf8] {
+  return [utf8] {
     if (EstimateNestingDepth(utf8, kMaxNestingDepth) > kMaxNestingDepth) {
       throw Failure(err::kInvalidCall,
                     u"HTML nesting deeper than " +
                         DecimalText(static_cast<std::int64_t>(kMaxNestingDepth)) + u" elements");
     }
   };
-  return std::make_shared<HtmlDocument>(ParseInHelper(utf8, mode, refuse_deep_nesting));
+}
+
+std::shared_ptr<HtmlDocument> Parse(std::string_view utf8, ParseMode mode) {
+  return std::make_shared<HtmlDocument>(ParseInHelper(utf8, mode, CheckedInput(utf8)));
 }
 
 }  // namespace
@@ -257,10 +264,72 @@ std::optional<SourceRange> TextSource(const Element& element) {
   return SourceRange{text.source_begin, text.source_end};
 }
 
+// ---- AttributedPage ----
+
+AttributedPage::AttributedPage(std::string wire)
+    : wire_(std::move(wire)),
+      document_(std::make_shared<HtmlDocument>(
+          DecodeTree(wire_, TreeDetail::kAttributed, &wire_nodes_))) {}
+
+void AttributedPage::WalkContent(const HtmlDocument::NodeWalk& walk) const {
+  const Tree& tree = document_->tree();
+  const std::uint32_t from = tree.body != kNoNode ? tree.body : tree.root;
+  if (from == kNoNode) return;
+  std::size_t kept = from + 1;  // the next of the document's nodes the walk may meet
+  std::vector<const HtmlElement*> open;
+  // One element without attributes for each name met without any; each
+  // has a document of its own, which holds it alone.
+  std::unordered_map<std::string, std::shared_ptr<HtmlElement>> bare;
+  std::string key;
+  WireWalk wire_walk;
+  wire_walk.open = [&](std::uint32_t node, Namespace ns, std::string_view name) {
+    while (kept < wire_nodes_.size() && wire_nodes_[kept] < node) ++kept;
+    const HtmlElement* element = nullptr;
+    if (kept < wire_nodes_.size() && wire_nodes_[kept] == node) {
+      element = document_->ElementAt(static_cast<std::uint32_t>(kept)).get();
+    } else {
+      key.assign(1, static_cast<char>(ns));
+      key.append(name);
+      auto& stand_in = bare[key];
+      if (!stand_in) {
+        Tree alone;
+        alone.nodes.resize(2);
+        alone.nodes[0].first_child = alone.nodes[0].last_child = 1;
+        alone.nodes[1].kind = NodeKind::kElement;
+        alone.nodes[1].ns = ns;
+        alone.nodes[1].parent = 0;
+        alone.nodes[1].data = FromUtf8(name);
+        alone.root = 1;
+        stand_in = std::make_shared<HtmlDocument>(std::move(alone))->ElementAt(1);
+      }
+      element = stand_in.get();
+    }
+    open.push_back(element);
+    if (walk.open) walk.open(*element);
+  };
+  wire_walk.close = [&] {
+    const HtmlElement* element = open.back();
+    open.pop_back();
+    if (walk.close) walk.close(*element);
+  };
+  std::u16string text;
+  wire_walk.text = [&](std::string_view utf8) {
+    if (!walk.text) return;
+    text = FromUtf8(utf8);
+    walk.text(text);
+  };
+  WalkWire(wire_, wire_nodes_[from], wire_walk);
+}
+
 // ---- factories ----
 
 std::shared_ptr<HtmlDocument> ParseHtml(std::string_view utf8) {
   return Parse(utf8, ParseMode::kDocument);
+}
+
+std::shared_ptr<AttributedPage> ParseAttributedHtml(std::string_view utf8) {
+  return std::make_shared<AttributedPage>(
+      ParseWireInHelper(utf8, ParseMode::kDocument, CheckedInput(utf8)));
 }
 
 std::shared_ptr<HtmlDocument> ParseHtmlFragment(std::string_view utf8) {

@@ -89,6 +89,30 @@ class HtmlDocument final : public Document, public std::enable_shared_from_this<
   std::vector<std::u16string> sheet_hrefs_;  // document order
 };
 
+// A page read for a reader of its elements' attributes and of its content
+// in order (the mail writer), not of the whole model: the document holds
+// the elements of TreeDetail::kAttributed, and the content is walked from
+// the parser helper's bytes, which take far less memory than the tree
+// they describe.
+class AttributedPage {
+ public:
+  explicit AttributedPage(std::string wire);
+
+  // Its root, body, elements with attributes and style sheets are the
+  // whole document's; other elements it leaves out.
+  const std::shared_ptr<HtmlDocument>& document() const { return document_; }
+  // Walks the body (the root when there is none) as HtmlDocument::Walk
+  // would walk the whole document: an element of document() is handed over
+  // as itself, any other (it has no attributes) as an element of the same
+  // name without any, which answers every getAttribute as it would.
+  void WalkContent(const HtmlDocument::NodeWalk& walk) const;
+
+ private:
+  std::string wire_;
+  std::vector<std::uint32_t> wire_nodes_;  // document's node -> the wire's
+  std::shared_ptr<HtmlDocument> document_;
+};
+
 // Byte offsets of a stretch of the parsed source.
 struct SourceRange {
   std::size_t begin, end;
@@ -106,6 +130,8 @@ std::optional<SourceRange> TextSource(const Element& element);
 // the parser fails on, is failure 5 (invalid argument). Invalid UTF-8 reads
 // as U+FFFD.
 std::shared_ptr<HtmlDocument> ParseHtml(std::string_view utf8);
+// The same parse, read as an AttributedPage.
+std::shared_ptr<AttributedPage> ParseAttributedHtml(std::string_view utf8);
 // Parses markup as the content of a body element (WHATWG HTML "parsing HTML
 // fragments"); root() is the context element and holds the parsed nodes.
 std::shared_ptr<HtmlDocument> ParseHtmlFragment(std::string_view utf8);

@@ -1,5 +1,7 @@
 #include "platform/html/tree_wire.h"
 
+#include <algorithm>
+
 #include "core/failure.h"
 #include "core/text.h"
 
@@ -66,6 +68,7 @@ class Reader {
     }
     Bad();
   }
+  std::string_view rest() const { return rest_; }
   std::string_view Bytes(std::uint64_t n) {
     Need(n);
     const std::string_view out = rest_.substr(0, n);
@@ -145,6 +148,149 @@ void CopyNodes(Reader& in, WireWriter& out, std::uint64_t shift, ParentOf parent
   }
 }
 
+// One node as the wire gives it, its attributes left unread until a
+// reader keeps it.
+struct Record {
+  NodeKind kind;
+  Namespace ns;
+  std::uint32_t index;  // among the wire's nodes
+  bool in_template;
+  std::string_view data;
+  std::uint64_t attribute_count = 0;
+  std::string_view attributes;                                 // the attributes' bytes
+  std::uint32_t source_begin = kNoNode, source_end = kNoNode;  // a text's
+};
+
+// An element on the way down to the node being read, the container first.
+struct Open {
+  std::uint32_t node;
+  bool template_content;  // its children are a template's contents
+  // The decoder's: the tree node it is or lies in, and whether each of its
+  // children is kept.
+  std::uint32_t kept;
+  bool keep_children;
+};
+
+// Reads the nodes in order, checking that each one's parent is an element
+// still open, which closes those it does not lie in.
+class NodeReader {
+ public:
+  explicit NodeReader(std::string_view wire) : in_(Body(wire)) {
+    for (int i = 0; i < 8; ++i) {
+      count_ |= std::uint64_t{static_cast<unsigned char>(wire[wire.size() - 8 + i])} << (8 * i);
+    }
+    // Every node takes at least three bytes: no room is made for more.
+    in_.NeedItems(count_, 3);
+    path_.push_back({0, false, 0, false});
+  }
+
+  std::uint64_t count() const { return count_; }
+  // The element the node just read lies in, and that node when it is an
+  // element (until the next one is read).
+  const Open& Parent() const { return path_[parent_]; }
+  std::size_t ParentDepth() const { return parent_; }  // the container's is 0
+  Open& Self() { return path_.back(); }
+
+  // The next node; false after the last one.
+  bool Next(Record& r) {
+    if (in_.AtEnd()) {
+      if (next_ - 1 != count_) Reader::Bad();
+      return false;
+    }
+    const std::uint8_t flags = in_.Byte();
+    const std::uint64_t parent = in_.Varint();
+    r.kind = static_cast<NodeKind>(flags & 3);
+    r.ns = static_cast<Namespace>((flags >> 2) & 3);
+    if (r.kind == NodeKind::kContainer || (flags >> 2) > 2 || next_ == kNoNode) Reader::Bad();
+    while (!path_.empty() && path_.back().node != parent) path_.pop_back();
+    if (path_.empty()) Reader::Bad();
+    parent_ = path_.size() - 1;
+    r.index = next_++;
+    r.in_template = path_.back().template_content;
+    r.data = in_.Bytes(in_.Varint());
+    r.attribute_count = 0;
+    r.source_begin = r.source_end = kNoNode;
+    if (r.kind == NodeKind::kElement) {
+      r.attribute_count = in_.Varint();
+      in_.NeedItems(r.attribute_count, 4);  // at least one byte a field
+      const std::string_view from = in_.rest();
+      for (std::uint64_t i = 0; i < r.attribute_count; ++i) {
+        in_.Bytes(in_.Varint());  // name
+        in_.Bytes(in_.Varint());  // value
+        if (const std::uint64_t raw = in_.Varint(); raw != 0) in_.Bytes(raw - 1);
+        in_.Varint();  // where it begins
+      }
+      r.attributes = from.substr(0, from.size() - in_.rest().size());
+      const bool is_template = r.ns == Namespace::kHtml && r.data == "template";
+      path_.push_back({r.index, r.in_template || is_template, kNoNode, false});
+    } else if (r.kind == NodeKind::kText) {
+      const std::uint64_t begin = in_.Varint();
+      if (begin != 0) {
+        const std::uint64_t length = in_.Varint();
+        if (begin - 1 + length < kNoNode) {
+          r.source_begin = static_cast<std::uint32_t>(begin - 1);
+          r.source_end = static_cast<std::uint32_t>(begin - 1 + length);
+        }
+      }
+    }
+    return true;
+  }
+
+ private:
+  static std::string_view Body(std::string_view wire) {
+    if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();
+    return wire.substr(4);
+  }
+
+  Reader in_;
+  std::uint64_t count_ = 0;
+  std::uint32_t next_ = 1;  // 0 is the container
+  std::vector<Open> path_;
+  std::size_t parent_ = 0;
+};
+
+std::vector<Attribute> DecodeAttributes(const Record& r) {
+  Reader in(r.attributes);
+  std::vector<Attribute> attributes;
+  attributes.reserve(r.attribute_count);
+  for (std::uint64_t i = 0; i < r.attribute_count; ++i) {
+    Attribute a;
+    a.name = in.Text();
+    const std::string_view value = in.Bytes(in.Varint());
+    a.value = FromUtf8(value);
+    const std::uint64_t raw_size = in.Varint();
+    const std::string_view raw = raw_size == 0 ? value : in.Bytes(raw_size - 1);
+    if (raw_size != 0) {
+      a.written = FromUtf8(raw);
+      a.written_is_value = false;
+    }
+    const std::uint64_t begin = in.Varint();
+    if (begin != 0 && begin - 1 + raw.size() < kNoNode) {
+      a.source_begin = static_cast<std::uint32_t>(begin - 1);
+      a.source_end = static_cast<std::uint32_t>(begin - 1 + raw.size());
+    }
+    attributes.push_back(std::move(a));
+  }
+  return attributes;
+}
+
+bool NameIs(std::string_view name, std::string_view lower) {
+  return name.size() == lower.size() &&
+         std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) {
+           return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+         });
+}
+
+// Whether a reader of elements and attributes needs the node (see
+// TreeDetail::kAttributed).
+bool Attributed(const Record& r, const Open& parent) {
+  if (r.in_template) return false;
+  if (parent.keep_children || parent.node == 0) return true;
+  if (r.kind != NodeKind::kElement) return false;
+  if (r.attribute_count != 0 || NameIs(r.data, "style")) return true;
+  return r.ns == Namespace::kHtml && (r.data == "html" || r.data == "head" || r.data == "body");
+}
+
 }  // namespace
 
 bool WireJoiner::Start(std::string_view document) {
@@ -200,71 +346,35 @@ std::string WireJoiner::Finish() {
   return std::move(out_.out);
 }
 
-Tree DecodeTree(std::string_view wire) {
-  if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();
-  std::uint64_t count = 0;
-  for (int i = 0; i < 8; ++i) {
-    count |= std::uint64_t{static_cast<unsigned char>(wire[wire.size() - 8 + i])} << (8 * i);
-  }
-  Reader in(wire.substr(4));
-  // Every node takes at least three bytes: no room is made for more.
-  in.NeedItems(count, 3);
+Tree DecodeTree(std::string_view wire, TreeDetail detail, std::vector<std::uint32_t>* wire_nodes) {
+  NodeReader in(wire);
+  const bool whole = detail == TreeDetail::kWhole;
   Tree tree;
-  tree.nodes.reserve(count + 1);
+  if (whole) tree.nodes.reserve(in.count() + 1);
   tree.nodes.emplace_back();  // the container
-  while (!in.AtEnd()) {
-    const std::uint8_t flags = in.Byte();
-    const std::uint64_t parent_index = in.Varint();
-    const auto kind = static_cast<NodeKind>(flags & 3);
-    const auto ns = static_cast<Namespace>((flags >> 2) & 3);
-    if (kind == NodeKind::kContainer || (flags >> 2) > 2 || parent_index >= tree.nodes.size() ||
-        tree.nodes[parent_index].kind == NodeKind::kText ||
-        tree.nodes[parent_index].kind == NodeKind::kComment) {
-      Reader::Bad();
+  if (wire_nodes) wire_nodes->assign(1, 0);
+  // The root is the container's first element, the body the root's first
+  // body element (both kept whatever the detail).
+  std::uint32_t root_wire = kNoNode;
+  Record r;
+  while (in.Next(r)) {
+    const Open& parent = in.Parent();
+    if (!whole && !Attributed(r, parent)) {
+      if (r.kind == NodeKind::kElement) in.Self().kept = parent.kept;
+      continue;
     }
-    const auto parent = static_cast<std::uint32_t>(parent_index);
+    const std::uint32_t parent_node = parent.kept;
     Node node;
-    node.kind = kind;
-    node.ns = ns;
-    node.parent = parent;
-    node.data = in.Text();
-    if (kind == NodeKind::kElement) {
-      const std::uint64_t count = in.Varint();
-      in.NeedItems(count, 4);  // at least one byte a field: no runaway reserve
-      node.attributes.reserve(count);
-      for (std::uint64_t i = 0; i < count; ++i) {
-        Attribute a;
-        a.name = in.Text();
-        const std::string_view value = in.Bytes(in.Varint());
-        a.value = FromUtf8(value);
-        const std::uint64_t raw_size = in.Varint();
-        const std::string_view raw = raw_size == 0 ? value : in.Bytes(raw_size - 1);
-        if (raw_size != 0) {
-          a.written = FromUtf8(raw);
-          a.written_is_value = false;
-        }
-        const std::uint64_t begin = in.Varint();
-        if (begin != 0 && begin - 1 + raw.size() < kNoNode) {
-          a.source_begin = static_cast<std::uint32_t>(begin - 1);
-          a.source_end = static_cast<std::uint32_t>(begin - 1 + raw.size());
-        }
-        node.attributes.push_back(std::move(a));
-      }
-    }
-    if (kind == NodeKind::kText) {
-      const std::uint64_t begin = in.Varint();
-      if (begin != 0) {
-        const std::uint64_t length = in.Varint();
-        if (begin - 1 + length < kNoNode) {
-          node.source_begin = static_cast<std::uint32_t>(begin - 1);
-          node.source_end = static_cast<std::uint32_t>(begin - 1 + length);
-        }
-      }
-    }
+    node.kind = r.kind;
+    node.ns = r.ns;
+    node.parent = parent_node;
+    node.in_template = r.in_template;
+    node.data = FromUtf8(r.data);
+    node.source_begin = r.source_begin;
+    node.source_end = r.source_end;
+    if (r.kind == NodeKind::kElement) node.attributes = DecodeAttributes(r);
     const auto index = static_cast<std::uint32_t>(tree.nodes.size());
-    if (index == kNoNode) Reader::Bad();
-    Node& p = tree.nodes[parent];
-    node.in_template = p.in_template || tree.IsHtmlElement(parent, u"template");
+    Node& p = tree.nodes[parent_node];
     if (p.last_child == kNoNode) {
       p.first_child = index;
     } else {
@@ -272,25 +382,52 @@ Tree DecodeTree(std::string_view wire) {
     }
     p.last_child = index;
     tree.nodes.push_back(std::move(node));
-  }
-  if (tree.nodes.size() - 1 != count) Reader::Bad();
-
-  for (std::uint32_t c = tree.nodes[0].first_child; c != kNoNode; c = tree.nodes[c].next_sibling) {
-    if (tree.nodes[c].kind == NodeKind::kElement) {
-      tree.root = c;
-      break;
-    }
-  }
-  if (tree.root != kNoNode) {
-    for (std::uint32_t c = tree.nodes[tree.root].first_child; c != kNoNode;
-         c = tree.nodes[c].next_sibling) {
-      if (tree.IsHtmlElement(c, u"body")) {
-        tree.body = c;
-        break;
-      }
+    if (wire_nodes) wire_nodes->push_back(r.index);
+    if (r.kind != NodeKind::kElement) continue;
+    in.Self().kept = index;
+    in.Self().keep_children = NameIs(r.data, "style") || NameIs(r.data, "object");
+    if (in.Parent().node == 0 && root_wire == kNoNode) {
+      root_wire = r.index;
+      tree.root = index;
+    } else if (tree.body == kNoNode && in.Parent().node == root_wire && r.ns == Namespace::kHtml &&
+               r.data == "body") {
+      tree.body = index;
     }
   }
   return tree;
+}
+
+void WalkWire(std::string_view wire, std::uint32_t from, const WireWalk& walk) {
+  NodeReader in(wire);
+  constexpr std::size_t kNotYet = ~std::size_t{0};
+  // Where `from` stands on the way down, once it is reached, and how many
+  // elements below it are open: the elements between it and the parent of
+  // a node that is no template content were all opened.
+  std::size_t top = from == 0 ? 0 : kNotYet;
+  std::size_t opened = 0;
+  const auto close_to = [&](std::size_t open) {
+    for (; opened > open; --opened) {
+      if (walk.close) walk.close();
+    }
+  };
+  Record r;
+  while (in.Next(r)) {
+    if (top == kNotYet) {
+      if (r.index == from && r.kind == NodeKind::kElement) top = in.ParentDepth() + 1;
+      continue;
+    }
+    if (r.in_template) continue;
+    const std::size_t parent = in.ParentDepth();
+    if (parent < top) break;  // past the end of `from`
+    close_to(parent - top);
+    if (r.kind == NodeKind::kElement) {
+      if (walk.open) walk.open(r.index, r.ns, r.data);
+      ++opened;
+    } else if (r.kind == NodeKind::kText && walk.text) {
+      walk.text(r.data);
+    }
+  }
+  close_to(0);
 }
 
 }  // namespace corabind::html
