@@ -294,7 +294,6 @@ bool Attributed(const Record& r, const Open& parent) {
 }  // namespace
 
 bool WireJoiner::Start(std::string_view document) {
-  out_.out.clear();
   out_.Begin();
   // The document's nodes as they are, checking that the body is the last
   // element open: after it come only nodes inside it.

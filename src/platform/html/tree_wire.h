@@ -88,6 +88,9 @@ void WalkWire(std::string_view wire, std::uint32_t from, const WireWalk& walk);
 // is then parsed whole); bytes that are not a tree are failure 5.
 class WireJoiner {
  public:
+  // Room is made at once for about `expected_bytes` (more costs only address
+  // space): growing by doubling would hold the old bytes and the new at once.
+  explicit WireJoiner(std::size_t expected_bytes) { out_.out.reserve(expected_bytes); }
   bool Start(std::string_view document);
   bool Add(std::string_view piece, std::size_t source_offset);
   std::uint64_t nodes() const { return total_; }
