@@ -1,6 +1,7 @@
 #include "platform/html/tree_wire.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/failure.h"
 #include "core/text.h"
@@ -89,64 +90,6 @@ class Reader {
  private:
   std::string_view rest_;
 };
-
-// The node count a wire's trailer gives.
-std::uint64_t NodeCount(std::string_view wire) {
-  if (wire.size() < 4 + Reader::kTrailer || wire.substr(0, 4) != "CBT1") Reader::Bad();
-  std::uint64_t count = 0;
-  for (int i = 0; i < 8; ++i) {
-    count |= std::uint64_t{static_cast<unsigned char>(wire[wire.size() - 8 + i])} << (8 * i);
-  }
-  return count;
-}
-
-// Copies the nodes of `in` to `out`, each one's parent and source offsets
-// as `parent_of` and `shift` make them; `take` sees each node's kind, name
-// and parent first and says whether it is copied.
-template <typename ParentOf, typename Take>
-void CopyNodes(Reader& in, WireWriter& out, std::uint64_t shift, ParentOf parent_of, Take take) {
-  std::uint64_t index = 0;
-  while (!in.AtEnd()) {
-    ++index;
-    const std::uint8_t flags = in.Byte();
-    const std::uint64_t parent = in.Varint();
-    const auto kind = static_cast<NodeKind>(flags & 3);
-    const std::string_view data = in.Bytes(in.Varint());
-    const bool copied = take(index, kind, data, parent);
-    if (copied) {
-      out.Write(std::string_view(reinterpret_cast<const char*>(&flags), 1));
-      out.Varint(parent_of(parent));
-      out.String(data);
-    }
-    const auto offset = [&](std::uint64_t begin) {
-      if (copied) out.Varint(begin == 0 ? 0 : begin + shift);
-    };
-    if (kind == NodeKind::kElement) {
-      const std::uint64_t count = in.Varint();
-      if (copied) out.Varint(count);
-      for (std::uint64_t i = 0; i < count; ++i) {
-        const std::string_view name = in.Bytes(in.Varint());
-        const std::string_view value = in.Bytes(in.Varint());
-        const std::uint64_t raw_size = in.Varint();
-        const std::string_view raw = raw_size == 0 ? std::string_view() : in.Bytes(raw_size - 1);
-        if (copied) {
-          out.String(name);
-          out.String(value);
-          out.Varint(raw_size);
-          out.Write(raw);
-        }
-        offset(in.Varint());
-      }
-    } else if (kind == NodeKind::kText) {
-      const std::uint64_t begin = in.Varint();
-      offset(begin);
-      if (begin != 0) {
-        const std::uint64_t length = in.Varint();
-        if (copied) out.Varint(length);
-      }
-    }
-  }
-}
 
 // One node as the wire gives it, its attributes left unread until a
 // reader keeps it.
@@ -249,29 +192,78 @@ class NodeReader {
   std::size_t parent_ = 0;
 };
 
-std::vector<Attribute> DecodeAttributes(const Record& r) {
+// An attribute as the wire gives it.
+struct AttributeField {
+  std::string_view name, value;
+  std::optional<std::string_view> written;  // when it differs from the value
+  std::uint64_t begin;                      // where it begins in the source, plus one; 0: nowhere
+};
+
+template <typename Visit>
+void ForEachAttribute(const Record& r, Visit visit) {
   Reader in(r.attributes);
+  for (std::uint64_t i = 0; i < r.attribute_count; ++i) {
+    AttributeField f;
+    f.name = in.Bytes(in.Varint());
+    f.value = in.Bytes(in.Varint());
+    if (const std::uint64_t raw_size = in.Varint(); raw_size != 0)
+      f.written = in.Bytes(raw_size - 1);
+    f.begin = in.Varint();
+    visit(f);
+  }
+}
+
+std::vector<Attribute> DecodeAttributes(const Record& r) {
   std::vector<Attribute> attributes;
   attributes.reserve(r.attribute_count);
-  for (std::uint64_t i = 0; i < r.attribute_count; ++i) {
+  ForEachAttribute(r, [&](const AttributeField& f) {
     Attribute a;
-    a.name = in.Text();
-    const std::string_view value = in.Bytes(in.Varint());
-    a.value = FromUtf8(value);
-    const std::uint64_t raw_size = in.Varint();
-    const std::string_view raw = raw_size == 0 ? value : in.Bytes(raw_size - 1);
-    if (raw_size != 0) {
+    a.name = FromUtf8(f.name);
+    a.value = FromUtf8(f.value);
+    const std::string_view raw = f.written.value_or(f.value);
+    if (f.written) {
       a.written = FromUtf8(raw);
       a.written_is_value = false;
     }
-    const std::uint64_t begin = in.Varint();
-    if (begin != 0 && begin - 1 + raw.size() < kNoNode) {
-      a.source_begin = static_cast<std::uint32_t>(begin - 1);
-      a.source_end = static_cast<std::uint32_t>(begin - 1 + raw.size());
+    if (f.begin != 0 && f.begin - 1 + raw.size() < kNoNode) {
+      a.source_begin = static_cast<std::uint32_t>(f.begin - 1);
+      a.source_end = static_cast<std::uint32_t>(f.begin - 1 + raw.size());
     }
     attributes.push_back(std::move(a));
-  }
+  });
   return attributes;
+}
+
+// Copies the nodes of `wire` to `out`, each one's parent and source offsets
+// as `parent_of` and `shift` make them; `take` sees each node and its
+// parent first and says whether it is copied.
+template <typename ParentOf, typename Take>
+void CopyNodes(std::string_view wire, WireWriter& out, std::uint64_t shift, ParentOf parent_of,
+               Take take) {
+  NodeReader in(wire);
+  Record r;
+  while (in.Next(r)) {
+    const std::uint32_t parent = in.Parent().node;
+    if (!take(r, parent)) continue;
+    out.NodeHeader(r.kind, r.ns, parent_of(parent));
+    out.String(r.data);
+    if (r.kind == NodeKind::kElement) {
+      out.Varint(r.attribute_count);
+      ForEachAttribute(r, [&](const AttributeField& f) {
+        out.String(f.name);
+        out.String(f.value);
+        out.RawString(f.written.value_or(f.value), f.value);
+        out.Varint(f.begin == 0 ? 0 : f.begin + shift);
+      });
+    } else if (r.kind == NodeKind::kText) {
+      if (r.source_begin == kNoNode) {
+        out.Varint(0);
+      } else {
+        out.Varint(r.source_begin + 1 + shift);
+        out.Varint(r.source_end - r.source_begin);
+      }
+    }
+  }
 }
 
 bool NameIs(std::string_view name, std::string_view lower) {
@@ -297,19 +289,18 @@ bool WireJoiner::Start(std::string_view document) {
   out_.Begin();
   // The document's nodes as they are, checking that the body is the last
   // element open: after it come only nodes inside it.
-  std::uint64_t root = 0;
+  std::uint32_t root = 0;
   body_ = 0;
   bool fits = true;
-  Reader in(document.substr(4));
-  total_ = NodeCount(document);
+  total_ = 0;
   CopyNodes(
-      in, out_, 0, [](std::uint64_t parent) { return parent; },
-      [&](std::uint64_t index, NodeKind kind, std::string_view name, std::uint64_t parent) {
-        if (parent >= index) Reader::Bad();
-        if (kind == NodeKind::kElement && parent == 0 && root == 0) root = index;
-        if (kind == NodeKind::kElement && body_ == 0 && root != 0 && parent == root &&
-            name == "body") {
-          body_ = index;
+      document, out_, 0, [](std::uint32_t parent) { return parent; },
+      [&](const Record& r, std::uint32_t parent) {
+        ++total_;
+        if (r.kind == NodeKind::kElement && parent == 0 && root == 0) root = r.index;
+        if (r.kind == NodeKind::kElement && body_ == 0 && root != 0 && parent == root &&
+            r.data == "body") {
+          body_ = r.index;
         } else if (body_ != 0 && parent < body_) {
           fits = false;
         }
@@ -321,22 +312,22 @@ bool WireJoiner::Start(std::string_view document) {
 bool WireJoiner::Add(std::string_view piece, std::size_t source_offset) {
   // A piece is parsed as the content of a context element, node 1, whose
   // children become the body's.
-  const std::uint64_t count = NodeCount(piece);
   const std::uint64_t base = total_;
-  bool fits = count != 0;
-  Reader in(piece.substr(4));
+  std::uint64_t added = 0;
+  bool fits = true;
   CopyNodes(
-      in, out_, source_offset,
-      [&](std::uint64_t parent) { return parent == 1 ? body_ : base + parent - 1; },
-      [&](std::uint64_t index, NodeKind kind, std::string_view, std::uint64_t parent) {
-        if (index == 1) {
-          if (kind != NodeKind::kElement || parent != 0) fits = false;
+      piece, out_, source_offset,
+      [&](std::uint32_t parent) { return parent == 1 ? body_ : base + parent - 1; },
+      [&](const Record& r, std::uint32_t parent) {
+        if (r.index == 1) {
+          if (r.kind != NodeKind::kElement || parent != 0) fits = false;
           return false;
         }
-        if (parent == 0 || parent >= index) fits = false;
+        if (parent == 0) fits = false;
+        ++added;
         return true;
       });
-  if (fits) total_ += count - 1;
+  total_ += added;
   return fits;
 }
 
