@@ -119,18 +119,8 @@ struct DkimSigner::Handles {
     if (lib) dkim_close(lib);
   }
   void Start() {
-    hasher = std::thread([this] {
-      std::string piece;
-      while (pieces.Get(piece)) {
-        if (error) continue;
-        try {
-          Hash(piece);
-        } catch (...) {
-          error = std::current_exception();
-          pieces.Cancel();
-        }
-      }
-    });
+    hasher = std::thread(
+        [this] { pieces.TakeAll([this](std::string_view piece) { Hash(piece); }, error); });
   }
 
   void Hash(std::string_view bytes) { Check(dkim, dkim_chunk(dkim, Bytes(bytes), bytes.size())); }

@@ -58,9 +58,8 @@ constexpr std::size_t kPlainNameLength = 60;
 constexpr std::size_t kEncodedSectionLength = 60;
 
 bool IsPlainName(std::string_view name) {
-  return name.size() <= kPlainNameLength && std::all_of(name.begin(), name.end(), [](char c) {
-           return c >= 0x20 && c < 0x7F;
-         });
+  return name.size() <= kPlainNameLength &&
+         std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 // `name` as RFC 2231 sections: UTF-8, percent-encoded but for the
@@ -862,9 +861,9 @@ void Mail::WriteTo(PieceChannel& channel) const {
   std::exception_ptr sink_error;
   GMimeFormatOptions* format = g_mime_format_options_new();
   g_mime_format_options_set_newline_format(format, GMIME_NEWLINE_FORMAT_UNIX);
-  GMimeStream* stream = NewSinkStream(
-      [&](std::string& piece) { channel.Put(piece); },
-      [this](std::size_t index) { return ReadPart(index); }, &sink_error);
+  GMimeStream* stream =
+      NewSinkStream([&](std::string& piece) { channel.Put(piece); },
+                    [this](std::size_t index) { return ReadPart(index); }, &sink_error);
   const ssize_t written =
       g_mime_object_write_to_stream(GMIME_OBJECT(state_->message), format, stream);
   const int flushed = g_mime_stream_flush(stream);
@@ -889,16 +888,7 @@ void Mail::Write(const std::function<void(std::string_view)>& sink) const {
     }
     channel.Close();
   });
-  std::string piece;
-  while (channel.Get(piece)) {
-    if (sink_error) continue;
-    try {
-      sink(piece);
-    } catch (...) {
-      sink_error = std::current_exception();
-      channel.Cancel();
-    }
-  }
+  channel.TakeAll(sink, sink_error);
   writer.join();
   if (sink_error) std::rethrow_exception(sink_error);
   if (write_error) std::rethrow_exception(write_error);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -49,6 +50,23 @@ class PieceChannel {
     queue_.pop_front();
     room_.notify_one();
     return true;
+  }
+  // Hands every piece to `take` until the writer closes. The first
+  // exception `take` throws is put in `error` before the writer's next Put
+  // is cancelled (so the writer, once cancelled, finds it there), and what
+  // still comes is let go.
+  template <typename Take>
+  void TakeAll(Take take, std::exception_ptr& error) {
+    std::string piece;
+    while (Get(piece)) {
+      if (error) continue;
+      try {
+        take(piece);
+      } catch (...) {
+        error = std::current_exception();
+        Cancel();
+      }
+    }
   }
   // The reader stops: the writer's next Put throws Cancelled.
   void Cancel() {
