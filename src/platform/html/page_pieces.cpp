@@ -14,9 +14,10 @@ bool IsSpace(char c) {
 }
 
 // Start tags after which no cut is safe: their content or effect is not
-// told by the tags that follow.
-constexpr std::array<std::string_view, 5> kStopsCutting = {"script", "noscript", "plaintext",
-                                                           "isindex", "template"};
+// told by the tags that follow (menuitem was void in one edition of the
+// standard and not in others: which Gumbo follows is not worth a cut).
+constexpr std::array<std::string_view, 6> kStopsCutting = {"script",  "noscript", "plaintext",
+                                                           "isindex", "template", "menuitem"};
 
 // Start tags the body ignores: a cut before one would split the text around
 // it, which one parse keeps as one text node.
@@ -117,11 +118,11 @@ std::vector<std::size_t> PieceStarts(std::string_view html, std::size_t piece_by
       in_body = true;
       continue;
     }
-    if (name == "html" || name == "head" || IsVoidElement(name)) continue;
     if (std::find(kStopsCutting.begin(), kStopsCutting.end(), name) != kStopsCutting.end() ||
         ((name == "a" || name == "nobr") && opened(name))) {
       cutting = false;
     }
+    if (name == "html" || name == "head" || IsVoidElement(name)) continue;
     if (name == "plaintext") return starts;  // the rest is text
     if (IsRawTextElement(name)) {
       cursor.SkipRawText(name);

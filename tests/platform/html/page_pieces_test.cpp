@@ -58,6 +58,7 @@ TEST(PagePiecesTest, PiecesJoinIntoTheTreeOfOneParse) {
        "<body>" + body + Repeat("<a href=1><div><a href=2>x</a></div></a>" + block, 30), true},
       {"template", "<body>" + Repeat("<template><p>t</p></template>" + block, 30), false},
       {"no body tag", Repeat(block, 60), false},
+      {"menuitem", "<body>" + body + "<menuitem>x" + body, true},
   };
   constexpr std::size_t kPiece = 512;
   for (const Case& c : cases) {
