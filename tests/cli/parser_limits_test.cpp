@@ -28,17 +28,6 @@ using corabind::testing::Slurp;
 constexpr long kMaxPeakKiB = 256 * 1024;
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-bool Sanitized() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#endif
-#endif
-  return false;
-}
-
 std::string Repeat(std::string_view piece, std::size_t times) {
   std::string out;
   out.reserve(piece.size() * times);
@@ -127,7 +116,7 @@ TEST_F(ParserLimitsTest, TreesStayWithinTheirLimits) {
       EXPECT_NE(message.find("bytes of HTML"), std::string::npos) << message;
     }
     // The sanitizers' own bookkeeping makes memory figures meaningless.
-    if (!Sanitized()) {
+    if (!corabind::html::kAddressSanitized) {
       EXPECT_LT(usage.ru_maxrss, kMaxPeakKiB);
     }
   }

@@ -57,17 +57,6 @@ void Limit(int resource, unsigned long long value) {
   ::setrlimit(resource, &limit);
 }
 
-bool Sanitized() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#endif
-#endif
-  return false;
-}
-
 [[noreturn]] void OverBudget() {
   std::_Exit(corabind::html::kHelperOverBudget);
 }
@@ -88,8 +77,7 @@ int main(int argc, char** argv) {
   const unsigned long long cpu = std::strtoull(argv[2], nullptr, 10);
   const rlimit cpu_limit{static_cast<rlim_t>(cpu), static_cast<rlim_t>(cpu + 1)};
   ::setrlimit(RLIMIT_CPU, &cpu_limit);
-  // The address sanitizer reserves terabytes of shadow memory up front.
-  if (!Sanitized()) Limit(RLIMIT_AS, std::strtoull(argv[3], nullptr, 10));
+  if (!kAddressSanitized) Limit(RLIMIT_AS, std::strtoull(argv[3], nullptr, 10));
   Limit(RLIMIT_CORE, 0);  // an abort here is expected, and no core is wanted
 
   struct stat st {};

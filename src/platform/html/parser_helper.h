@@ -17,6 +17,21 @@ namespace corabind::html {
 
 enum class ParseMode { kDocument, kFragment };
 
+// Whether this build runs under the address sanitizer, which reserves
+// terabytes of shadow memory up front: the helper then sets no address-space
+// limit, and memory figures say nothing of the program's own use.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitized = true;
+#else
+inline constexpr bool kAddressSanitized = false;
+#endif
+#else
+inline constexpr bool kAddressSanitized = false;
+#endif
+
 // How the helper ends, besides 0 for a whole tree written.
 inline constexpr int kHelperRefused = 3;      // standard output says why
 inline constexpr int kHelperOutOfMemory = 4;  // its address space ran out
