@@ -19,17 +19,9 @@ import subprocess
 import sys
 
 import smtp_sink
+from checks import expect, run_checks
 
 FROM = "Kim <kim@mail.example.com>"
-
-
-class Failed(Exception):
-    pass
-
-
-def expect(condition, text):
-    if not condition:
-        raise Failed(text)
 
 
 def make_key(work):
@@ -182,8 +174,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Failed as failure:
-        print("FAIL: %s" % failure)
-        sys.exit(1)
+    run_checks(main)

@@ -13,14 +13,8 @@ import ssl
 import subprocess
 import sys
 
-
-class Failed(Exception):
-    pass
-
-
-def expect(condition, what):
-    if not condition:
-        raise Failed(what)
+import smtp_sink
+from checks import expect, run_checks
 
 
 def run(args, env=None):
@@ -63,12 +57,6 @@ def file_names(corabind, work):
     return "ok"
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 class Inbox:
     def __init__(self):
         self.messages = []
@@ -82,7 +70,7 @@ def server(**parameters):
     from aiosmtpd.controller import Controller
     logging.getLogger("mail.log").disabled = True  # a refused handshake is expected here
     inbox = Inbox()
-    controller = Controller(inbox, hostname="127.0.0.1", port=free_port(), **parameters)
+    controller = Controller(inbox, hostname="127.0.0.1", port=smtp_sink.free_port(), **parameters)
     controller.start()
     return controller, inbox
 
@@ -170,8 +158,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Failed as failure:
-        print("FAIL: %s" % failure)
-        sys.exit(1)
+    run_checks(main)

@@ -23,6 +23,7 @@ import urllib.parse
 import zlib
 
 import smtp_sink
+from checks import expect, run_checks
 
 KOREAN = "똠방각하 햏 안녕"
 # file -> colour; every image is one solid, distinct colour
@@ -30,15 +31,6 @@ IMAGES = {"img/사진.png": (255, 0, 0), "img/blank name.png": (0, 160, 0),
           "img/linked bg.png": (0, 0, 255), "img/inline.png": (255, 200, 0),
           "img/imported.png": (200, 0, 200)}
 TEXT_COLOUR = (0, 200, 200)
-
-
-class Failed(Exception):
-    pass
-
-
-def expect(condition, text):
-    if not condition:
-        raise Failed(text)
 
 
 def png(rgb, size=4):
@@ -376,8 +368,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Failed as failure:
-        print("FAIL: %s" % failure)
-        sys.exit(1)
+    run_checks(main)
