@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/posix/temp_folder.h"
 #include "support/command_output.h"
 
 namespace {
@@ -27,12 +28,6 @@ struct Outcome {
 
 class ComposeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corabind-compose-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   Outcome Run(const std::string& args) const {
     const std::string command = Quote(CORABIND_CLI) + " " + args + " >" +
                                 Quote((dir_ / "stdout").string()) + " 2>" +
@@ -53,7 +48,8 @@ class ComposeTest : public ::testing::Test {
     return Output(command);
   }
 
-  fs::path dir_;
+  corabind::testing::TempFolder temp_;
+  const fs::path dir_ = temp_.path();
 };
 
 // The GetImages layout is what programs built on the control parse: the
@@ -168,8 +164,8 @@ TEST_F(ComposeTest, RefusesWhatItCannotWriteFaithfully) {
   }
   // The output honours the umask and is written through a dangling link.
   fs::create_symlink("made.eml", dir_ / "link.eml");
-  const std::string masked = "umask 077; " + Quote(CORABIND_CLI) + " compose " +
-                             emoji + " -o " + Quote((dir_ / "link.eml").string());
+  const std::string masked = "umask 077; " + Quote(CORABIND_CLI) + " compose " + emoji + " -o " +
+                             Quote((dir_ / "link.eml").string());
   EXPECT_EQ(std::system(masked.c_str()), 0);
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.eml"));
   EXPECT_EQ(fs::status(dir_ / "made.eml").permissions(),
@@ -238,8 +234,8 @@ TEST_F(ComposeTest, AddressesAndSubjectsThatCouldWriteHeadersAreRefusedFirst) {
   const std::string out = (dir_ / "out.eml").string();
   for (const Case& c : cases) {
     std::string envelope;
-    for (const auto& [option, value] : {std::pair{"--from", "kim@example.com"},
-                                        std::pair{"--to", "lee@example.org"}}) {
+    for (const auto& [option, value] :
+         {std::pair{"--from", "kim@example.com"}, std::pair{"--to", "lee@example.org"}}) {
       if (c.option != option) envelope += std::string(" ") + option + " " + value;
     }
     envelope += " " + c.option + " " + Quote(c.value);
@@ -274,4 +270,3 @@ TEST_F(ComposeTest, RefusedServerUrlsAreShownWithoutTheirPassword) {
 }
 
 }  // namespace
-

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/posix/temp_folder.h"
 #include "support/command_output.h"
 
 namespace {
@@ -20,12 +21,6 @@ using corabind::testing::Slurp;
 
 class DkimTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corabind-dkim-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Exit status, standard error.
   std::pair<int, std::string> Run(const std::string& args) const {
     const std::string command =
@@ -38,7 +33,8 @@ class DkimTest : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
 
-  fs::path dir_;
+  corabind::testing::TempFolder temp_;
+  const fs::path dir_ = temp_.path();
 };
 
 TEST_F(DkimTest, AnIndependentVerifierAcceptsWhatComposeWritesAndSendSends) {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "platform/html/parser_helper.h"
-
+#include "platform/posix/temp_folder.h"
 #include "support/command_output.h"
 
 namespace {
@@ -60,16 +60,12 @@ pid_t Start(const fs::path& mail, const fs::path& err) {
 
 class ParserLimitsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corabind-limits-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   fs::path Write(const std::string& html) const {
     std::ofstream(dir_ / "mail.html", std::ios::binary) << html;
     return dir_ / "mail.html";
   }
-  fs::path dir_;
+  corabind::testing::TempFolder temp_;
+  const fs::path dir_ = temp_.path();
 };
 
 // Pages up to 1 MiB: the ones whose tree grows past its limits are refused
